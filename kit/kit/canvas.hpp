@@ -1,0 +1,64 @@
+// The drawing state every program shares, its pixel primitives and the slide pacing.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+namespace kit {
+
+inline constexpr int screen_width = 800;
+inline constexpr int screen_height = 600;
+
+// The Canvas: one set of globals per program. Each slide script maps the named colours it uses;
+// the others stay 0 and are never drawn with.
+extern SDL_Surface* screen;
+extern Uint32 white, black, red, blue, yellow;
+extern Uint32 palette[256];
+extern int tile_left;
+extern int tile_base;
+
+// Pixels are 32-bit words addressed by the surface's pitch. Positions off the surface are
+// ignored by put_pixel and read as 0 by get_pixel, so no caller can touch memory outside it.
+inline bool on_screen(int x, int y) {
+    return static_cast<unsigned>(x) < static_cast<unsigned>(screen->w) &&
+           static_cast<unsigned>(y) < static_cast<unsigned>(screen->h);
+}
+
+inline Uint32* pixel_address(int x, int y) {
+    return reinterpret_cast<Uint32*>(static_cast<Uint8*>(screen->pixels) + y * screen->pitch) + x;
+}
+
+inline void put_pixel(int x, int y, Uint32 colour) {
+    if (on_screen(x, y)) *pixel_address(x, y) = colour;
+}
+
+inline Uint32 get_pixel(int x, int y) {
+    return on_screen(x, y) ? *pixel_address(x, y) : 0;
+}
+
+// SDL_MapRGB for the screen's format.
+Uint32 map_rgb(Uint8 r, Uint8 g, Uint8 b);
+
+// 256 random colours: three rand() calls per entry, the first giving blue, the second green and
+// the third red.
+void make_palette();
+
+// SDL_FillRect of the whole screen.
+void clear_screen(Uint32 colour);
+
+// Blocks until a key press (returns 0) or a quit request (returns 1); every other event is
+// consumed and ignored.
+int wait_for_key();
+
+// Shows the screen without waiting (a no-op without a window).
+void flip_screen();
+
+// One slide boundary: flip, then wait for the viewer. Without a window the slide is handed to
+// the observer installed by the runner (export, tests, benchmarks) instead.
+void show_slide();
+
+// Slides shown so far in this run (safe to read from another thread).
+int slides_shown();
+
+} // namespace kit

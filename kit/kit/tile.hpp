@@ -1,0 +1,117 @@
+// The tile box and the pixel remaps that rebuild a tile from part of it.
+//
+// Tile units: u = (x - tile_left) / W and v = (tile_base - y) / W, formed in double for each
+// pixel; v grows upwards and the whole tile is 0 <= u <= 1, 0 <= v <= 1/3. A program that rounds
+// u to single precision instantiates the scans with U = float; the rounding then decides source
+// columns exactly as it would in a float variable.
+//
+// Every mechanism works in place through get_pixel and put_pixel, so its scan order is part of
+// its result: a pixel read after it was written in the same pass yields the new colour.
+#pragma once
+
+#include "kit/canvas.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace kit {
+
+inline constexpr double one_third = 0.3333333333333333;
+
+struct Point {
+    int x, y;
+};
+
+// Conversion toward zero, the way every screen coordinate is formed from a real value. Values
+// beyond the int range (far off the screen in any case) saturate instead of being undefined.
+inline int trunc(double value) {
+    if (!(value > -2147483649.0)) return std::numeric_limits<int>::min(); // NaN too
+    if (value >= 2147483648.0) return std::numeric_limits<int>::max();
+    return static_cast<int>(value);
+}
+
+namespace detail {
+// The remap scan runs x = L .. L + W and y = trunc(B - W) .. B. Positions off the surface can
+// neither be written nor supply a colour, so the scan is clipped to the surface: that leaves
+// every result unchanged and keeps the counters far from overflow whatever L and B are.
+inline int first_column(int left) {
+    return std::max(left, 0);
+}
+// (a - b) / W, the difference taken in double so that no int can overflow.
+inline double units(int a, int b, double width) {
+    return (static_cast<double>(a) - b) / width;
+}
+inline int first_row(int base, double width) {
+    const double top = base - width;
+    return top > 0 ? trunc(top) : 0;
+}
+} // namespace detail
+
+// Outline in four draw_line calls: bottom, left, right, top. R = trunc(L + W), T = trunc(B - W/3).
+void draw_tile_box(Uint32 colour, double width = 250);
+
+struct BackgroundFill {
+    double width = 0;              // columns x = L while x < L + width
+    std::optional<double> split{}; // red left of L + split, blue from there; none: all red
+    double tile_width = 250;       // rows y = B down while y > B - tile_width / 3
+};
+
+// Repaints the white pixels of the box's first `width` columns; other colours stay.
+void fill_tile_background(const BackgroundFill& fill);
+
+struct Mask {
+    double u_max = 0, v_max = 0;
+    double tile_width = 250;
+};
+
+// Whitens every pixel of columns 0..639 x rows 0..479 (column by column) outside
+// 0 <= u <= u_max, 0 <= v <= v_max.
+template <typename U = double> void mask_outside(const Mask& mask) {
+    const int L = tile_left, B = tile_base;
+    const int columns = std::min(640, screen->w), rows = std::min(480, screen->h);
+    for (int x = 0; x < columns; ++x)
+        for (int y = 0; y < rows; ++y) {
+            const U u = static_cast<U>(detail::units(x, L, mask.tile_width));
+            const double v = detail::units(B, y, mask.tile_width);
+            if (u < 0 || u > mask.u_max || v < 0 || v > mask.v_max) put_pixel(x, y, white);
+        }
+}
+
+// Each pixel of the region takes the colour found at source(u, v) at that moment. The scan is
+// x = L .. L + W (outer, ascending) by y = trunc(B - W) .. B (inner, ascending); positions
+// outside the region are neither read nor written.
+template <typename U = double, typename InRegion, typename Source>
+void remap_region(double width, InRegion in_region, Source source) {
+    const int L = tile_left, B = tile_base;
+    for (int x = detail::first_column(L); x < screen->w && x <= L + width; ++x)
+        for (int y = detail::first_row(B, width); y < screen->h && y <= B; ++y) {
+            const U u = static_cast<U>(detail::units(x, L, width));
+            const double v = detail::units(B, y, width);
+            if (!in_region(u, v)) continue;
+            const Point from = source(u, v);
+            // A source off the surface holds no colour to copy.
+            if (on_screen(from.x, from.y)) put_pixel(x, y, get_pixel(from.x, from.y));
+        }
+}
+
+// Copies every tile pixel (0 <= u <= 1, 0 <= v < 1/3) to columns x - W, x, x + W, x + 2W and
+// x + 3W of its row, those that fall on screen. The copy from column L reaches L + W before the
+// scan reads it, so the strip repeats with period W.
+template <typename U = double> void replicate_tile(double width = 250) {
+    const int L = tile_left, B = tile_base;
+    const unsigned last_column = static_cast<unsigned>(screen->w - 1);
+    for (int x = detail::first_column(L); x < screen->w && x <= L + width; ++x)
+        for (int y = detail::first_row(B, width); y < screen->h && y <= B; ++y) {
+            const U u = static_cast<U>(detail::units(x, L, width));
+            const double v = detail::units(B, y, width);
+            if (!(u >= 0 && u <= 1 && v >= 0 && v < one_third)) continue;
+            const Uint32 c = get_pixel(x, y);
+            for (int j = -1; j <= 3; ++j) {
+                const int d = trunc(x + width * j);
+                if (static_cast<unsigned>(d) <= last_column) put_pixel(d, y, c);
+            }
+        }
+}
+
+} // namespace kit
