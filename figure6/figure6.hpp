@@ -1,8 +1,17 @@
 #pragma once
 
+#include "kit/orbits.hpp"
 #include "kit/program.hpp"
 
+#include <array>
+
 namespace figure6 {
+
+// The orbit plot of slide 2.
+inline constexpr std::array<kit::OrbitRow, 1> orbit_rows{{
+    {.kick = 0.4f, .seed_step = 0.001, .orbit_length = 1000, .x_scale = 10, .x_offset = 20,
+     .y_base = 184, .y_scale = 28, .colour_scale = 5, .colour_offset = 7},
+}};
 
 // One tile, one orbit plot, and three remaps that rebuild the strip from the tile's left quarter.
 void script();

@@ -36,15 +36,7 @@ void script() {
     show_slide();
 
     // 2. The portrait overflows the box above and below; slide 3 trims it.
-    plot_orbits({.kick = 0.4f,
-                 .seed_step = 0.001,
-                 .orbit_length = 1000,
-                 .x_scale = 10,
-                 .x_offset = 20,
-                 .y_base = 184,
-                 .y_scale = 28,
-                 .colour_scale = 5,
-                 .colour_offset = 7});
+    plot_orbits(orbit_rows[0]);
     show_slide();
 
     // 3. Keep the tile's left quarter.
