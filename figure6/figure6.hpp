@@ -9,12 +9,24 @@ namespace figure6 {
 
 // The orbit plot of slide 2.
 inline constexpr std::array<kit::OrbitRow, 1> orbit_rows{{
-    {.kick = 0.4f, .seed_step = 0.001, .orbit_length = 1000, .x_scale = 10, .x_offset = 20,
-     .y_base = 184, .y_scale = 28, .colour_scale = 5, .colour_offset = 7},
+    {.kick = 0.4f,
+     .seed_step = 0.001,
+     .orbit_length = 1000,
+     .x_scale = 10,
+     .x_offset = 20,
+     .y_base = 184,
+     .y_scale = 28,
+     .colour_scale = 5,
+     .colour_offset = 7},
 }};
 
 // One tile, one orbit plot, and three remaps that rebuild the strip from the tile's left quarter.
 void script();
+
+// Its remaps, for the fixed tile at left 20, base 138: the quarter mirrored about u = 0.25 into
+// the second quarter, then the left half turned about the tile's centre into the right half.
+void mirror_quarter();
+void reflect_half();
 
 inline const kit::Program program{
     .name = "figure6", .slide_count = 6, .seeds_from_clock = false, .script = script};

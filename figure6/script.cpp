@@ -22,6 +22,23 @@ bool in_tile_rows(double v) {
 
 } // namespace
 
+void mirror_quarter() {
+    remap_region<float>(
+        width, [](float u, double v) { return 0.25 <= u && u <= 0.5 && in_tile_rows(v); },
+        [](float u, double v) {
+            return Point{trunc(width * (0.5 - u) + left), trunc(base - width * v)};
+        });
+}
+
+void reflect_half() {
+    remap_region<float>(
+        width, [](float u, double v) { return 0.5 <= u && u <= 1 && in_tile_rows(v); },
+        [](float u, double v) {
+            const float w = static_cast<float>(one_third - v);
+            return Point{trunc(width * (1.0 - u) + left), trunc(base - width * w)};
+        });
+}
+
 void script() {
     white = map_rgb(255, 255, 255);
     black = map_rgb(0, 0, 0);
@@ -44,20 +61,11 @@ void script() {
     show_slide();
 
     // 4. Mirror the quarter about u = 0.25.
-    remap_region<float>(
-        width, [](float u, double v) { return 0.25 <= u && u <= 0.5 && in_tile_rows(v); },
-        [](float u, double v) {
-            return Point{trunc(width * (0.5 - u) + left), trunc(base - width * v)};
-        });
+    mirror_quarter();
     show_slide();
 
     // 5. Turn the left half about the tile's centre (u, v) = (0.5, 1/6).
-    remap_region<float>(
-        width, [](float u, double v) { return 0.5 <= u && u <= 1 && in_tile_rows(v); },
-        [](float u, double v) {
-            const float w = static_cast<float>(one_third - v);
-            return Point{trunc(width * (1.0 - u) + left), trunc(base - width * w)};
-        });
+    reflect_half();
     show_slide();
 
     // 6. Repeat the tile across the window.
