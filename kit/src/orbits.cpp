@@ -1,43 +1,183 @@
 #include "kit/orbits.hpp"
 
 #include "kit/canvas.hpp"
+#include "kit/orbit_paths.hpp"
 #include "kit/tile.hpp"
+#include "orbit_steps.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kit {
+namespace {
 
-void plot_orbits(const OrbitRow& row) {
+using namespace orbit_steps;
+
+OrbitPath chosen_path = OrbitPath::automatic;
+std::uint64_t fallback_count = 0;
+std::uint64_t steps_done = 0;
+
+// The sweep only moves upwards. A step that leaves s where it is (zero, negative, NaN, or too
+// small for s's precision) would never reach 2 pi, and the sweep would redraw the same orbit
+// forever; it ends instead, which leaves exactly the picture the endless loop would show.
+bool next_seed(float& s, double step) {
+    const float next = static_cast<float>(s + step);
+    if (!(next < two_pi) || !(next > s)) return false;
+    s = next;
+    return true;
+}
+
+Uint32 colour_of(float s, const OrbitRow& row) {
+    return palette[trunc(s * row.colour_scale + row.colour_offset) & 0xff];
+}
+
+// One orbit at a time, every step exactly as the map is written.
+void plot_plain(const OrbitRow& row) {
     float s = 0;
     do {
-        const Uint32 colour = palette[trunc(s * row.colour_scale + row.colour_offset) & 0xff];
+        const Uint32 colour = colour_of(s, row);
+        steps_done += static_cast<std::uint64_t>(std::max(row.orbit_length, 0));
         float p = s;
         float theta = 0;
         for (int i = 0; i < row.orbit_length; ++i) {
-            // Kick, then wrap the new momentum.
-            p = static_cast<float>(p + row.kick * std::sin(static_cast<double>(theta)));
-            while (p >= two_pi) p = static_cast<float>(p - two_pi);
-            while (p < 0) p = static_cast<float>(p + two_pi);
-            // Drift with the new momentum: the sum stays unrounded unless it has to wrap.
-            double t = static_cast<double>(theta) + p;
-            while (t >= two_pi) t = static_cast<float>(t - two_pi);
-            while (t < 0) t = static_cast<float>(t + two_pi);
+            p = wrap_momentum(orbit_steps::kick(p, theta, row.kick));
+            const double t = wrap_angle(static_cast<double>(theta) + p);
             put_pixel(trunc(t * row.x_scale + row.x_offset), trunc(row.y_base - p * row.y_scale),
                       colour);
             theta = static_cast<float>(t);
         }
-        s = static_cast<float>(s + row.seed_step);
-    } while (s < two_pi);
+    } while (next_seed(s, row.seed_step));
+}
+
+// Groups of orbits computed side by side into the buffer, then plotted orbit by orbit, point by
+// point: the pixels are written in the plain path's order, so later points still cover earlier
+// ones the same way.
+template <int lanes, typename Kernel> void plot_grouped(const OrbitRow& row, Kernel kernel) {
+    const Frame frame{.kick = row.kick,
+                      .x_scale = row.x_scale,
+                      .x_offset = row.x_offset,
+                      .y_base = row.y_base,
+                      .y_scale = row.y_scale,
+                      .width = screen->w,
+                      .height = screen->h,
+                      .stride = screen->pitch / 4};
+    const int length = row.orbit_length;
+    Uint32* const pixels = static_cast<Uint32*>(screen->pixels);
+    std::uint32_t buffer[buffer_points];
+    float s = 0;
+    bool more = true;
+    while (more) {
+        float seeds[lanes];
+        int n = 0;
+        while (n < lanes && more) {
+            seeds[n++] = s;
+            more = next_seed(s, row.seed_step);
+        }
+        std::fill(seeds + n, seeds + lanes, seeds[n - 1]);
+        kernel(seeds, length, frame, buffer);
+        steps_done += static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(length);
+        for (int l = 0; l < n; ++l) {
+            const Uint32 colour = colour_of(seeds[l], row);
+            const std::uint32_t* point = buffer + l;
+            for (int i = 0; i < length; ++i, point += lanes)
+                if (*point != off_screen) pixels[*point] = colour;
+        }
+    }
+}
+
+} // namespace
+
+namespace orbit_steps {
+
+void interleaved_orbits(const float* seeds, int length, const Frame& frame, std::uint32_t* buffer) {
+    constexpr int lanes = interleaved_lanes;
+    float p[lanes], theta[lanes];
+    for (int l = 0; l < lanes; ++l) {
+        p[l] = seeds[l];
+        theta[l] = 0;
+    }
+    for (int i = 0; i < length; ++i, buffer += lanes)
+        for (int l = 0; l < lanes; ++l) {
+            const float q = wrap_momentum(kick(p[l], theta[l], frame.kick));
+            const double t = wrap_angle(static_cast<double>(theta[l]) + q);
+            buffer[l] = place(t, q, frame);
+            p[l] = q;
+            theta[l] = static_cast<float>(t);
+        }
+}
+
+} // namespace orbit_steps
+
+void choose_orbit_path(OrbitPath path) {
+    chosen_path = path;
+}
+
+OrbitPath orbit_path_for(const OrbitRow& row) {
+    if (chosen_path == OrbitPath::plain) return OrbitPath::plain;
+    // The grouped paths address pixels as 32-bit words of the rows.
+    if (row.orbit_length <= 0 || (screen && screen->pitch % 4 != 0)) return OrbitPath::plain;
+    const bool vector_fits = row.orbit_length <= buffer_points / vector_lanes &&
+                             vector_supported() && std::fabs(row.kick) <= 1;
+    if (chosen_path != OrbitPath::interleaved && vector_fits) return OrbitPath::vector;
+    if (row.orbit_length <= buffer_points / interleaved_lanes) return OrbitPath::interleaved;
+    return OrbitPath::plain;
+}
+
+bool vector_sine_available() {
+    return vector_supported();
+}
+
+std::uint64_t sine_fallbacks() {
+    return fallback_count;
+}
+
+std::uint64_t orbit_steps_done() {
+    return steps_done;
+}
+
+void plot_orbits(const OrbitRow& row) {
+    switch (orbit_path_for(row)) {
+    case OrbitPath::vector:
+        plot_grouped<vector_lanes>(
+            row, [](const float* seeds, int length, const Frame& frame, std::uint32_t* buffer) {
+                fallback_count += vector_orbits(seeds, length, frame, buffer);
+            });
+        break;
+    case OrbitPath::interleaved:
+        plot_grouped<interleaved_lanes>(row, interleaved_orbits);
+        break;
+    default:
+        plot_plain(row);
+    }
 }
 
 int orbit_count(const OrbitRow& row) {
-    int count = 0;
+    int count = 1;
     float s = 0;
-    do {
-        ++count;
-        s = static_cast<float>(s + row.seed_step);
-    } while (s < two_pi);
+    while (next_seed(s, row.seed_step)) ++count;
     return count;
+}
+
+void vector_sines(const double* x, double* out, int n) {
+    const int whole = n / 4 * 4;
+    vector_sine_values(x, out, whole);
+    if (whole == n) return;
+    double in[4] = {}, rest[4];
+    std::copy(x + whole, x + n, in);
+    vector_sine_values(in, rest, 4);
+    std::copy(rest, rest + (n - whole), out + whole);
+}
+
+void vector_kicks(float kick, const float* p, const float* theta, float* out, int n) {
+    const int whole = n / 4 * 4;
+    fallback_count += vector_kick_steps(kick, p, theta, out, whole);
+    if (whole == n) return;
+    // Padding with p = 1, theta = 0 sums to a float exactly, which never counts as a fallback.
+    float ps[4] = {1, 1, 1, 1}, thetas[4] = {}, rest[4];
+    std::copy(p + whole, p + n, ps);
+    std::copy(theta + whole, theta + n, thetas);
+    fallback_count += vector_kick_steps(kick, ps, thetas, rest, 4);
+    std::copy(rest, rest + (n - whole), out + whole);
 }
 
 } // namespace kit

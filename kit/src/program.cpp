@@ -7,6 +7,7 @@
 #include <SDL.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,8 +75,32 @@ bool is_invisible_driver() {
     return std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0;
 }
 
+// SDL answers SIGINT and SIGTERM by queueing a quit request, and a quit request only ends the
+// current wait: a viewer's Ctrl+C, or a system stopping the program, would have to be repeated
+// once per slide. The two signals get back what they did before SDL started: end the program
+// (killed by the signal, the status a shell reports as 130 or 143), or stay ignored when the
+// program was started with them ignored (nohup, a background job).
+struct StopSignals {
+    struct sigaction interrupt, terminate;
+};
+
+StopSignals save_stop_signals() {
+    StopSignals saved{};
+    sigaction(SIGINT, nullptr, &saved.interrupt);
+    sigaction(SIGTERM, nullptr, &saved.terminate);
+    return saved;
+}
+
+void restore_stop_signals(const StopSignals& saved) {
+    sigaction(SIGINT, &saved.interrupt, nullptr);
+    sigaction(SIGTERM, &saved.terminate, nullptr);
+}
+
 int show_in_window(const Program& program, std::optional<unsigned> seed) {
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    const StopSignals stop_signals = save_stop_signals();
+    const int started = SDL_Init(SDL_INIT_VIDEO);
+    restore_stop_signals(stop_signals);
+    if (started != 0) {
         std::fprintf(stderr, "%s: cannot start the video system: %s\n", program.name,
                      SDL_GetError());
         return 1;
@@ -91,6 +116,8 @@ int show_in_window(const Program& program, std::optional<unsigned> seed) {
     }
     seed_random(program, seed);
     screen = SDL_SetVideoMode(screen_width, screen_height, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);
+    // Opening the window may start further parts of SDL that install the handlers again.
+    restore_stop_signals(stop_signals);
     if (!screen) {
         std::fprintf(stderr, "%s: cannot open an %dx%d window: %s\n", program.name, screen_width,
                      screen_height, SDL_GetError());

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "kit/orbits.hpp"
+#include "kit/program.hpp"
+
+#include <array>
+
+namespace figure1 {
+
+// The orbit plots of the three tiles, in slide order: O1 over the box on row 168 (slide 1), O2
+// over row 268 (slide 6) and O3 over row 368 (slide 11).
+inline constexpr std::array<kit::OrbitRow, 3> orbit_rows{{
+    {.kick = 0.9f,
+     .seed_step = 0.001,
+     .orbit_length = 2000,
+     .x_scale = 40,
+     .x_offset = 20,
+     .y_base = 238,
+     .y_scale = 35,
+     .colour_scale = 5,
+     .colour_offset = 7},
+    {.kick = 1,
+     .seed_step = 0.005,
+     .orbit_length = 1000,
+     .x_scale = 65,
+     .x_offset = 20,
+     .y_base = 420,
+     .y_scale = 55,
+     .colour_scale = 10,
+     .colour_offset = 0},
+    {.kick = 1,
+     .seed_step = 0.005,
+     .orbit_length = 1000,
+     .x_scale = 40,
+     .x_offset = 20,
+     .y_base = 424,
+     .y_scale = 25,
+     .colour_scale = 10,
+     .colour_offset = 0},
+}};
+
+// The steps of the script. All but draw_box work on the current tile box (tile_left,
+// tile_base), 250 pixels wide.
+
+// Makes the box with bottom row `base` (left column 20) the current tile and outlines it in red.
+void draw_box(int base);
+
+// Repaints the white pixels of columns L .. L + 249, rows B down to B - 83: all red, or with
+// `split` red left of column L + 125 and blue from there. The top and right edges are not visited.
+void fill_background(bool split);
+
+// Whitens the 640 x 480 area except the tile's lower half: rows B - 42 .. B of columns L .. L +
+// 250.
+void keep_lower_half();
+
+// Fills the upper half of the tile (0.165 <= v <= 1/3) with the mirror image of its lower half
+// about v = 1/6: row y takes row 2B - 84 - y of the same column.
+void mirror_upper_half();
+
+// Repeats the tile's rows B - 83 .. B across the window with period 250.
+void replicate();
+
+// Three tiles, each: orbits over a box, the box filled, the lower half kept, then mirrored and
+// repeated across the window.
+void script();
+
+inline const kit::Program program{
+    .name = "figure1", .slide_count = 13, .seeds_from_clock = false, .script = script};
+
+} // namespace figure1

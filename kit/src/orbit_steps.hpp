@@ -1,0 +1,88 @@
+// The pieces of one kicked-map step, shared by the orbit plotter's paths.
+#pragma once
+
+#include "kit/orbits.hpp"
+#include "kit/tile.hpp"
+
+#include <cmath>
+#include <cstdint>
+
+namespace kit::orbit_steps {
+
+// Orbits advanced side by side: eight hide the latency of std::sin; the vectorised sine needs
+// sixteen (four vectors of four) to keep the vector units busy. The points of a group wait in a
+// buffer until every earlier orbit of the group has been plotted, so the buffer holds
+// lanes x orbit_length pixel positions; longer orbits take the plain path.
+inline constexpr int interleaved_lanes = 8;
+inline constexpr int vector_lanes = 16;
+inline constexpr int buffer_points = 32768;
+inline constexpr std::uint32_t off_screen = 0xffffffff;
+
+// Where the points of a row land: the scales of the row and the screen's shape, with positions
+// given as pixel indices y * stride + x.
+struct Frame {
+    double kick;
+    double x_scale, x_offset;
+    double y_base, y_scale;
+    int width, height, stride;
+};
+
+inline float kick(float p, float theta, double kick) {
+    return static_cast<float>(p + kick * std::sin(static_cast<double>(theta)));
+}
+
+// The wrap loops, each as its own step: first down while v >= 2 pi, then up while v < 0, each
+// new value rounded to single precision (T = double keeps the drift's unrounded sum when no wrap
+// is needed). A loop stops when a step no longer changes the value: with an absurd kick the
+// momentum can grow so large that 2 pi is below its precision, and the loop would never end.
+template <typename T> T wrap_down(T v) {
+    while (v >= two_pi) {
+        const T next = static_cast<float>(v - two_pi);
+        if (next == v) break;
+        v = next;
+    }
+    return v;
+}
+
+template <typename T> T wrap_up(T v) {
+    while (v < 0) {
+        const T next = static_cast<float>(v + two_pi);
+        if (next == v) break;
+        v = next;
+    }
+    return v;
+}
+
+inline float wrap_momentum(float p) {
+    return wrap_up(wrap_down(p));
+}
+
+inline double wrap_angle(double t) {
+    return wrap_up(wrap_down(t));
+}
+
+inline std::uint32_t place(double t, float p, const Frame& frame) {
+    const int x = trunc(t * frame.x_scale + frame.x_offset);
+    const int y = trunc(frame.y_base - p * frame.y_scale);
+    if (static_cast<unsigned>(x) >= static_cast<unsigned>(frame.width) ||
+        static_cast<unsigned>(y) >= static_cast<unsigned>(frame.height))
+        return off_screen;
+    return static_cast<std::uint32_t>(y * frame.stride + x);
+}
+
+// seeds[L] start the orbits (L the path's lane count); buffer[i * L + l] receives point i of
+// orbit l. Lanes past the end of the sweep repeat a real seed and are simply not plotted.
+void interleaved_orbits(const float* seeds, int length, const Frame& frame, std::uint32_t* buffer);
+
+// The same with the vectorised sine; returns the number of steps recomputed with std::sin.
+// Only for |kick| <= 1 and when vector_supported().
+std::uint64_t vector_orbits(const float* seeds, int length, const Frame& frame,
+                            std::uint32_t* buffer);
+bool vector_supported();
+
+// The vectorised kick and sine on their own, n a multiple of four (kit::vector_kicks and
+// kit::vector_sines pad their inputs). vector_kick_steps returns its fallbacks.
+std::uint64_t vector_kick_steps(double kick, const float* p, const float* theta, float* out, int n);
+void vector_sine_values(const double* x, double* out, int n);
+
+} // namespace kit::orbit_steps

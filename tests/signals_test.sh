@@ -1,0 +1,202 @@
+#!/usr/bin/env bash
+# The real figure6 in a window: SIGINT and SIGTERM end it at once, killed by the signal (the
+# status a shell reports as 130 and 143), a signal it was started with ignored stays ignored,
+# and a close request from the window still advances exactly one slide.
+#   signals_test.sh BIN_DIR
+# Runs under Xvfb when it is installed, otherwise against SDL's dummy video driver (which has
+# no window to close). Exit 0 passed, 1 failed, 77 skipped.
+set -u
+bin=$1/figure6
+if [ ! -x "$bin" ]; then
+    echo "SKIP: $bin has not been built"
+    exit 77
+fi
+# With job control a background job gets the signals as the shell had them; without it bash
+# starts background jobs with SIGINT ignored, and a Ctrl+C could never reach them.
+set -m
+
+work=$(mktemp -d)
+xvfb_pid=
+show_pid=
+cleanup() {
+    [ -n "$show_pid" ] && kill -KILL "$show_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        [ -s "$work/display" ] && break
+        sleep 0.1
+    done
+    if [ ! -s "$work/display" ]; then
+        echo "SKIP: Xvfb did not start: $(cat "$work/xvfb.log")"
+        exit 77
+    fi
+    export DISPLAY=:$(head -n1 "$work/display")
+    unset SDL_VIDEODRIVER
+    echo "running on Xvfb display $DISPLAY"
+else
+    export SDL_VIDEODRIVER=dummy
+    echo "no Xvfb and xdotool: running on the dummy video driver"
+fi
+
+# Starts figure6 ("$@" goes before it, e.g. env --ignore-signal=INT) and waits until its first
+# slide is up and waiting. Sets show_pid, and window under Xvfb.
+start_show() {
+    "$@" "$bin" 2>"$work/stderr" &
+    show_pid=$!
+    window=
+    if [ -n "$xvfb_pid" ]; then
+        window=$(timeout 10 xdotool search --sync --all --pid "$show_pid" --name '^figure6$' |
+            head -n1)
+        if [ -z "$window" ]; then
+            fail "no figure6 window appeared"
+            return 1
+        fi
+    fi
+    # Slide 1 is one box outline: drawn and shown well within this pause.
+    sleep 0.5
+    if ! kill -0 "$show_pid" 2>/dev/null; then
+        fail "figure6 ended before its first slide was dismissed: $(cat "$work/stderr")"
+        return 1
+    fi
+}
+
+# Waits up to $2 seconds for process $1 to end; sets ended_status, or returns 1 if it runs on.
+wait_for_end() {
+    local pid=$1 deadline=$(($(date +%s%N) + $2 * 1000000000))
+    ended_status=
+    while kill -0 "$pid" 2>/dev/null; do
+        [ "$(date +%s%N)" -gt "$deadline" ] && return 1
+        sleep 0.05
+    done
+    wait "$pid"
+    ended_status=$?
+}
+
+for case in INT:130 TERM:143; do
+    signal=${case%%:*} expected=${case##*:}
+    start_show env --default-signal="$signal" || continue
+    sent=$(date +%s%N)
+    kill -s "$signal" "$show_pid"
+    if wait_for_end "$show_pid" 2; then
+        took=$((($(date +%s%N) - sent) / 1000000))
+        if [ "$ended_status" -ne "$expected" ]; then
+            fail "SIG$signal ended figure6 with status $ended_status, not $expected"
+        else
+            echo "ok: SIG$signal ended figure6 after $took ms with status $ended_status"
+        fi
+    else
+        fail "figure6 still runs 2 s after SIG$signal (did it become a close request?)"
+        kill -KILL "$show_pid"
+        wait "$show_pid" 2>/dev/null
+    fi
+done
+
+# Started with SIGINT ignored (nohup, a background job of a script), figure6 keeps ignoring it.
+if start_show env --ignore-signal=INT; then
+    kill -s INT "$show_pid"
+    kill -s INT "$show_pid"
+    sleep 1
+    if ! kill -0 "$show_pid" 2>/dev/null; then
+        wait "$show_pid"
+        fail "an ignored SIGINT ended figure6 (status $?)"
+    else
+        echo "ok: an ignored SIGINT left figure6 running"
+        kill -s TERM "$show_pid"
+        if wait_for_end "$show_pid" 2 && [ "$ended_status" -eq 143 ]; then
+            echo "ok: SIGTERM still ended it"
+        else
+            fail "SIGTERM did not end figure6 started with SIGINT ignored"
+            kill -KILL "$show_pid"
+            wait "$show_pid" 2>/dev/null
+        fi
+    fi
+fi
+
+# Asks the window to close the way a window manager does: WM_PROTOCOLS / WM_DELETE_WINDOW.
+close_window() {
+    python3 - "$1" <<'EOF'
+import ctypes, sys
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                         ctypes.c_void_p]
+x.XFlush.argtypes = [ctypes.c_void_p]
+x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("l", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]  # XEvent is 24 longs
+
+display = x.XOpenDisplay(None)
+if not display:
+    sys.exit("cannot open the display")
+event = ClientMessage(type=33, window=int(sys.argv[1]), format=32,
+                      message_type=x.XInternAtom(display, b"WM_PROTOCOLS", 0))
+event.l[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+if not x.XSendEvent(display, event.window, 0, 0, ctypes.byref(event)):
+    sys.exit("XSendEvent failed")
+x.XFlush(display)
+x.XCloseDisplay(display)
+EOF
+}
+
+# The number of distinct colours in the window: 2 (white and the red box) on slide 1.
+window_colours() {
+    import -window "$1" -format '%k' info: 2>/dev/null
+}
+
+if [ -z "$xvfb_pid" ]; then
+    echo "SKIP (part): the dummy driver has no window to close"
+elif ! command -v python3 >/dev/null || ! command -v import >/dev/null; then
+    echo "SKIP (part): closing the window needs python3 and ImageMagick's import"
+elif start_show env --default-signal=INT,TERM; then
+    before=$(window_colours "$window")
+    close_window "$window" || fail "could not send the close request"
+    # Slide 2 plots 6284 orbits; give it time, then look at the window.
+    for _ in $(seq 50); do
+        after=$(window_colours "$window")
+        [ "${after:-0}" -gt 2 ] && break
+        sleep 0.2
+    done
+    if [ "$before" != 2 ] || [ "${after:-0}" -le 2 ]; then
+        fail "closing the window did not move from slide 1 ($before colours) to slide 2 ($after)"
+    fi
+    # Four more close requests reach slide 6: figure6 must still be showing it.
+    for _ in 1 2 3 4; do
+        close_window "$window"
+        sleep 0.3
+    done
+    sleep 1
+    if ! kill -0 "$show_pid" 2>/dev/null; then
+        wait "$show_pid"
+        fail "five close requests ended figure6's six slides (status $?)"
+    else
+        close_window "$window"
+        if wait_for_end "$show_pid" 5 && [ "$ended_status" -eq 0 ]; then
+            echo "ok: six close requests showed six slides, then figure6 ended with status 0"
+        else
+            fail "the sixth close request did not end figure6 with status 0 (${ended_status:-running})"
+        fi
+    fi
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "PASS"
