@@ -41,7 +41,8 @@ test: build
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFIGURES_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
