@@ -78,40 +78,42 @@ template <typename U = double> void mask_outside(const Mask& mask) {
         }
 }
 
-// Each pixel of the region takes the colour found at source(u, v) at that moment. The scan is
-// x = L .. L + W (outer, ascending) by y = trunc(B - W) .. B (inner, ascending); positions
+namespace detail {
+// The scan every remap shares: x = L .. L + W (outer, ascending) by y = trunc(B - W) .. B
+// (inner, ascending), visit(x, y, u, v) at each position on the surface.
+template <typename U, typename Visit> void scan_tile(double width, Visit visit) {
+    const int L = tile_left, B = tile_base;
+    for (int x = first_column(L); x < screen->w && x <= L + width; ++x)
+        for (int y = first_row(B, width); y < screen->h && y <= B; ++y)
+            visit(x, y, static_cast<U>(units(x, L, width)), units(B, y, width));
+}
+} // namespace detail
+
+// Each pixel of the region takes the colour found at source(u, v) at that moment; positions
 // outside the region are neither read nor written.
 template <typename U = double, typename InRegion, typename Source>
 void remap_region(double width, InRegion in_region, Source source) {
-    const int L = tile_left, B = tile_base;
-    for (int x = detail::first_column(L); x < screen->w && x <= L + width; ++x)
-        for (int y = detail::first_row(B, width); y < screen->h && y <= B; ++y) {
-            const U u = static_cast<U>(detail::units(x, L, width));
-            const double v = detail::units(B, y, width);
-            if (!in_region(u, v)) continue;
-            const Point from = source(u, v);
-            // A source off the surface holds no colour to copy.
-            if (on_screen(from.x, from.y)) put_pixel(x, y, get_pixel(from.x, from.y));
-        }
+    detail::scan_tile<U>(width, [&](int x, int y, U u, double v) {
+        if (!in_region(u, v)) return;
+        const Point from = source(u, v);
+        // A source off the surface holds no colour to copy.
+        if (on_screen(from.x, from.y)) put_pixel(x, y, get_pixel(from.x, from.y));
+    });
 }
 
 // Copies every tile pixel (0 <= u <= 1, 0 <= v < 1/3) to columns x - W, x, x + W, x + 2W and
 // x + 3W of its row, those that fall on screen. The copy from column L reaches L + W before the
 // scan reads it, so the strip repeats with period W.
 template <typename U = double> void replicate_tile(double width = 250) {
-    const int L = tile_left, B = tile_base;
     const unsigned last_column = static_cast<unsigned>(screen->w - 1);
-    for (int x = detail::first_column(L); x < screen->w && x <= L + width; ++x)
-        for (int y = detail::first_row(B, width); y < screen->h && y <= B; ++y) {
-            const U u = static_cast<U>(detail::units(x, L, width));
-            const double v = detail::units(B, y, width);
-            if (!(u >= 0 && u <= 1 && v >= 0 && v < one_third)) continue;
-            const Uint32 c = get_pixel(x, y);
-            for (int j = -1; j <= 3; ++j) {
-                const int d = trunc(x + width * j);
-                if (static_cast<unsigned>(d) <= last_column) put_pixel(d, y, c);
-            }
+    detail::scan_tile<U>(width, [&](int x, int y, U u, double v) {
+        if (!(u >= 0 && u <= 1 && v >= 0 && v < one_third)) return;
+        const Uint32 c = get_pixel(x, y);
+        for (int j = -1; j <= 3; ++j) {
+            const int d = trunc(x + width * j);
+            if (static_cast<unsigned>(d) <= last_column) put_pixel(d, y, c);
         }
+    });
 }
 
 } // namespace kit
