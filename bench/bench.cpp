@@ -2,6 +2,7 @@
 //   (a) the textbook orbit loop on figure1's heaviest row, (b) plot_orbits on the same row with
 //   each of its paths, (c) every program's slides headless, (d) PNG encoding against drawing and
 //   the whole `figure1 --export` process against its bare orbit plotting.
+#include "baseline_orbits.hpp"
 #include "kit/canvas.hpp"
 #include "kit/orbit_paths.hpp"
 #include "kit/orbits.hpp"
@@ -79,28 +80,7 @@ double best_ms(int runs, const std::function<void()>& work) {
     return best;
 }
 
-// The textbook loop: one orbit at a time, sin, round, wrap, plot.
-void baseline_plot(const kit::OrbitRow& row) {
-    float s = 0;
-    do {
-        const Uint32 colour =
-            kit::palette[kit::trunc(s * row.colour_scale + row.colour_offset) & 0xff];
-        float p = s;
-        float theta = 0;
-        for (int i = 0; i < row.orbit_length; ++i) {
-            p = static_cast<float>(p + row.kick * std::sin(static_cast<double>(theta)));
-            while (p >= kit::two_pi) p = static_cast<float>(p - kit::two_pi);
-            while (p < 0) p = static_cast<float>(p + kit::two_pi);
-            double t = static_cast<double>(theta) + p;
-            while (t >= kit::two_pi) t = static_cast<float>(t - kit::two_pi);
-            while (t < 0) t = static_cast<float>(t + kit::two_pi);
-            kit::put_pixel(kit::trunc(t * row.x_scale + row.x_offset),
-                           kit::trunc(row.y_base - p * row.y_scale), colour);
-            theta = static_cast<float>(t);
-        }
-        s = static_cast<float>(s + row.seed_step);
-    } while (s < kit::two_pi);
-}
+using test::baseline_plot;
 
 struct NamedProgram {
     const kit::Program* program;

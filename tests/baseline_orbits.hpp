@@ -1,0 +1,36 @@
+// The textbook orbit loop: one orbit at a time, sin, round, wrap, plot. It is the reference the
+// kit's faster plotting paths must reproduce pixel for pixel, and the baseline they are timed
+// against; keep it exactly this plain.
+#pragma once
+
+#include "kit/canvas.hpp"
+#include "kit/orbits.hpp"
+#include "kit/tile.hpp"
+
+#include <cmath>
+
+namespace test {
+
+inline void baseline_plot(const kit::OrbitRow& row) {
+    float s = 0;
+    do {
+        const Uint32 colour =
+            kit::palette[kit::trunc(s * row.colour_scale + row.colour_offset) & 0xff];
+        float p = s;
+        float theta = 0;
+        for (int i = 0; i < row.orbit_length; ++i) {
+            p = static_cast<float>(p + row.kick * std::sin(static_cast<double>(theta)));
+            while (p >= kit::two_pi) p = static_cast<float>(p - kit::two_pi);
+            while (p < 0) p = static_cast<float>(p + kit::two_pi);
+            double t = static_cast<double>(theta) + p;
+            while (t >= kit::two_pi) t = static_cast<float>(t - kit::two_pi);
+            while (t < 0) t = static_cast<float>(t + kit::two_pi);
+            kit::put_pixel(kit::trunc(t * row.x_scale + row.x_offset),
+                           kit::trunc(row.y_base - p * row.y_scale), colour);
+            theta = static_cast<float>(t);
+        }
+        s = static_cast<float>(s + row.seed_step);
+    } while (s < kit::two_pi);
+}
+
+} // namespace test
