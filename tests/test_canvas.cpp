@@ -1,4 +1,5 @@
 #include "kit/canvas.hpp"
+#include "kit/random.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
@@ -47,7 +48,7 @@ TEST(Pixels, RowsFollowThePitch) {
 
 TEST(Palette, ThreeRandCallsGiveBlueGreenRed) {
     test::SoftwareScreen screen;
-    std::srand(5);
+    kit::seed_rand(5);
     kit::make_palette();
     std::srand(5);
     for (int i = 0; i < 256; ++i) {

@@ -1,5 +1,7 @@
 #include "kit/canvas.hpp"
 
+#include "kit/random.hpp"
+#include "platform.hpp"
 #include "runtime.hpp"
 
 #include <cstdlib>
@@ -18,13 +20,15 @@ Uint32 map_rgb(Uint8 r, Uint8 g, Uint8 b) {
 
 void make_palette() {
     for (Uint32& entry : palette) {
-        const int c1 = std::rand();
-        const int c2 = std::rand();
-        const int c3 = std::rand();
+        const int c1 = next_rand();
+        const int c2 = next_rand();
+        const int c3 = next_rand();
         entry = map_rgb(c3 & 0xff, c2 & 0xff, c1 & 0xff);
     }
 }
 
+// The browser's versions of these two are in platform_web.cpp.
+#ifndef __EMSCRIPTEN__
 void clear_screen(Uint32 colour) {
     SDL_FillRect(screen, nullptr, colour);
 }
@@ -38,6 +42,7 @@ int wait_for_key() {
         if (event.type == SDL_QUIT) return 1;
     }
 }
+#endif
 
 void flip_screen() {
     if (runtime.mode != Mode::window) return;
@@ -51,6 +56,7 @@ void show_slide() {
     const int slide = ++runtime.slides_shown;
     if (runtime.mode == Mode::window) {
         flip_screen();
+        page_slide_shown(slide);
         wait_for_key();
     } else if (runtime.on_slide) {
         runtime.on_slide(slide);

@@ -2,6 +2,8 @@
 
 #include "kit/canvas.hpp"
 #include "kit/png.hpp"
+#include "kit/random.hpp"
+#include "platform.hpp"
 #include "runtime.hpp"
 
 #include <SDL.h>
@@ -24,13 +26,13 @@ namespace {
 
 void seed_random(const Program& program, std::optional<unsigned> seed) {
     if (seed)
-        std::srand(*seed);
+        seed_rand(*seed);
     else if (program.seeds_from_clock)
-        std::srand(static_cast<unsigned>(std::time(nullptr)));
+        seed_rand(static_cast<unsigned>(std::time(nullptr)));
     else
         // The state of a generator nobody seeded: a second run in the same process (tests,
         // benchmarks) then draws the same palette as a fresh process does.
-        std::srand(1);
+        seed_rand(1);
 }
 
 bool parse_seed(std::string_view text, unsigned& seed) {
@@ -125,6 +127,7 @@ int show_in_window(const Program& program, std::optional<unsigned> seed) {
         return 1;
     }
     SDL_WM_SetCaption(program.name, program.name);
+    page_show_started(program.name, program.slide_count);
     runtime.mode = Mode::window;
     runtime.on_slide = nullptr;
     runtime.slides_shown = 0;
