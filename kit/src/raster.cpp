@@ -3,6 +3,7 @@
 #include "kit/canvas.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -81,6 +82,48 @@ template <bool four_connected> void walk(Coord x0, Coord y0, Coord x1, Coord y1,
     }
 }
 
+// The circle's quarter arc is a walk from offset (0, r) from the centre, one step at a time
+// to x + 1 or to y - 1, until y reaches 0; after each step it plots its position mirrored into
+// the four quadrants. The step to x + 1 is taken when its error |ex| is below that of the step
+// to y - 1, |ey|, ties going down. The walk keeps its error at e = x^2 + y^2 - r^2, so with
+// ex = e + 2x + 1, ey = e - 2y + 1 and ex - ey = 2(x + y) > 0, the choice |ex| < |ey| is
+// ex + ey < 0: the midpoint test x^2 + x + y^2 - y + 1 - r^2 < 0. That test fails for all x
+// from some point on, and fails earlier the larger y is (y >= 0), so the walk runs along row y
+// from column arc_end(r, y + 1) to column arc_end(r, y), the least x >= 0 failing the test in
+// row y (row r starts at 0 = arc_end(r, r + 1); row 0 holds only arc_end(r, 1) = arc_end(r, 0),
+// where the walk stops). Rows and columns can therefore be visited directly: a radius of two
+// billion costs no more than one that fits the screen, where walking it took seconds.
+Coord arc_end(Coord r, Coord y) {
+    const __int128 target = static_cast<__int128>(r) * r - static_cast<__int128>(y) * y + y - 1;
+    if (target <= 0) return 0;
+    auto fails = [&](Coord x) { return static_cast<__int128>(x) * x + x >= target; };
+    auto x = static_cast<Coord>(std::sqrt(static_cast<double>(target)));
+    while (x > 0 && fails(x - 1)) --x;
+    while (!fails(x)) ++x;
+    return x;
+}
+
+struct Span {
+    Coord low, high; // empty when low > high
+};
+
+// The offsets d in 0 .. max_offset for which centre + d or centre - d lies in 0 .. size - 1.
+// The two ranges overlap at 0 when the centre is inside and only one of them is non-empty
+// otherwise, so together they form one span, never longer than size.
+Span reachable_offsets(Coord centre, Coord size, Coord max_offset) {
+    Span span{max_offset + 1, -1};
+    auto add = [&](Coord low, Coord high) {
+        low = std::max<Coord>(low, 0);
+        high = std::min(high, max_offset);
+        if (low > high) return;
+        span.low = std::min(span.low, low);
+        span.high = std::max(span.high, high);
+    };
+    add(-centre, size - 1 - centre);
+    add(centre - size + 1, centre);
+    return span;
+}
+
 } // namespace
 
 void draw_line(int x0, int y0, int x1, int y1, Uint32 colour) {
@@ -93,23 +136,27 @@ void draw_line_clipped(int x0, int y0, int x1, int y1, Uint32 colour) {
 
 void draw_circle(int cx, int cy, int r, Uint32 colour) {
     const Coord ccx = cx, ccy = cy;
-    Coord x = ccx, y = ccy + r, e = 0;
     plot(ccx, ccy + r, colour);
     plot(ccx, ccy - r, colour);
-    while (y > ccy) {
-        const Coord ex = e + 2 * (x - ccx) + 1; // error after a step to x + 1
-        const Coord ey = e - 2 * (y - ccy) + 1; // error after a step to y - 1
-        if (std::llabs(ex) < std::llabs(ey)) {
-            ++x;
-            e = ex;
-        } else {
-            --y;
-            e = ey;
+    if (r > 0) {
+        // The quarter arc from (0, r) down to row 0, clipped to the rows and columns that can
+        // land on the screen. Each of its positions is plotted in all four quadrants; the
+        // colour is the same throughout, so the order of the plots does not show.
+        const Span rows = reachable_offsets(ccy, screen->h, r);
+        const Span columns = reachable_offsets(ccx, screen->w, arc_end(r, 1));
+        Coord row_end = arc_end(r, rows.high + 1);
+        for (Coord y = rows.high; y >= rows.low; --y) {
+            const Coord row_start = row_end;
+            row_end = arc_end(r, y);
+            const Coord first = std::max(row_start, columns.low);
+            const Coord last = std::min(row_end, columns.high);
+            for (Coord x = first; x <= last; ++x) {
+                plot(ccx + x, ccy + y, colour);
+                plot(ccx + x, ccy - y, colour);
+                plot(ccx - x, ccy + y, colour);
+                plot(ccx - x, ccy - y, colour);
+            }
         }
-        plot(x, y, colour);
-        plot(x, 2 * ccy - y, colour);
-        plot(2 * ccx - x, y, colour);
-        plot(2 * ccx - x, 2 * ccy - y, colour);
     }
     plot(ccx + r, ccy, colour);
     plot(ccx - r, ccy, colour);
