@@ -49,8 +49,8 @@ void draw_box(int base);
 // `split` red left of column L + 125 and blue from there. The top and right edges are not visited.
 void fill_background(bool split);
 
-// Whitens the 640 x 480 area except the tile's lower half: rows B - 42 .. B of columns L .. L +
-// 250.
+// Whitens the 640 x 480 area except the tile's lower half, rows B - 42 .. B of columns
+// L .. L + 250.
 void keep_lower_half();
 
 // Fills the upper half of the tile (0.165 <= v <= 1/3) with the mirror image of its lower half

@@ -12,6 +12,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <ostream>
 #include <random>
 #include <span>
 #include <string>
@@ -46,6 +47,10 @@ struct NamedRow {
     std::string name;
     kit::OrbitRow row;
 };
+
+void PrintTo(const NamedRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 bool same_row(const kit::OrbitRow& a, const kit::OrbitRow& b) {
     return a.kick == b.kick && a.seed_step == b.seed_step && a.orbit_length == b.orbit_length &&
