@@ -32,18 +32,97 @@ void on_png_error(png_structp png, png_const_charp message) {
 
 void on_png_warning(png_structp, png_const_charp) {}
 
+// Pixel x of a row of a surface with `bytes` bytes a pixel.
+Uint32 pixel_at(const Uint8* row, int x, int bytes) {
+    const Uint8* p = row + static_cast<size_t>(x) * bytes;
+    switch (bytes) {
+    case 1:
+        return p[0];
+    case 2:
+        return *reinterpret_cast<const Uint16*>(p);
+    case 3:
+        return SDL_BYTEORDER == SDL_LIL_ENDIAN ? p[0] | p[1] << 8 | p[2] << 16
+                                               : p[2] | p[1] << 8 | p[0] << 16;
+    default:
+        return *reinterpret_cast<const Uint32*>(p);
+    }
+}
+
+// The colours of a slide as a palette of at most 256 entries, and each pixel's index into it.
+// The slides hold a few flat colours and a few dozen orbit colours, so a palette image is a
+// third of the bytes of an RGB one and compresses that much faster.
+struct Indexed {
+    std::vector<png_color> colours;
+    std::vector<png_byte> indices; // row by row, width bytes a row
+};
+
+// False when the surface holds more than 256 colours (then it is written as RGB).
+bool index_colours(SDL_Surface* surface, Indexed& out) {
+    // Open addressing over the pixel values; the picture's long runs of one colour mostly hit
+    // the previous pixel's entry without a lookup.
+    constexpr size_t slots = 1024;
+    Uint32 keys[slots];
+    int values[slots];
+    bool used[slots] = {};
+    std::vector<Uint32> pixel_of_index;
+    out.indices.resize(static_cast<size_t>(surface->w) * surface->h);
+    Uint32 previous_pixel = 0;
+    int previous_index = -1;
+    for (int y = 0; y < surface->h; ++y) {
+        const auto* pixels = reinterpret_cast<const Uint32*>(
+            static_cast<const Uint8*>(surface->pixels) + y * surface->pitch);
+        png_byte* indices = out.indices.data() + static_cast<size_t>(y) * surface->w;
+        for (int x = 0; x < surface->w; ++x) {
+            const Uint32 pixel = pixels[x];
+            if (pixel != previous_pixel || previous_index < 0) {
+                size_t slot = (pixel * 2654435761u) >> 22; // the top 10 bits: 0 .. 1023
+                while (used[slot] && keys[slot] != pixel) slot = (slot + 1) % slots;
+                if (!used[slot]) {
+                    if (pixel_of_index.size() == 256) return false;
+                    used[slot] = true;
+                    keys[slot] = pixel;
+                    values[slot] = static_cast<int>(pixel_of_index.size());
+                    pixel_of_index.push_back(pixel);
+                }
+                previous_pixel = pixel;
+                previous_index = values[slot];
+            }
+            indices[x] = static_cast<png_byte>(previous_index);
+        }
+    }
+    out.colours.resize(pixel_of_index.size());
+    for (size_t i = 0; i < pixel_of_index.size(); ++i)
+        SDL_GetRGB(pixel_of_index[i], surface->format, &out.colours[i].red, &out.colours[i].green,
+                   &out.colours[i].blue);
+    return true;
+}
+
 // Encodes into writer.file; returns false with writer.error set on failure.
 bool encode(PngWriter& writer, SDL_Surface* surface, std::vector<png_byte>& row) {
     png_structp png = writer.png;
+    // Filled before the jump point, so that nothing a longjmp skips needs destroying.
+    Indexed indexed;
+    const bool with_palette =
+        surface->format->BytesPerPixel == 4 && index_colours(surface, indexed);
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, writer.file);
     // The slides are mostly flat colour: the fastest compression without row filters keeps
-    // writing well below the cost of drawing and still makes small files (about 18 KB a slide).
+    // writing well below the cost of drawing and still makes small files.
     png_set_compression_level(png, 1);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-    png_set_IHDR(png, writer.info, surface->w, surface->h, 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    png_set_IHDR(png, writer.info, surface->w, surface->h, 8,
+                 with_palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
+    if (with_palette)
+        png_set_PLTE(png, writer.info, indexed.colours.data(),
+                     static_cast<int>(indexed.colours.size()));
     png_write_info(png, writer.info);
+    if (with_palette) {
+        for (int y = 0; y < surface->h; ++y)
+            png_write_row(png, indexed.indices.data() + static_cast<size_t>(y) * surface->w);
+        png_write_end(png, writer.info);
+        return true;
+    }
     // With whole bytes per channel (the 32-bit screens of the programs) each channel is a plain
     // shift; a call of SDL_GetRGB per pixel would cost as much as the compression.
     const SDL_PixelFormat* format = surface->format;
@@ -51,16 +130,15 @@ bool encode(PngWriter& writer, SDL_Surface* surface, std::vector<png_byte>& row)
                              format->Gloss == 0 && format->Bloss == 0;
     const int r_shift = format->Rshift, g_shift = format->Gshift, b_shift = format->Bshift;
     for (int y = 0; y < surface->h; ++y) {
-        const auto* pixels = reinterpret_cast<const Uint32*>(
-            static_cast<const Uint8*>(surface->pixels) + y * surface->pitch);
+        const Uint8* pixels = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
         for (int x = 0; x < surface->w; ++x) {
+            const Uint32 pixel = pixel_at(pixels, x, format->BytesPerPixel);
             if (whole_bytes) {
-                row[3 * x] = static_cast<png_byte>(pixels[x] >> r_shift);
-                row[3 * x + 1] = static_cast<png_byte>(pixels[x] >> g_shift);
-                row[3 * x + 2] = static_cast<png_byte>(pixels[x] >> b_shift);
+                row[3 * x] = static_cast<png_byte>(pixel >> r_shift);
+                row[3 * x + 1] = static_cast<png_byte>(pixel >> g_shift);
+                row[3 * x + 2] = static_cast<png_byte>(pixel >> b_shift);
             } else {
-                SDL_GetRGB(pixels[x], surface->format, &row[3 * x], &row[3 * x + 1],
-                           &row[3 * x + 2]);
+                SDL_GetRGB(pixel, surface->format, &row[3 * x], &row[3 * x + 1], &row[3 * x + 2]);
             }
         }
         png_write_row(png, row.data());

@@ -1,0 +1,117 @@
+#include "kit/canvas.hpp"
+#include "kit/png.hpp"
+#include "support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of its own for each test, removed however the test ends.
+struct Folder {
+    fs::path path;
+    Folder() {
+        char name[] = "/tmp/figures-png-XXXXXX";
+        if (mkdtemp(name)) path = name;
+    }
+    ~Folder() {
+        if (!path.empty()) fs::remove_all(path);
+    }
+};
+
+// The colour type byte of the PNG's header chunk: 2 for RGB, 3 for a palette image.
+int colour_type(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char header[26] = {};
+    in.read(header, sizeof header);
+    return in ? header[25] : -1;
+}
+
+// Paints `colours` different colours in runs along the rows, so each appears many times.
+void paint_colours(int colours) {
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) {
+            const int k = (x / 7 + y * 3) % colours;
+            kit::put_pixel(x, y, kit::map_rgb(k & 0xff, (k >> 8) * 40, 255 - (k & 0xff)));
+        }
+}
+
+void expect_round_trip(const fs::path& file, int type) {
+    const test::Picture expected = test::snapshot();
+    ASSERT_EQ(kit::write_png(file.string(), kit::screen), std::nullopt);
+    EXPECT_EQ(colour_type(file), type);
+    const auto read = test::read_png(file.string());
+    ASSERT_TRUE(read.has_value());
+    const auto where = test::differences(*read, expected);
+    EXPECT_TRUE(where.empty()) << "first difference at " << where.front().first << ","
+                               << where.front().second;
+    EXPECT_FALSE(fs::exists(file.string() + ".part"));
+}
+
+// Up to 256 colours go into a palette image, more into RGB; both give back every pixel.
+TEST(Png, PaletteUpTo256ColoursRgbBeyond) {
+    test::SoftwareScreen screen;
+    Folder folder;
+    ASSERT_FALSE(folder.path.empty());
+    kit::clear_screen(kit::white);
+    expect_round_trip(folder.path / "flat.png", 3);
+    for (int colours : {2, 255, 256}) {
+        paint_colours(colours);
+        expect_round_trip(folder.path / (std::to_string(colours) + "-palette.png"), 3);
+    }
+    for (int colours : {257, 5000}) {
+        paint_colours(colours);
+        expect_round_trip(folder.path / (std::to_string(colours) + "-rgb.png"), 2);
+    }
+    // A colour that first appears in the very last pixel still gets its own entry.
+    paint_colours(255);
+    kit::put_pixel(799, 599, kit::map_rgb(1, 2, 3));
+    expect_round_trip(folder.path / "last.png", 3);
+}
+
+// Screens of other depths are read pixel by pixel at their own width, through SDL's own colour
+// conversion: left half red, right half blue, so a misread row shows.
+TEST(Png, SixteenAndTwentyFourBitSurfacesAsRgb) {
+    Folder folder;
+    for (int depth : {16, 24}) {
+        SDL_Surface* surface =
+            depth == 16
+                ? SDL_CreateRGBSurface(SDL_SWSURFACE, 41, 30, 16, 0xf800, 0x07e0, 0x1f, 0)
+                : SDL_CreateRGBSurface(SDL_SWSURFACE, 41, 30, 24, 0xff0000, 0xff00, 0xff, 0);
+        ASSERT_NE(surface, nullptr) << depth;
+        const std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> owned(surface, SDL_FreeSurface);
+        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 255, 0, 0));
+        SDL_Rect right{20, 0, 21, 30};
+        SDL_FillRect(surface, &right, SDL_MapRGB(surface->format, 0, 0, 255));
+        const fs::path file = folder.path / (std::to_string(depth) + "-bit.png");
+        ASSERT_EQ(kit::write_png(file.string(), surface), std::nullopt);
+        EXPECT_EQ(colour_type(file), 2);
+        const auto read = test::read_png(file.string());
+        ASSERT_TRUE(read.has_value());
+        ASSERT_EQ(read->w, 41);
+        ASSERT_EQ(read->h, 30);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 41; ++x)
+                ASSERT_EQ(read->at(x, y), x < 20 ? 0xff0000u : 0x0000ffu)
+                    << depth << " bits: " << x << "," << y;
+    }
+}
+
+TEST(Png, FailureNamesTheFileAndLeavesNothing) {
+    test::SoftwareScreen screen;
+    Folder folder;
+    const fs::path file = folder.path / "missing" / "slide-01.png";
+    const auto error = kit::write_png(file.string(), kit::screen);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->find(file.string()), std::string::npos) << *error;
+    EXPECT_TRUE(fs::is_empty(folder.path));
+}
+
+} // namespace
