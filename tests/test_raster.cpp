@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <set>
 #include <utility>
 
@@ -155,6 +156,61 @@ TEST(DrawCircle, IsAFourConnectedRingAtTheRadius) {
     }
     for (auto p : {std::pair{cx + r, cy}, {cx - r, cy}, {cx, cy + r}, {cx, cy - r}})
         EXPECT_TRUE(ring.count(p));
+}
+
+// The arc as a walk: from (cx, cy + r), a step to x + 1 when its error is strictly smaller than
+// that of a step to y - 1, every position mirrored into the four quadrants, the axis points
+// plotted apart. draw_circle computes each row's run directly, so the walk is the yardstick.
+Pixels walked_circle(long long cx, long long cy, long long r) {
+    Pixels on_screen;
+    auto visit = [&](long long x, long long y) {
+        if (x >= 0 && x < 800 && y >= 0 && y < 600)
+            on_screen.insert({static_cast<int>(x), static_cast<int>(y)});
+    };
+    long long x = cx, y = cy + r, e = 0;
+    visit(cx, cy + r);
+    visit(cx, cy - r);
+    while (y > cy) {
+        const long long ex = e + 2 * (x - cx) + 1, ey = e - 2 * (y - cy) + 1;
+        if (std::llabs(ex) < std::llabs(ey))
+            ++x, e = ex;
+        else
+            --y, e = ey;
+        visit(x, y);
+        visit(x, 2 * cy - y);
+        visit(2 * cx - x, y);
+        visit(2 * cx - x, 2 * cy - y);
+    }
+    visit(cx + r, cy);
+    visit(cx - r, cy);
+    return on_screen;
+}
+
+TEST(DrawCircle, SamePixelsAsTheStepByStepWalk) {
+    test::SoftwareScreen screen;
+    // Inside, across every edge and corner, and far outside with only an arc showing.
+    const std::pair<int, int> centres[] = {{400, 300}, {3, 5},       {796, 598}, {-30, 300},
+                                           {400, 640}, {-500, -400}, {1500, 300}};
+    for (auto [cx, cy] : centres)
+        for (int r : {1, 2, 3, 7, 10, 37, 64, 99, 250, 401, 777, 1200}) {
+            kit::clear_screen(kit::white);
+            kit::draw_circle(cx, cy, r, kit::red);
+            ASSERT_EQ(painted(), walked_circle(cx, cy, r)) << cx << "," << cy << " r " << r;
+        }
+}
+
+// A radius near the int limit walks billions of steps; only the part that can reach the
+// screen may cost anything.
+TEST(DrawCircle, HugeRadiusDrawsOnlyItsVisibleArcAtOnce) {
+    test::SoftwareScreen screen;
+    kit::draw_circle(400, 2147483000, 2147482700, kit::red); // top of the arc at row 300
+    const Pixels arc = painted();
+    EXPECT_TRUE(arc.count({400, 300}));
+    for (auto [x, y] : arc) EXPECT_GE(y, 300) << x;
+    EXPECT_TRUE(arc.count({0, 300}) && arc.count({799, 300})); // flat at this scale
+    kit::clear_screen(kit::white);
+    kit::draw_circle(-2147483647, 0, 2147483647, kit::red);
+    EXPECT_FALSE(painted().empty()); // its right edge passes through column 0
 }
 
 TEST(DrawCircle, OffScreenCentres) {
