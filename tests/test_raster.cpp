@@ -1,4 +1,5 @@
 #include "kit/raster.hpp"
+#include "reference_walks.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
@@ -158,31 +159,14 @@ TEST(DrawCircle, IsAFourConnectedRingAtTheRadius) {
         EXPECT_TRUE(ring.count(p));
 }
 
-// The arc as a walk: from (cx, cy + r), a step to x + 1 when its error is strictly smaller than
-// that of a step to y - 1, every position mirrored into the four quadrants, the axis points
-// plotted apart. draw_circle computes each row's run directly, so the walk is the yardstick.
-Pixels walked_circle(long long cx, long long cy, long long r) {
+// draw_circle computes each row's run of the arc directly; the step-by-step walk is the
+// yardstick. The pixels it visits on the screen.
+Pixels walked_circle(int cx, int cy, int r) {
     Pixels on_screen;
-    auto visit = [&](long long x, long long y) {
+    reference::walk_circle(cx, cy, r, [&](reference::Coord x, reference::Coord y) {
         if (x >= 0 && x < 800 && y >= 0 && y < 600)
             on_screen.insert({static_cast<int>(x), static_cast<int>(y)});
-    };
-    long long x = cx, y = cy + r, e = 0;
-    visit(cx, cy + r);
-    visit(cx, cy - r);
-    while (y > cy) {
-        const long long ex = e + 2 * (x - cx) + 1, ey = e - 2 * (y - cy) + 1;
-        if (std::llabs(ex) < std::llabs(ey))
-            ++x, e = ex;
-        else
-            --y, e = ey;
-        visit(x, y);
-        visit(x, 2 * cy - y);
-        visit(2 * cx - x, y);
-        visit(2 * cx - x, 2 * cy - y);
-    }
-    visit(cx + r, cy);
-    visit(cx - r, cy);
+    });
     return on_screen;
 }
 
