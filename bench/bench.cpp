@@ -4,12 +4,12 @@
 //   the whole `figure1 --export` process against its bare orbit plotting.
 #include "baseline_orbits.hpp"
 #include "kit/canvas.hpp"
-#include "kit/orbit_paths.hpp"
 #include "kit/orbits.hpp"
 #include "kit/png.hpp"
 #include "kit/program.hpp"
 #include "kit/random.hpp"
 #include "kit/tile.hpp"
+#include "orbit_paths.hpp"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -173,14 +173,13 @@ void orbit_plotter() {
 
     for (kit::OrbitPath path :
          {kit::OrbitPath::interleaved, kit::OrbitPath::vector, kit::OrbitPath::automatic}) {
-        kit::choose_orbit_path(path);
-        const kit::OrbitPath used = kit::orbit_path_for(row);
+        const kit::OrbitPath used = kit::orbit_path_for(row, path);
         const std::uint64_t fallbacks = kit::sine_fallbacks();
         kit::clear_screen(white);
-        kit::plot_orbits(row);
+        kit::plot_orbits(row, path);
         const bool identical = screen_pixels() == expected;
         const std::uint64_t one_run = kit::sine_fallbacks() - fallbacks;
-        const double time = best_ms(3, [&] { kit::plot_orbits(row); });
+        const double time = best_ms(3, [&] { kit::plot_orbits(row, path); });
         std::printf("  (b) plot_orbits, %-11s%8.1f ms  %5.1f ns/step  ratio (b)/(a) %.3f  %s",
                     path_name(path), time, time * 1e6 / steps, time / baseline,
                     identical ? "identical" : "DIFFERENT PICTURE");
@@ -189,7 +188,6 @@ void orbit_plotter() {
             std::printf(", %llu fallbacks to std::sin", static_cast<unsigned long long>(one_run));
         std::printf("]\n");
     }
-    kit::choose_orbit_path(kit::OrbitPath::automatic);
     std::printf("  targets: interleaved <= 0.5, vector <= 0.25\n");
 
     if (kit::vector_sine_available()) {

@@ -2,9 +2,9 @@
 // programs draw, and single kick steps of the vectorised sine.
 #include "baseline_orbits.hpp"
 #include "kit/canvas.hpp"
-#include "kit/orbit_paths.hpp"
 #include "kit/orbits.hpp"
 #include "kit/tile.hpp"
+#include "orbit_paths.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
@@ -133,16 +133,15 @@ void numbered_palette() {
     for (int i = 0; i < 256; ++i) kit::palette[i] = static_cast<Uint32>(0x01000000 + i);
 }
 
-struct PathGuard {
-    ~PathGuard() { kit::choose_orbit_path(kit::OrbitPath::automatic); }
-};
-
-test::Picture draw(const kit::OrbitRow& row, bool baseline) {
+test::Picture draw(const kit::OrbitRow& row, kit::OrbitPath path) {
     kit::clear_screen(kit::white);
-    if (baseline)
-        baseline_plot(row);
-    else
-        kit::plot_orbits(row);
+    kit::plot_orbits(row, path);
+    return test::snapshot();
+}
+
+test::Picture draw_baseline(const kit::OrbitRow& row) {
+    kit::clear_screen(kit::white);
+    baseline_plot(row);
     return test::snapshot();
 }
 
@@ -158,30 +157,25 @@ class OrbitIdentity : public testing::TestWithParam<NamedRow> {};
 
 TEST_P(OrbitIdentity, EveryPathDrawsTheBaselinePicture) {
     test::SoftwareScreen screen;
-    PathGuard guard;
     numbered_palette();
     const kit::OrbitRow& row = GetParam().row;
-    const test::Picture expected = draw(row, true);
+    const test::Picture expected = draw_baseline(row);
     ASSERT_GT(test::count(expected, kit::white), 0);
 
-    kit::choose_orbit_path(kit::OrbitPath::plain);
-    ASSERT_EQ(kit::orbit_path_for(row), kit::OrbitPath::plain);
-    expect_identical(expected, draw(row, false), "plain");
+    using kit::OrbitPath;
+    ASSERT_EQ(kit::orbit_path_for(row, OrbitPath::plain), OrbitPath::plain);
+    expect_identical(expected, draw(row, OrbitPath::plain), "plain");
 
-    kit::choose_orbit_path(kit::OrbitPath::interleaved);
-    const kit::OrbitPath interleaved = kit::orbit_path_for(row);
-    EXPECT_EQ(interleaved,
-              row.orbit_length <= 4096 ? kit::OrbitPath::interleaved : kit::OrbitPath::plain);
-    expect_identical(expected, draw(row, false), "interleaved");
+    const OrbitPath interleaved = kit::orbit_path_for(row, OrbitPath::interleaved);
+    EXPECT_EQ(interleaved, row.orbit_length <= 4096 ? OrbitPath::interleaved : OrbitPath::plain);
+    expect_identical(expected, draw(row, OrbitPath::interleaved), "interleaved");
 
-    kit::choose_orbit_path(kit::OrbitPath::vector);
-    const kit::OrbitPath vector = kit::orbit_path_for(row);
+    const OrbitPath vector = kit::orbit_path_for(row, OrbitPath::vector);
     const bool vector_applies =
         kit::vector_sine_available() && std::fabs(row.kick) <= 1 && row.orbit_length <= 2048;
-    EXPECT_EQ(vector, vector_applies ? kit::OrbitPath::vector : interleaved);
-    expect_identical(expected, draw(row, false), "vector");
+    EXPECT_EQ(vector, vector_applies ? OrbitPath::vector : interleaved);
+    expect_identical(expected, draw(row, OrbitPath::vector), "vector");
 
-    kit::choose_orbit_path(kit::OrbitPath::automatic);
     EXPECT_EQ(kit::orbit_path_for(row), vector);
 }
 
@@ -304,7 +298,6 @@ TEST_F(VectorSine, SumsNearARoundingBoundaryAreRecomputed) {
 
 TEST(OrbitSweep, AStepThatCannotReachTwoPiDrawsTheFirstOrbitOnce) {
     test::SoftwareScreen screen;
-    PathGuard guard;
     numbered_palette();
     // Zero, negative and NaN steps, and one too small to move a single-precision seed off 0.
     for (double step : {0.0, -0.001, std::nan(""), 1e-50}) {
@@ -312,10 +305,7 @@ TEST(OrbitSweep, AStepThatCannotReachTwoPiDrawsTheFirstOrbitOnce) {
         EXPECT_EQ(kit::orbit_count(r), 1) << step;
         for (kit::OrbitPath path :
              {kit::OrbitPath::plain, kit::OrbitPath::interleaved, kit::OrbitPath::vector}) {
-            kit::choose_orbit_path(path);
-            kit::clear_screen(kit::white);
-            kit::plot_orbits(r);
-            const test::Picture picture = test::snapshot();
+            const test::Picture picture = draw(r, path);
             EXPECT_EQ(test::count(picture, kit::white), 800 * 600 - 1) << step;
             EXPECT_EQ(picture.at(20, 184), kit::palette[7]) << step;
         }
@@ -335,17 +325,13 @@ TEST(OrbitSweep, AStepThatStallsBelowTwoPiEndsTheSweep) {
 
 TEST(OrbitSweep, AnAbsurdKickStillEnds) {
     test::SoftwareScreen screen;
-    PathGuard guard;
     numbered_palette();
     // Seeds 0, 3 and 6; a kick of 1e30 throws p so far that 2 pi no longer changes it. The wrap
     // gives up there: the fixed point and each orbit's first point (theta = 0, no kick yet) are
     // drawn, the rest falls off the screen.
     const kit::OrbitRow r = row(1e30f, 3, 50, 10, 20, 184, 28, 5, 7);
     for (kit::OrbitPath path : {kit::OrbitPath::plain, kit::OrbitPath::interleaved}) {
-        kit::choose_orbit_path(path);
-        kit::clear_screen(kit::white);
-        kit::plot_orbits(r);
-        const test::Picture picture = test::snapshot();
+        const test::Picture picture = draw(r, path);
         EXPECT_EQ(picture.at(20, 184), kit::palette[7]);
         EXPECT_EQ(picture.at(50, 100), kit::palette[22]); // s = 3: (3 * 10 + 20, 184 - 3 * 28)
         EXPECT_EQ(picture.at(80, 16), kit::palette[37]);  // s = 6: (6 * 10 + 20, 184 - 6 * 28)

@@ -74,15 +74,10 @@ inline std::uint32_t place(double t, float p, const Frame& frame) {
 // orbit l. Lanes past the end of the sweep repeat a real seed and are simply not plotted.
 void interleaved_orbits(const float* seeds, int length, const Frame& frame, std::uint32_t* buffer);
 
-// The same with the vectorised sine; returns the number of steps recomputed with std::sin.
-// Only for |kick| <= 1 and when vector_supported().
-std::uint64_t vector_orbits(const float* seeds, int length, const Frame& frame,
-                            std::uint32_t* buffer);
-bool vector_supported();
+// The same with the vectorised sine. Only for |kick| <= 1 and when vector_sine_available().
+void vector_orbits(const float* seeds, int length, const Frame& frame, std::uint32_t* buffer);
 
-// The vectorised kick and sine on their own, n a multiple of four (kit::vector_kicks and
-// kit::vector_sines pad their inputs). vector_kick_steps returns its fallbacks.
-std::uint64_t vector_kick_steps(double kick, const float* p, const float* theta, float* out, int n);
-void vector_sine_values(const double* x, double* out, int n);
+// Kick steps recomputed with std::sin (kit::sine_fallbacks reports it).
+inline std::uint64_t fallback_count = 0;
 
 } // namespace kit::orbit_steps

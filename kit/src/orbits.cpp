@@ -1,8 +1,8 @@
 #include "kit/orbits.hpp"
 
 #include "kit/canvas.hpp"
-#include "kit/orbit_paths.hpp"
 #include "kit/tile.hpp"
+#include "orbit_paths.hpp"
 #include "orbit_steps.hpp"
 
 #include <algorithm>
@@ -13,8 +13,6 @@ namespace {
 
 using namespace orbit_steps;
 
-OrbitPath chosen_path = OrbitPath::automatic;
-std::uint64_t fallback_count = 0;
 std::uint64_t steps_done = 0;
 
 // The sweep only moves upwards. A step that leaves s where it is (zero, negative, NaN, or too
@@ -108,23 +106,15 @@ void interleaved_orbits(const float* seeds, int length, const Frame& frame, std:
 
 } // namespace orbit_steps
 
-void choose_orbit_path(OrbitPath path) {
-    chosen_path = path;
-}
-
-OrbitPath orbit_path_for(const OrbitRow& row) {
-    if (chosen_path == OrbitPath::plain) return OrbitPath::plain;
+OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path) {
+    if (path == OrbitPath::plain) return OrbitPath::plain;
     // The grouped paths address pixels as 32-bit words of the rows.
     if (row.orbit_length <= 0 || (screen && screen->pitch % 4 != 0)) return OrbitPath::plain;
     const bool vector_fits = row.orbit_length <= buffer_points / vector_lanes &&
-                             vector_supported() && std::fabs(row.kick) <= 1;
-    if (chosen_path != OrbitPath::interleaved && vector_fits) return OrbitPath::vector;
+                             vector_sine_available() && std::fabs(row.kick) <= 1;
+    if (path != OrbitPath::interleaved && vector_fits) return OrbitPath::vector;
     if (row.orbit_length <= buffer_points / interleaved_lanes) return OrbitPath::interleaved;
     return OrbitPath::plain;
-}
-
-bool vector_sine_available() {
-    return vector_supported();
 }
 
 std::uint64_t sine_fallbacks() {
@@ -136,12 +126,13 @@ std::uint64_t orbit_steps_done() {
 }
 
 void plot_orbits(const OrbitRow& row) {
-    switch (orbit_path_for(row)) {
+    plot_orbits(row, OrbitPath::automatic);
+}
+
+void plot_orbits(const OrbitRow& row, OrbitPath path) {
+    switch (orbit_path_for(row, path)) {
     case OrbitPath::vector:
-        plot_grouped<vector_lanes>(
-            row, [](const float* seeds, int length, const Frame& frame, std::uint32_t* buffer) {
-                fallback_count += vector_orbits(seeds, length, frame, buffer);
-            });
+        plot_grouped<vector_lanes>(row, vector_orbits);
         break;
     case OrbitPath::interleaved:
         plot_grouped<interleaved_lanes>(row, interleaved_orbits);
@@ -156,28 +147,6 @@ int orbit_count(const OrbitRow& row) {
     float s = 0;
     while (next_seed(s, row.seed_step)) ++count;
     return count;
-}
-
-void vector_sines(const double* x, double* out, int n) {
-    const int whole = n / 4 * 4;
-    vector_sine_values(x, out, whole);
-    if (whole == n) return;
-    double in[4] = {}, rest[4];
-    std::copy(x + whole, x + n, in);
-    vector_sine_values(in, rest, 4);
-    std::copy(rest, rest + (n - whole), out + whole);
-}
-
-void vector_kicks(float kick, const float* p, const float* theta, float* out, int n) {
-    const int whole = n / 4 * 4;
-    fallback_count += vector_kick_steps(kick, p, theta, out, whole);
-    if (whole == n) return;
-    // Padding with p = 1, theta = 0 sums to a float exactly, which never counts as a fallback.
-    float ps[4] = {1, 1, 1, 1}, thetas[4] = {}, rest[4];
-    std::copy(p + whole, p + n, ps);
-    std::copy(theta + whole, theta + n, thetas);
-    fallback_count += vector_kick_steps(kick, ps, thetas, rest, 4);
-    std::copy(rest, rest + (n - whole), out + whole);
 }
 
 } // namespace kit

@@ -43,9 +43,10 @@
 //    rounding to zero (no neighbour on both sides) are recomputed too; a zero angle needs no
 //    sine at all, since sin(+-0) is that zero.
 
-#include "kit/orbit_paths.hpp"
+#include "orbit_paths.hpp"
 #include "orbit_steps.hpp"
 
+#include <algorithm>
 #include <cstdint>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -118,8 +119,7 @@ KIT_VECTOR inline __m256d sine(__m256d x) {
 
 // p' = single(p + K sin theta) for four lanes held as doubles; lanes whose vectorised sum is
 // not safely inside one rounding interval are recomputed with std::sin.
-KIT_VECTOR inline __m256d kick_step(__m256d p, __m256d theta, double kick,
-                                    std::uint64_t& fallbacks) {
+KIT_VECTOR inline __m256d kick_step(__m256d p, __m256d theta, double kick) {
     const __m256d d = _mm256_add_pd(p, _mm256_mul_pd(splat(kick), sine(theta)));
     const __m128 f = _mm256_cvtpd_ps(d);
     const __m128i bits = _mm_castps_si128(f);
@@ -155,7 +155,7 @@ KIT_VECTOR inline __m256d kick_step(__m256d p, __m256d theta, double kick,
             continue;
         }
         out[l] = orbit_steps::kick(p_lane, theta_lane, kick);
-        ++fallbacks;
+        ++fallback_count;
     }
     return _mm256_load_pd(out);
 }
@@ -218,8 +218,10 @@ KIT_VECTOR inline __m128i place(__m256d t, __m256d p, const VectorFrame& f) {
 
 constexpr int vectors = vector_lanes / 4;
 
-KIT_VECTOR std::uint64_t run_orbits(const float* seeds, int length, const Frame& frame,
-                                    std::uint32_t* buffer) {
+} // namespace
+
+KIT_VECTOR void vector_orbits(const float* seeds, int length, const Frame& frame,
+                              std::uint32_t* buffer) {
     const VectorFrame f{.x_scale = splat(frame.x_scale),
                         .x_offset = splat(frame.x_offset),
                         .y_base = splat(frame.y_base),
@@ -232,74 +234,66 @@ KIT_VECTOR std::uint64_t run_orbits(const float* seeds, int length, const Frame&
         p[v] = _mm256_cvtps_pd(_mm_loadu_ps(seeds + 4 * v));
         theta[v] = _mm256_setzero_pd();
     }
-    std::uint64_t fallbacks = 0;
     for (int i = 0; i < length; ++i, buffer += vector_lanes)
         for (int v = 0; v < vectors; ++v) {
-            p[v] = wrap(kick_step(p[v], theta[v], frame.kick, fallbacks));
+            p[v] = wrap(kick_step(p[v], theta[v], frame.kick));
             const __m256d t = wrap(_mm256_add_pd(theta[v], p[v]));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + 4 * v), place(t, p[v], f));
             theta[v] = single(t);
         }
-    return fallbacks;
 }
 
-KIT_VECTOR std::uint64_t run_kicks(double kick, const float* p, const float* theta, float* out,
-                                   int n) {
-    std::uint64_t fallbacks = 0;
-    for (int i = 0; i < n; i += 4) {
-        const __m256d next = kick_step(_mm256_cvtps_pd(_mm_loadu_ps(p + i)),
-                                       _mm256_cvtps_pd(_mm_loadu_ps(theta + i)), kick, fallbacks);
-        _mm_storeu_ps(out + i, _mm256_cvtpd_ps(next));
-    }
-    return fallbacks;
-}
+} // namespace kit::orbit_steps
 
-KIT_VECTOR void run_sines(const double* x, double* out, int n) {
-    for (int i = 0; i < n; i += 4) _mm256_storeu_pd(out + i, sine(_mm256_loadu_pd(x + i)));
-}
+namespace kit {
 
-} // namespace
+using namespace orbit_steps;
 
-bool vector_supported() {
+bool vector_sine_available() {
     static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     return supported;
 }
 
-std::uint64_t vector_orbits(const float* seeds, int length, const Frame& frame,
-                            std::uint32_t* buffer) {
-    return run_orbits(seeds, length, frame, buffer);
+// Four lanes at a time; a last partial group is padded (p = 1, theta = 0 sums to a float
+// exactly, which never counts as a fallback).
+KIT_VECTOR void vector_kicks(float kick, const float* p, const float* theta, float* out, int n) {
+    for (int i = 0; i < n; i += 4) {
+        const int lanes = std::min(4, n - i);
+        alignas(16) float ps[4] = {1, 1, 1, 1}, thetas[4] = {}, next[4];
+        std::copy(p + i, p + i + lanes, ps);
+        std::copy(theta + i, theta + i + lanes, thetas);
+        _mm_store_ps(next, _mm256_cvtpd_ps(kick_step(_mm256_cvtps_pd(_mm_load_ps(ps)),
+                                                     _mm256_cvtps_pd(_mm_load_ps(thetas)), kick)));
+        std::copy(next, next + lanes, out + i);
+    }
 }
 
-std::uint64_t vector_kick_steps(double kick, const float* p, const float* theta, float* out,
-                                int n) {
-    return run_kicks(kick, p, theta, out, n);
+KIT_VECTOR void vector_sines(const double* x, double* out, int n) {
+    for (int i = 0; i < n; i += 4) {
+        const int lanes = std::min(4, n - i);
+        alignas(32) double in[4] = {}, sines[4];
+        std::copy(x + i, x + i + lanes, in);
+        _mm256_store_pd(sines, sine(_mm256_load_pd(in)));
+        std::copy(sines, sines + lanes, out + i);
+    }
 }
 
-void vector_sine_values(const double* x, double* out, int n) {
-    run_sines(x, out, n);
-}
-
-} // namespace kit::orbit_steps
+} // namespace kit
 
 #else
 
-// Other processors keep the interleaved path with the C library's sine.
-namespace kit::orbit_steps {
+// Other processors keep the interleaved path with the C library's sine: plot_orbits never takes
+// the vector path, and the tests of its pieces skip themselves.
+namespace kit {
 
-bool vector_supported() {
+bool vector_sine_available() {
     return false;
 }
 
-std::uint64_t vector_orbits(const float*, int, const Frame&, std::uint32_t*) {
-    return 0;
-}
+void orbit_steps::vector_orbits(const float*, int, const Frame&, std::uint32_t*) {}
+void vector_kicks(float, const float*, const float*, float*, int) {}
+void vector_sines(const double*, double*, int) {}
 
-std::uint64_t vector_kick_steps(double, const float*, const float*, float*, int) {
-    return 0;
-}
-
-void vector_sine_values(const double*, double*, int) {}
-
-} // namespace kit::orbit_steps
+} // namespace kit
 
 #endif

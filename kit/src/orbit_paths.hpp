@@ -1,6 +1,6 @@
-// The ways plot_orbits can compute its map steps. All of them write the same pixels in the same
-// order (orbit by orbit, point by point); they differ only in speed. The choice is exposed so
-// that tests can prove the paths identical and benchmarks can time each of them.
+// The ways plot_orbits can compute its map steps, for the tests that prove them identical and
+// the benchmark that times them. All of them write the same pixels in the same order (orbit by
+// orbit, point by point); they differ only in speed.
 #pragma once
 
 #include "kit/orbits.hpp"
@@ -10,18 +10,18 @@
 namespace kit {
 
 enum class OrbitPath {
-    automatic,   // the fastest path the processor and the row allow (the default)
+    automatic,   // the fastest path the processor and the row allow (what plot_orbits(row) takes)
     plain,       // one orbit at a time, the steps exactly as written
     interleaved, // eight orbits side by side, each step with std::sin
-    vector,      // eight orbits side by side, a vectorised sine checked against rounding bounds
+    vector,      // sixteen orbits side by side, a vectorised sine checked against rounding bounds
 };
 
-// Selects the path for later plot_orbits calls. A path the processor or the row cannot use
-// falls back to the next simpler one (vector, then interleaved, then plain).
-void choose_orbit_path(OrbitPath path);
+// plot_orbits(row) on the path asked for. A path the processor or the row cannot use falls back
+// to the next simpler one (vector, then interleaved, then plain).
+void plot_orbits(const OrbitRow& row, OrbitPath path);
 
-// The path plot_orbits would take for this row under the current choice.
-OrbitPath orbit_path_for(const OrbitRow& row);
+// The path plot_orbits(row, path) takes.
+OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path = OrbitPath::automatic);
 
 // Whether this processor runs the vectorised sine (AVX2 with FMA).
 bool vector_sine_available();
@@ -42,10 +42,10 @@ inline constexpr double vector_sine_domain = 7;
 // single precision for its rounding to be trusted; nearer sums are recomputed with std::sin.
 inline constexpr double kick_margin = 0x1p-46;
 
-// The vector path's pieces on their own, for tests (they require vector_sine_available()).
+// The vector path's pieces on their own (they require vector_sine_available()).
 // vector_sines: out[i] = the vectorised sine of x[i], |x[i]| <= vector_sine_domain.
 // vector_kicks: out[i] = single(p[i] + kick * sin(theta[i])) as the vector path forms it,
-// fallbacks included; |kick| <= 1.
+// fallbacks included (and counted); |kick| <= 1.
 void vector_sines(const double* x, double* out, int n);
 void vector_kicks(float kick, const float* p, const float* theta, float* out, int n);
 
