@@ -5,11 +5,12 @@
 #include "baseline_orbits.hpp"
 #include "kit/canvas.hpp"
 #include "kit/orbits.hpp"
-#include "kit/png.hpp"
 #include "kit/program.hpp"
-#include "kit/random.hpp"
 #include "kit/tile.hpp"
 #include "orbit_paths.hpp"
+#include "png.hpp"
+#include "random.hpp"
+#include "runs.hpp"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -28,30 +29,7 @@
 #include <string>
 #include <vector>
 
-#if __has_include("figure1.hpp")
-#include "figure1.hpp"
-#define WITH_FIGURE1 1
-#endif
-#if __has_include("figure2.hpp")
-#include "figure2.hpp"
-#define WITH_FIGURE2 1
-#endif
-#if __has_include("figure3.hpp")
-#include "figure3.hpp"
-#define WITH_FIGURE3 1
-#endif
-#if __has_include("figure4.hpp")
-#include "figure4.hpp"
-#define WITH_FIGURE4 1
-#endif
-#if __has_include("figure5.hpp")
-#include "figure5.hpp"
-#define WITH_FIGURE5 1
-#endif
-#if __has_include("figure6.hpp")
-#include "figure6.hpp"
-#define WITH_FIGURE6 1
-#endif
+#include "figure_programs.hpp"
 
 extern char** environ;
 
@@ -84,49 +62,9 @@ double best_ms(int runs, const std::function<void()>& work) {
 
 using test::baseline_plot;
 
-struct NamedProgram {
-    const kit::Program* program;
-    std::vector<kit::OrbitRow> rows;
-};
-
-std::vector<NamedProgram> programs() {
-    std::vector<NamedProgram> list;
-#ifdef WITH_FIGURE1
-    list.push_back({&figure1::program, {figure1::orbit_rows.begin(), figure1::orbit_rows.end()}});
-#endif
-#ifdef WITH_FIGURE2
-    list.push_back({&figure2::program, {figure2::orbit_rows.begin(), figure2::orbit_rows.end()}});
-#endif
-#ifdef WITH_FIGURE3
-    list.push_back({&figure3::program, {figure3::orbit_rows.begin(), figure3::orbit_rows.end()}});
-#endif
-#ifdef WITH_FIGURE4
-    list.push_back({&figure4::program, {figure4::orbit_rows.begin(), figure4::orbit_rows.end()}});
-#endif
-#ifdef WITH_FIGURE5
-    list.push_back({&figure5::program, {}});
-#endif
-#ifdef WITH_FIGURE6
-    list.push_back({&figure6::program, {figure6::orbit_rows.begin(), figure6::orbit_rows.end()}});
-#endif
-    return list;
-}
-
-// figure1's O1, the heaviest plot of all: 6284 orbits of 2000 points.
-kit::OrbitRow heaviest_row() {
-#ifdef WITH_FIGURE1
-    return figure1::orbit_rows[0];
-#else
-    return {.kick = 0.9f,
-            .seed_step = 0.001,
-            .orbit_length = 2000,
-            .x_scale = 40,
-            .x_offset = 20,
-            .y_base = 238,
-            .y_scale = 35,
-            .colour_scale = 5,
-            .colour_offset = 7};
-#endif
+// figure1's first portrait, the heaviest plot of all: 6284 orbits of 2000 points.
+const kit::OrbitRow& heaviest_row() {
+    return figure1::kick_0_9;
 }
 
 std::string machine() {
@@ -192,16 +130,16 @@ void orbit_plotter() {
 
     if (kit::vector_sine_available()) {
         std::printf("\nFallbacks to std::sin on every orbit row (vector path)\n");
-        for (const NamedProgram& p : programs())
-            for (size_t i = 0; i < p.rows.size(); ++i) {
-                const kit::OrbitRow& r = p.rows[i];
+        for (const kit::Program* p : figure_programs)
+            for (size_t i = 0; i < p->orbit_rows.size(); ++i) {
+                const kit::OrbitRow& r = p->orbit_rows[i];
                 const std::uint64_t before = kit::sine_fallbacks();
                 kit::plot_orbits(r);
                 const std::uint64_t total = static_cast<std::uint64_t>(kit::orbit_count(r)) *
                                             static_cast<std::uint64_t>(r.orbit_length);
                 const std::uint64_t fallbacks = kit::sine_fallbacks() - before;
                 std::printf("  %s O%zu  %9llu steps  %4llu fallbacks (1 in %.0f)\n",
-                            p.program->name, i + 1, static_cast<unsigned long long>(total),
+                            p->name, i + 1, static_cast<unsigned long long>(total),
                             static_cast<unsigned long long>(fallbacks),
                             fallbacks ? static_cast<double>(total) / fallbacks : 0.0);
             }
@@ -257,12 +195,11 @@ void slide_scripts() {
     std::printf(
         "\n(c) Slides headless, ms per slide (fastest of 3; * = slide with an orbit plot)\n");
     std::printf("  %-8s", "slide");
-    const std::vector<NamedProgram> list = programs();
     std::vector<std::vector<Slide>> table;
     size_t rows = 0;
-    for (const NamedProgram& p : list) {
-        std::printf(" %10s", p.program->name);
-        table.push_back(best_slides(*p.program));
+    for (const kit::Program* p : figure_programs) {
+        std::printf(" %10s", p->name);
+        table.push_back(best_slides(*p));
         rows = std::max(rows, table.back().size());
     }
     std::printf("\n");
@@ -317,18 +254,18 @@ void image_writing() {
         return;
     }
     std::printf("\n(d) PNG encoding against drawing (all slides, fastest of 3)\n");
-    for (const NamedProgram& p : programs()) {
+    for (const kit::Program* p : figure_programs) {
         double draw = 0, png = 0;
-        for (const Slide& s : best_slides(*p.program, folder)) draw += s.draw_ms, png += s.png_ms;
+        for (const Slide& s : best_slides(*p, folder)) draw += s.draw_ms, png += s.png_ms;
         std::printf("  %-8s drawing %8.1f ms  encoding %7.1f ms  encoding share %4.1f%%\n",
-                    p.program->name, draw, png, 100 * png / (draw + png));
+                    p->name, draw, png, 100 * png / (draw + png));
     }
-#if defined(WITH_FIGURE1) && defined(FIGURE1_BINARY)
+#ifdef FIGURE1_BINARY
     kit::install_software_screen();
     kit::seed_rand(1);
     kit::make_palette();
     const double bare = best_ms(3, [] {
-        for (const kit::OrbitRow& row : figure1::orbit_rows) kit::plot_orbits(row);
+        for (const kit::OrbitRow& row : figure1::program.orbit_rows) kit::plot_orbits(row);
     });
     kit::release_screen();
     const std::string out = std::string(folder) + "/export";

@@ -7,43 +7,44 @@
 
 namespace figure1 {
 
-// The orbit plots of the three tiles, in slide order: O1 over the box on row 168 (slide 1), O2
-// over row 268 (slide 6) and O3 over row 368 (slide 11).
-inline constexpr std::array<kit::OrbitRow, 3> orbit_rows{{
-    {.kick = 0.9f,
-     .seed_step = 0.001,
-     .orbit_length = 2000,
-     .x_scale = 40,
-     .x_offset = 20,
-     .y_base = 238,
-     .y_scale = 35,
-     .colour_scale = 5,
-     .colour_offset = 7},
-    {.kick = 1,
-     .seed_step = 0.005,
-     .orbit_length = 1000,
-     .x_scale = 65,
-     .x_offset = 20,
-     .y_base = 420,
-     .y_scale = 55,
-     .colour_scale = 10,
-     .colour_offset = 0},
-    {.kick = 1,
-     .seed_step = 0.005,
-     .orbit_length = 1000,
-     .x_scale = 40,
-     .x_offset = 20,
-     .y_base = 424,
-     .y_scale = 25,
-     .colour_scale = 10,
-     .colour_offset = 0},
-}};
+// The portraits of the three tiles, in slide order. O1 over the tile on row 168 (slide 1),
+// 6284 orbits of 2000 points: by far the longest plot of all the programs.
+inline constexpr kit::OrbitRow kick_0_9{.kick = 0.9f,
+                                        .seed_step = 0.001,
+                                        .orbit_length = 2000,
+                                        .x_scale = 40,
+                                        .x_offset = 20,
+                                        .y_base = 238,
+                                        .y_scale = 35,
+                                        .colour_scale = 5,
+                                        .colour_offset = 7};
 
-// The steps of the script. All but draw_box work on the current tile box (tile_left,
-// tile_base), 250 pixels wide.
+// O2 over row 268 (slide 6), 65 pixels a radian: it spills far right of its tile.
+inline constexpr kit::OrbitRow kick_1_wide{.kick = 1,
+                                           .seed_step = 0.005,
+                                           .orbit_length = 1000,
+                                           .x_scale = 65,
+                                           .x_offset = 20,
+                                           .y_base = 420,
+                                           .y_scale = 55,
+                                           .colour_scale = 10,
+                                           .colour_offset = 0};
 
-// Makes the box with bottom row `base` (left column 20) the current tile and outlines it in red.
-void draw_box(int base);
+// O3 over row 368 (slide 11).
+inline constexpr kit::OrbitRow kick_1{.kick = 1,
+                                      .seed_step = 0.005,
+                                      .orbit_length = 1000,
+                                      .x_scale = 40,
+                                      .x_offset = 20,
+                                      .y_base = 424,
+                                      .y_scale = 25,
+                                      .colour_scale = 10,
+                                      .colour_offset = 0};
+
+inline constexpr std::array orbit_rows{kick_0_9, kick_1_wide, kick_1};
+
+// The steps of the script. All work on the current tile, 250 pixels wide; so does the kit's
+// replicate_tile, which repeats the tile's rows B - 83 .. B across the window.
 
 // Repaints the white pixels of columns L .. L + 249, rows B down to B - 83: all red, or with
 // `split` red left of column L + 125 and blue from there. The top and right edges are not visited.
@@ -57,14 +58,14 @@ void keep_lower_half();
 // about v = 1/6: row y takes row 2B - 84 - y of the same column.
 void mirror_upper_half();
 
-// Repeats the tile's rows B - 83 .. B across the window with period 250.
-void replicate();
-
 // Three tiles, each: orbits over a box, the box filled, the lower half kept, then mirrored and
 // repeated across the window.
 void script();
 
-inline const kit::Program program{
-    .name = "figure1", .slide_count = 13, .seeds_from_clock = false, .script = script};
+inline const kit::Program program{.name = "figure1",
+                                  .slide_count = 13,
+                                  .seeds_from_clock = false,
+                                  .orbit_rows = orbit_rows,
+                                  .script = script};
 
 } // namespace figure1

@@ -1,7 +1,7 @@
 #include "figure2.hpp"
 
 #include "kit/canvas.hpp"
-#include "kit/stage.hpp"
+#include "kit/orbits.hpp"
 #include "kit/tile.hpp"
 
 namespace figure2 {
@@ -10,72 +10,85 @@ using namespace kit;
 
 namespace {
 
-constexpr double width = stage_tile_width;
+constexpr double width = 250;
 
-// Everything outside the first quarter turns white; the remaps rebuild the rest from it.
-constexpr Mask first_quarter{.u_max = 0.25, .v_max = one_third, .tile_width = width};
-
-// Stage 2 paints only the quarter the mask keeps: red left of column 52, blue from there.
-constexpr BackgroundFill quarter_fill{.width = 62.5, .split = 31.25, .tile_width = width};
-
-// Stage 3 paints the whole tile, but the mask on the same slide leaves only the red quarter.
-constexpr BackgroundFill tile_fill{.width = 250, .split = 125, .tile_width = width};
+// Everything outside the first quarter (columns 20..82) turns white.
+void keep_first_quarter() {
+    mask_outside(0.25, one_third);
+}
 
 } // namespace
 
+// The source column is 125 - j for destination offset j, one less where 250 * (0.5 - u) lands
+// just below an integer (j = 83, 84, 85, 100, 101, 113 .. 117).
 void mirror_quarter() {
     remap_region(
-        width, [](double u, double v) { return 0.25 <= u && u <= 0.5 && in_tile_rows(v); },
+        [](double u, double v) { return 0.25 <= u && u <= 0.5 && 0 <= v && v < one_third; },
         [](double u, double v) {
             return Point{trunc(tile_left + width * (0.5 - u)), trunc(tile_base - width * v)};
         });
 }
 
+// Tile row k reads row 84 - k, so the bottom row takes the row just above the tile; the centre
+// column (u = 0.5) reads itself and ends up symmetric about row 42.
 void rotate_half() {
-    remap_region(width, in_right_half, [](double u, double v) {
-        return Point{column_mirrored_about_centre(u), row_mirrored_about_middle(v)};
-    });
-}
-
-void replicate_tile() {
-    kit::replicate_tile(width);
+    remap_region([](double u, double v) { return 0.5 <= u && u <= 1 && 0 <= v && v < one_third; },
+                 [](double u, double v) {
+                     return Point{trunc(tile_left + width * (1 - u)),
+                                  trunc(tile_base - width * (one_third - v))};
+                 });
 }
 
 void script() {
-    white = map_rgb(255, 255, 255);
-    black = map_rgb(0, 0, 0);
-    red = map_rgb(255, 0, 0);
-    blue = map_rgb(0, 0, 255);
-    make_palette();
+    set_up_canvas({.white = {255, 255, 255},
+                   .black = {{0, 0, 0}},
+                   .red = {{255, 0, 0}},
+                   .blue = {{0, 0, 255}}});
+
+    // Stage 1, the tile on row 138: every step on a slide of its own.
     clear_screen(white);
+    start_tile(20, 138, width);
+    show_slide(); // 1
+    plot_orbits(kick_0_4);
+    show_slide(); // 2
+    keep_first_quarter();
+    show_slide(); // 3
+    mirror_quarter();
+    show_slide(); // 4
+    rotate_half();
+    show_slide(); // 5
+    replicate_tile();
+    show_slide(); // 6
 
-    constexpr Remaps remaps{mirror_quarter, rotate_half, replicate_tile};
+    // Stage 2, row 268: the quarter's background red up to column 51, blue from 52.
+    clear_screen(white);
+    start_tile(20, 268, width);
+    show_slide(); // 7
+    plot_orbits(kick_0_8);
+    show_slide(); // 8
+    fill_tile_background(62.5, 31.25);
+    show_slide(); // 9
+    keep_first_quarter();
+    show_slide(); // 10
+    mirror_quarter();
+    rotate_half();
+    replicate_tile();
+    show_slide(); // 11
 
-    // Slides 1-6, tile on row 138: the box; portrait O1; the first quarter kept; then each
-    // remap on a slide of its own.
-    show_stage({.tile_base = 138,
-                .orbits = orbit_rows[0],
-                .mask = first_quarter,
-                .remap_slides = RemapSlides::each},
-               remaps);
-
-    // Slides 7-11, tile on row 268: the box; portrait O2; the quarter's background filled;
-    // the quarter kept; the three remaps together.
-    show_stage({.tile_base = 268,
-                .orbits = orbit_rows[1],
-                .fill = quarter_fill,
-                .fill_slide = FillSlide::own,
-                .mask = first_quarter},
-               remaps);
-
-    // Slides 12-15, tile on row 368: the box; portrait O3; the whole background filled and at
-    // once masked to the quarter; the three remaps together.
-    show_stage({.tile_base = 368,
-                .orbits = orbit_rows[2],
-                .fill = tile_fill,
-                .fill_slide = FillSlide::with_mask,
-                .mask = first_quarter},
-               remaps);
+    // Stage 3, row 368: the whole background filled, but the mask on the same slide leaves only
+    // the red quarter.
+    clear_screen(white);
+    start_tile(20, 368, width);
+    show_slide(); // 12
+    plot_orbits(kick_0_7);
+    show_slide(); // 13
+    fill_tile_background(250, 125);
+    keep_first_quarter();
+    show_slide(); // 14
+    mirror_quarter();
+    rotate_half();
+    replicate_tile();
+    show_slide(); // 15
 }
 
 } // namespace figure2

@@ -1,7 +1,7 @@
 #include "figure3.hpp"
 
 #include "kit/canvas.hpp"
-#include "kit/stage.hpp"
+#include "kit/orbits.hpp"
 #include "kit/tile.hpp"
 
 namespace figure3 {
@@ -10,69 +10,88 @@ using namespace kit;
 
 namespace {
 
-constexpr double width = stage_tile_width;
+constexpr double width = 250;
 
-// Everything outside the lower left corner (columns 20..145, the lower 43 rows) turns white.
-constexpr Mask lower_left_corner{.u_max = 0.5, .v_max = 0.17, .tile_width = width};
+// Everything outside the lower left corner (columns 20..145, rows B - 42..B) turns white.
+void keep_lower_left_corner() {
+    mask_outside(0.5, 0.17);
+}
 
-// Red up to column 82, blue from column 83 to 144; the mask then keeps only the lower rows.
-constexpr BackgroundFill half_fill{.width = 125, .split = 62.5, .tile_width = width};
+// Red up to column 82, blue from 83 to 144; in stage 3 the mask on the same slide leaves only
+// the lower rows.
+void fill_left_half() {
+    fill_tile_background(125, 62.5);
+}
 
 } // namespace
 
+// The source column is 250 - j for destination offset j, one less where 250 * (1 - u) lands just
+// below an integer (j = 165..171, 200..203, 225..234); the row stays.
 void mirror_half() {
-    remap_region(width, in_right_half, [](double u, double v) {
-        return Point{column_mirrored_about_centre(u), trunc(tile_base - width * v)};
-    });
+    remap_region([](double u, double v) { return 0.5 <= u && u <= 1 && 0 <= v && v < one_third; },
+                 [](double u, double v) {
+                     return Point{trunc(tile_left + width * (1 - u)), trunc(tile_base - width * v)};
+                 });
 }
 
+// Tile rows k = 42..83 read row 84 - k of the same column; row 42 reads itself.
 void mirror_rows() {
     remap_region(
-        width, [](double u, double v) { return 0 <= u && u <= 1 && 0.165 <= v && v <= one_third; },
+        [](double u, double v) { return 0 <= u && u <= 1 && 0.165 <= v && v <= one_third; },
         [](double u, double v) {
-            return Point{trunc(tile_left + width * u), row_mirrored_about_middle(v)};
+            return Point{trunc(tile_left + width * u), trunc(tile_base - width * (one_third - v))};
         });
 }
 
-void replicate_tile() {
-    kit::replicate_tile(width);
-}
-
 void script() {
-    white = map_rgb(255, 255, 255);
-    black = map_rgb(0, 0, 0);
-    red = map_rgb(255, 0, 0);
-    blue = map_rgb(0, 0, 255);
-    make_palette();
+    set_up_canvas({.white = {255, 255, 255},
+                   .black = {{0, 0, 0}},
+                   .red = {{255, 0, 0}},
+                   .blue = {{0, 0, 255}}});
+
+    // Stage 1, tile on row 138, one step a slide.
     clear_screen(white);
+    start_tile(20, 138, width);
+    show_slide(); // 1
+    plot_orbits(kick_0_5);
+    show_slide(); // 2
+    keep_lower_left_corner();
+    show_slide(); // 3
+    mirror_half();
+    show_slide(); // 4
+    mirror_rows();
+    show_slide(); // 5
+    replicate_tile();
+    show_slide(); // 6
 
-    constexpr Remaps remaps{mirror_half, mirror_rows, replicate_tile};
+    // Stage 2, tile on row 268: the fill on a slide of its own before the mask.
+    clear_screen(white);
+    start_tile(20, 268, width);
+    show_slide(); // 7
+    plot_orbits(kick_1_wide);
+    show_slide(); // 8
+    fill_left_half();
+    show_slide(); // 9
+    keep_lower_left_corner();
+    show_slide(); // 10
+    mirror_half();
+    mirror_rows();
+    replicate_tile();
+    show_slide(); // 11
 
-    // Slides 1-6, tile on row 138: the box; portrait O1; the corner kept; then each remap on a
-    // slide of its own.
-    show_stage({.tile_base = 138,
-                .orbits = orbit_rows[0],
-                .mask = lower_left_corner,
-                .remap_slides = RemapSlides::each},
-               remaps);
-
-    // Slides 7-11, tile on row 268: the box; portrait O2; the left half's background filled;
-    // the corner kept; the three remaps together.
-    show_stage({.tile_base = 268,
-                .orbits = orbit_rows[1],
-                .fill = half_fill,
-                .fill_slide = FillSlide::own,
-                .mask = lower_left_corner},
-               remaps);
-
-    // Slides 12-15, tile on row 368: the box; portrait O3; the same fill and at once the mask,
-    // so the fill's upper rows never show; the three remaps together.
-    show_stage({.tile_base = 368,
-                .orbits = orbit_rows[2],
-                .fill = half_fill,
-                .fill_slide = FillSlide::with_mask,
-                .mask = lower_left_corner},
-               remaps);
+    // Stage 3, tile on row 368: fill and mask on one slide, so the fill's upper rows never show.
+    clear_screen(white);
+    start_tile(20, 368, width);
+    show_slide(); // 12
+    plot_orbits(kick_1);
+    show_slide(); // 13
+    fill_left_half();
+    keep_lower_left_corner();
+    show_slide(); // 14
+    mirror_half();
+    mirror_rows();
+    replicate_tile();
+    show_slide(); // 15
 }
 
 } // namespace figure3

@@ -9,36 +9,37 @@ namespace figure4 {
 
 // The orbit plots of slides 2 and 7: kick 1, 1257 orbits of 1000 points each, coloured
 // palette[trunc(10 s)]. The first stretches the map to 55 pixels a radian, so the tile shows
-// only part of it; the second fits one period of theta into the 220-pixel tile.
-inline constexpr std::array<kit::OrbitRow, 2> orbit_rows{{
-    {.kick = 1,
-     .seed_step = 0.005,
-     .orbit_length = 1000,
-     .x_scale = 55,
-     .x_offset = 20,
-     .y_base = 374,
-     .y_scale = 45,
-     .colour_scale = 10,
-     .colour_offset = 0},
-    {.kick = 1,
-     .seed_step = 0.005,
-     .orbit_length = 1000,
-     .x_scale = 35,
-     .x_offset = 20,
-     .y_base = 474,
-     .y_scale = 45,
-     .colour_scale = 10,
-     .colour_offset = 0},
-}};
+// only part of it; the second compresses one period of theta into the 220-pixel tile.
+inline constexpr kit::OrbitRow stretched{.kick = 1,
+                                         .seed_step = 0.005,
+                                         .orbit_length = 1000,
+                                         .x_scale = 55,
+                                         .x_offset = 20,
+                                         .y_base = 374,
+                                         .y_scale = 45,
+                                         .colour_scale = 10,
+                                         .colour_offset = 0};
+
+inline constexpr kit::OrbitRow compressed{.kick = 1,
+                                          .seed_step = 0.005,
+                                          .orbit_length = 1000,
+                                          .x_scale = 35,
+                                          .x_offset = 20,
+                                          .y_base = 474,
+                                          .y_scale = 45,
+                                          .colour_scale = 10,
+                                          .colour_offset = 0};
+
+inline constexpr std::array orbit_rows{stretched, compressed};
 
 // Two halves over tiles 220 wide at bottom rows 268 and 368: box, orbits, two-colour background,
 // mask, replication.
 void script();
 
-// Repeats the tile at tile_left / tile_base across its rows, at offsets of -1 to 3 tile widths.
-void replicate_tile();
-
-inline const kit::Program program{
-    .name = "figure4", .slide_count = 9, .seeds_from_clock = true, .script = script};
+inline const kit::Program program{.name = "figure4",
+                                  .slide_count = 9,
+                                  .seeds_from_clock = true,
+                                  .orbit_rows = orbit_rows,
+                                  .script = script};
 
 } // namespace figure4

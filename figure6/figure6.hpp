@@ -8,17 +8,17 @@
 namespace figure6 {
 
 // The orbit plot of slide 2.
-inline constexpr std::array<kit::OrbitRow, 1> orbit_rows{{
-    {.kick = 0.4f,
-     .seed_step = 0.001,
-     .orbit_length = 1000,
-     .x_scale = 10,
-     .x_offset = 20,
-     .y_base = 184,
-     .y_scale = 28,
-     .colour_scale = 5,
-     .colour_offset = 7},
-}};
+inline constexpr kit::OrbitRow kick_0_4{.kick = 0.4f,
+                                        .seed_step = 0.001,
+                                        .orbit_length = 1000,
+                                        .x_scale = 10,
+                                        .x_offset = 20,
+                                        .y_base = 184,
+                                        .y_scale = 28,
+                                        .colour_scale = 5,
+                                        .colour_offset = 7};
+
+inline constexpr std::array orbit_rows{kick_0_4};
 
 // One tile, one orbit plot, and three remaps that rebuild the strip from the tile's left quarter.
 void script();
@@ -28,7 +28,10 @@ void script();
 void mirror_quarter();
 void reflect_half();
 
-inline const kit::Program program{
-    .name = "figure6", .slide_count = 6, .seeds_from_clock = false, .script = script};
+inline const kit::Program program{.name = "figure6",
+                                  .slide_count = 6,
+                                  .seeds_from_clock = false,
+                                  .orbit_rows = orbit_rows,
+                                  .script = script};
 
 } // namespace figure6

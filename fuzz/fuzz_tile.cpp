@@ -41,7 +41,7 @@ int pick_corner(FuzzedDataProvider& in, int size, double width) {
 
 void check_box(FuzzedDataProvider& in, fuzz::ExactScreen& screen, double width) {
     fuzz::Picture expected = fuzz::Picture::of(screen);
-    kit::draw_tile_box(red, width);
+    kit::draw_tile_box(red);
     const Coord L = kit::tile_left, B = kit::tile_base;
     const Coord R = fuzz::to_coord(static_cast<double>(L) + width);
     const Coord T = fuzz::to_coord(static_cast<double>(B) - width / 3);
@@ -59,7 +59,7 @@ void check_background(FuzzedDataProvider& in, fuzz::ExactScreen& screen, double 
     std::optional<double> split;
     if (in.ConsumeBool()) split = in.ConsumeFloatingPointInRange(-50.0, 350.0);
     fuzz::Picture expected = fuzz::Picture::of(screen);
-    kit::fill_tile_background({.width = width, .split = split, .tile_width = tile_width});
+    kit::fill_tile_background(width, split);
 
     const Coord L = kit::tile_left, B = kit::tile_base;
     for (Coord x = L; static_cast<double>(x) < static_cast<double>(L) + width; ++x) {
@@ -75,7 +75,7 @@ template <typename U> void check_mask(FuzzedDataProvider& in, fuzz::ExactScreen&
     const double u_max = in.ConsumeFloatingPointInRange(-0.5, 1.5);
     const double v_max = in.ConsumeFloatingPointInRange(-0.5, 1.0);
     fuzz::Picture expected = fuzz::Picture::of(screen);
-    kit::mask_outside<U>({.u_max = u_max, .v_max = v_max, .tile_width = W});
+    kit::mask_outside<U>(u_max, v_max);
     const Coord L = kit::tile_left, B = kit::tile_base;
     for (Coord x = 0; x < 640; ++x)
         for (Coord y = 0; y < 480; ++y) {
@@ -123,7 +123,7 @@ void check_remap(FuzzedDataProvider& in, fuzz::ExactScreen& screen, double W) {
                           kit::trunc(B - W * (m.b_u * u + m.b_v * v + m.b_c))};
     };
     fuzz::Picture expected = fuzz::Picture::of(screen);
-    kit::remap_region<U>(W, in_region, source);
+    kit::remap_region<U>(in_region, source);
 
     // The whole scan, unclipped: columns L .. L + W, rows trunc(B - W) .. B, in that order.
     for (Coord x = L; static_cast<double>(x) <= static_cast<double>(L) + W; ++x)
@@ -140,7 +140,7 @@ void check_remap(FuzzedDataProvider& in, fuzz::ExactScreen& screen, double W) {
 template <typename U>
 void check_replicate(FuzzedDataProvider& in, fuzz::ExactScreen& screen, double W) {
     fuzz::Picture expected = fuzz::Picture::of(screen);
-    kit::replicate_tile<U>(W);
+    kit::replicate_tile<U>();
     const Coord L = kit::tile_left, B = kit::tile_base;
     for (Coord x = L; static_cast<double>(x) <= static_cast<double>(L) + W; ++x)
         for (Coord y = fuzz::to_coord(B - W); y <= B; ++y) {
@@ -172,8 +172,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kit::blue = blue;
     const int mechanism = in.ConsumeIntegralInRange(0, 7);
     const double W = pick_width(in);
-    kit::tile_left = pick_corner(in, w, W);
-    kit::tile_base = pick_corner(in, h, W);
+    const int left = pick_corner(in, w, W);
+    kit::place_tile(left, pick_corner(in, h, W), W);
     switch (mechanism) {
     case 0:
         check_box(in, screen, W);

@@ -5,39 +5,22 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
 #include <set>
-#include <string>
 #include <tuple>
 
 namespace {
 
 using kit::get_pixel;
-
-// A colour that names its own position, for following where a remap copies from.
-Uint32 tag(int x, int y) {
-    return static_cast<Uint32>(0x10000000 | x << 12 | y);
-}
-
-struct TaggedTile : test::SoftwareScreen {
-    explicit TaggedTile(int base) {
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 800; ++x) kit::put_pixel(x, y, tag(x, y));
-        kit::tile_left = 20;
-        kit::tile_base = base;
-    }
-};
+using test::tag;
+using test::white, test::red, test::blue;
 
 bool tile_row(int k) {
     return k >= 0 && k <= 83;
 }
 
 TEST(Figure2Remaps, MirrorQuarterReadsTheFirstQuarterWithOneColumnShifts) {
-    TaggedTile screen(268);
+    test::TaggedTile screen(20, 268, 250);
     figure2::mirror_quarter();
     const std::set<int> shifted{83, 84, 85, 100, 101, 113, 114, 115, 116, 117};
     for (int y = 0; y < 600; ++y)
@@ -52,7 +35,7 @@ TEST(Figure2Remaps, MirrorQuarterReadsTheFirstQuarterWithOneColumnShifts) {
 }
 
 TEST(Figure2Remaps, RotateHalfTurnsTheLeftHalfAboutTheCentre) {
-    TaggedTile screen(138);
+    test::TaggedTile screen(20, 138, 250);
     figure2::rotate_half();
     auto shifted = [](int j) {
         return (j >= 165 && j <= 171) || (j >= 200 && j <= 203) || (j >= 225 && j <= 234);
@@ -73,157 +56,69 @@ TEST(Figure2Remaps, RotateHalfTurnsTheLeftHalfAboutTheCentre) {
     for (int k = 1; k <= 41; ++k) EXPECT_EQ(get_pixel(145, 138 - k), get_pixel(145, 54 + k)) << k;
 }
 
-// The stated reach of each portrait: columns, rows and palette entries.
-struct Reach {
-    int last_column, top_row, bottom_row, first_entry, last_entry;
-};
-
 TEST(Figure2Portraits, EachRowStaysInItsStatedBounds) {
-    const Reach reach[] = {{82, 8, 184, 7, 38}, {239, 155, 300, 0, 62}, {82, 249, 407, 0, 62}};
-    for (size_t n = 0; n < figure2::orbit_rows.size(); ++n) {
-        test::SoftwareScreen screen;
-        for (int i = 0; i < 256; ++i) kit::palette[i] = 0x20000000u | static_cast<Uint32>(i);
-        kit::plot_orbits(figure2::orbit_rows[n]);
-        int first = 256, last = -1;
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 800; ++x) {
-                const Uint32 c = get_pixel(x, y);
-                if (c == kit::white) continue;
-                ASSERT_TRUE(x >= 20 && x <= reach[n].last_column && y >= reach[n].top_row &&
-                            y <= reach[n].bottom_row)
-                    << "O" << n + 1 << " at " << x << "," << y;
-                first = std::min(first, static_cast<int>(c & 0xff));
-                last = std::max(last, static_cast<int>(c & 0xff));
-            }
-        EXPECT_EQ(first, reach[n].first_entry) << "O" << n + 1;
-        EXPECT_EQ(last, reach[n].last_entry) << "O" << n + 1;
-    }
+    EXPECT_EQ(test::reach_of(figure2::kick_0_4), (test::Reach{{20, 82, 8, 184}, 7, 38}));
+    EXPECT_EQ(test::reach_of(figure2::kick_0_8), (test::Reach{{20, 239, 155, 300}, 0, 62}));
+    EXPECT_EQ(test::reach_of(figure2::kick_0_7), (test::Reach{{20, 82, 249, 407}, 0, 62}));
 }
 
-class Figure2Slides : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        slides = new std::vector<test::Picture>(test::capture_slides(figure2::program));
-    }
-    static void TearDownTestSuite() { delete slides; }
-    static const test::Picture& slide(int n) { return (*slides)[n - 1]; }
-    static inline std::vector<test::Picture>* slides = nullptr;
-    static constexpr Uint32 white = 0xffffff, red = 0xff0000, blue = 0x0000ff;
-};
-
-TEST_F(Figure2Slides, FifteenSlidesTheSameEveryRun) {
-    ASSERT_EQ(slides->size(), 15u);
-    EXPECT_EQ(test::capture_slides(figure2::program), *slides) << "the palette must not vary";
+const test::Picture& slide(int n) {
+    return test::slides_of(figure2::program).at(static_cast<size_t>(n - 1));
 }
 
-TEST_F(Figure2Slides, EachStageStartsWithOnlyItsBox) {
+TEST(Figure2Slides, FifteenSlidesTheSameEveryRun) {
+    ASSERT_EQ(test::slides_of(figure2::program).size(), 15u);
+    EXPECT_EQ(test::capture_slides(figure2::program), test::slides_of(figure2::program))
+        << "the palette must not vary";
+}
+
+TEST(Figure2Slides, EachStageStartsWithOnlyItsBox) {
     for (auto [n, base] : {std::pair{1, 138}, {7, 268}, {12, 368}})
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 800; ++x) {
-                const bool edge = ((y == base || y == base - 84) && x >= 20 && x <= 270) ||
-                                  ((x == 20 || x == 270) && y >= base - 84 && y <= base);
-                ASSERT_EQ(slide(n).at(x, y), edge ? red : white)
-                    << "slide " << n << " at " << x << "," << y;
-            }
+        EXPECT_TRUE(test::same_picture(
+            slide(n), test::outlined(test::blank(), {20, base - 84, 270, base}, red)))
+            << "slide " << n;
 }
 
-TEST_F(Figure2Slides, PortraitsLandWhereTheirRowsReach) {
+TEST(Figure2Slides, PortraitsLandWhereTheirRowsReach) {
     for (auto [n, last_column, top, bottom] :
-         {std::tuple{2, 82, 8, 184}, {8, 239, 155, 300}, {13, 82, 249, 407}}) {
-        long changed = 0;
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 800; ++x)
-                if (slide(n).at(x, y) != slide(n - 1).at(x, y)) {
-                    ++changed;
-                    ASSERT_TRUE(x >= 20 && x <= last_column && y >= top && y <= bottom)
-                        << "slide " << n << " at " << x << "," << y;
-                }
-        EXPECT_GT(changed, 1000) << "slide " << n;
-    }
+         {std::tuple{2, 82, 8, 184}, {8, 239, 155, 300}, {13, 82, 249, 407}})
+        EXPECT_TRUE(
+            test::changed_within(slide(n - 1), slide(n), {20, top, last_column, bottom}, 1000))
+            << "slide " << n;
 }
 
-TEST_F(Figure2Slides, MaskKeepsOnlyTheFirstQuarter) {
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x) {
-            const bool kept = x >= 20 && x <= 82 && y >= 55 && y <= 138;
-            ASSERT_EQ(slide(3).at(x, y), kept ? slide(2).at(x, y) : white) << x << "," << y;
-        }
+TEST(Figure2Slides, MaskKeepsOnlyTheFirstQuarter) {
+    EXPECT_TRUE(test::same_picture(slide(3), test::masked(slide(2), {20, 55, 82, 138})));
     EXPECT_EQ(slide(3).at(100, 54), white);  // the box's top edge
     EXPECT_EQ(slide(3).at(270, 100), white); // and its right edge
 }
 
-TEST_F(Figure2Slides, QuarterFillPaintsOnlyWhitePixels) {
+TEST(Figure2Slides, QuarterFillPaintsOnlyWhitePixels) {
+    const test::Rect quarter{20, 185, 82, 268};
+    EXPECT_TRUE(test::same_picture(slide(9), test::filled(slide(8), quarter, 52, red, blue)));
     long dots_kept = 0;
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x) {
-            const Uint32 before = slide(8).at(x, y);
-            Uint32 expected = before;
-            if (before == white && x >= 20 && x <= 82 && y >= 185 && y <= 268)
-                expected = x <= 51 ? red : blue;
-            else if (x >= 20 && x <= 82 && y >= 185 && y <= 268)
-                ++dots_kept;
-            ASSERT_EQ(slide(9).at(x, y), expected) << x << "," << y;
-        }
+    for (int y = quarter.top; y <= quarter.bottom; ++y)
+        for (int x = quarter.left; x <= quarter.right; ++x) dots_kept += slide(8).at(x, y) != white;
     EXPECT_GT(dots_kept, 1000);
 }
 
-TEST_F(Figure2Slides, WholeFillIsMaskedBeforeItShows) {
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x) {
-            const Uint32 before = slide(13).at(x, y);
-            Uint32 expected = white;
-            if (x >= 20 && x <= 82 && y >= 285 && y <= 368)
-                expected = before == white ? red : before;
-            ASSERT_EQ(slide(14).at(x, y), expected) << x << "," << y;
-        }
+TEST(Figure2Slides, WholeFillIsMaskedBeforeItShows) {
+    const test::Picture filled = test::filled(slide(13), {20, 285, 269, 368}, 145, red, blue);
+    EXPECT_TRUE(test::same_picture(slide(14), test::masked(filled, {20, 285, 82, 368})));
     EXPECT_EQ(test::count(slide(14), blue), 0);
 }
 
-TEST_F(Figure2Slides, MirrorLeavesTheQuarterAndRotationWhitensTheBottomRow) {
+TEST(Figure2Slides, MirrorLeavesTheQuarterAndRotationWhitensTheBottomRow) {
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 83; ++x)
             ASSERT_EQ(slide(4).at(x, y), slide(3).at(x, y)) << x << "," << y;
     for (int x = 145; x <= 270; ++x) EXPECT_EQ(slide(5).at(x, 138), white) << x;
 }
 
-TEST_F(Figure2Slides, ReplicationMakesAStripOfPeriod250) {
+TEST(Figure2Slides, ReplicationMakesAStripOfPeriod250) {
     for (auto [n, base] : {std::pair{6, 138}, {11, 268}, {15, 368}})
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 800; ++x) {
-                const bool in_strip = y >= base - 83 && y <= base;
-                const int source = 20 + ((x - 20) % 250 + 250) % 250;
-                ASSERT_EQ(slide(n).at(x, y), in_strip ? slide(n).at(source, y) : white)
-                    << "slide " << n << " at " << x << "," << y;
-            }
-    for (int y = 55; y <= 138; ++y)
-        for (int x = 0; x < 800; ++x) {
-            const int source = 20 + ((x - 20) % 250 + 250) % 250;
-            ASSERT_EQ(slide(6).at(x, y), slide(5).at(source, y)) << x << "," << y;
-        }
-}
-
-TEST(Figure2Export, WritesFifteenSlidesEqualToTheScreen) {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("figure2-export-" + std::to_string(::getpid()));
-    std::string dir_arg = dir.string();
-    char name[] = "figure2", flag[] = "--export";
-    char* argv[] = {name, flag, dir_arg.data(), nullptr};
-    ASSERT_EQ(kit::run(3, argv, figure2::program), 0);
-    const auto slides = test::capture_slides(figure2::program);
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        (void)entry;
-        ++files;
-    }
-    EXPECT_EQ(files, 15);
-    for (int n = 1; n <= 15; ++n) {
-        char file[32];
-        std::snprintf(file, sizeof file, "slide-%02d.png", n);
-        const auto picture = test::read_png((dir / file).string());
-        ASSERT_TRUE(picture) << file;
-        EXPECT_TRUE(*picture == slides[n - 1]) << file;
-    }
-    std::filesystem::remove_all(dir);
+        EXPECT_TRUE(test::one_strip(slide(n), 20, base - 83, base, 250)) << "slide " << n;
+    EXPECT_TRUE(test::same_picture(slide(6), test::replicated(slide(5), 20, 55, 138, 250)));
 }
 
 } // namespace

@@ -1,17 +1,14 @@
 #include "figure4.hpp"
 #include "kit/canvas.hpp"
+#include "kit/tile.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <ctime>
-#include <filesystem>
 #include <map>
-#include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -46,15 +43,9 @@ const Picture& slide(int n) {
 }
 
 // The tile box outline of a 220-wide tile at left 20: rows B and B - 74, columns 20 and 240.
-bool on_box(int x, int y, int base) {
-    return ((y == base || y == base - 74) && x >= 20 && x <= 240) ||
-           ((x == 20 || x == 240) && y >= base - 74 && y <= base);
-}
-
-void expect_box_on_white(const Picture& picture, int base) {
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x)
-            ASSERT_EQ(picture.at(x, y), on_box(x, y, base) ? red : white) << x << "," << y;
+testing::AssertionResult box_on_white(const Picture& picture, int base) {
+    return test::same_picture(picture,
+                              test::outlined(test::blank(), {20, base - 74, 240, base}, red));
 }
 
 // Palette colours of the dots of a slide, as palette indices, and where the dots lie.
@@ -101,9 +92,9 @@ TEST(Figure4Slides, NineSlides) {
 }
 
 TEST(Figure4Slides, BoxesOfBothHalves) {
-    expect_box_on_white(slide(1), 268);
+    EXPECT_TRUE(box_on_white(slide(1), 268));
     // The second half starts from a white screen.
-    expect_box_on_white(slide(6), 368);
+    EXPECT_TRUE(box_on_white(slide(6), 368));
 }
 
 // Every dot of a plot is in one of the colours palette[0..62] (trunc(10 s)), the first and the
@@ -139,49 +130,24 @@ TEST(Figure4Slides, CompressedPlotFitsOnePeriodIntoTheTileWidth) {
 
 // White turns red in columns 20..129 and blue in 130..239, rows B - 73..B; the right edge
 // (column 240) and the top edge (row B - 74) are not visited.
-bool in_fill(int x, int y, int base) {
-    return x >= 20 && x <= 239 && y >= base - 73 && y <= base;
-}
-
 Picture filled(const Picture& before, int base) {
-    Picture after = before;
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x)
-            if (in_fill(x, y, base) && before.at(x, y) == white)
-                after.pixels[static_cast<size_t>(y) * 800 + x] = x <= 129 ? red : blue;
-    return after;
+    return test::filled(before, {20, base - 73, 239, base}, 130, red, blue);
 }
 
 // Only the 640 x 480 area is masked; columns 20..240 and rows B - 73..B are kept.
 Picture masked(const Picture& before, int base) {
-    Picture after = before;
-    for (int y = 0; y < 480; ++y)
-        for (int x = 0; x < 640; ++x)
-            if (!(x >= 20 && x <= 240 && y >= base - 73 && y <= base))
-                after.pixels[static_cast<size_t>(y) * 800 + x] = white;
-    return after;
+    return test::masked(before, {20, base - 73, 240, base});
 }
 
 // Rows B - 73..B repeat tile columns 20..239 with period 220; the other rows stay.
 Picture replicated(const Picture& before, int base) {
-    Picture after = before;
-    for (int y = base - 73; y <= base; ++y)
-        for (int x = 0; x < 800; ++x)
-            after.pixels[static_cast<size_t>(y) * 800 + x] =
-                before.at(20 + ((x - 20) % 220 + 220) % 220, y);
-    return after;
-}
-
-void expect_same(const Picture& actual, const Picture& expected) {
-    const auto wrong = test::differences(actual, expected, 1);
-    if (!wrong.empty())
-        ADD_FAILURE() << "first difference at " << wrong[0].first << "," << wrong[0].second;
+    return test::replicated(before, 20, base - 73, base, 220);
 }
 
 TEST(Figure4Slides, FillPaintsWhiteRedThenBlue) {
     const Picture& before = slide(2);
     const Picture& after = slide(3);
-    expect_same(after, filled(before, 268));
+    EXPECT_TRUE(test::same_picture(after, filled(before, 268)));
     // The plot leaves white in both halves, so both colours are really painted.
     long left_white = 0, right_white = 0;
     for (int y = 195; y <= 268; ++y)
@@ -195,41 +161,28 @@ TEST(Figure4Slides, FillPaintsWhiteRedThenBlue) {
 
 TEST(Figure4Slides, MaskKeepsTheWholeTileButItsTopEdge) {
     // Column 240 (u = 1) stays, the box's top edge (B - y = 74) turns white.
-    expect_same(slide(4), masked(slide(3), 268));
+    EXPECT_TRUE(test::same_picture(slide(4), masked(slide(3), 268)));
     EXPECT_EQ(slide(4).at(100, 194), white);
 }
 
 TEST(Figure4Slides, FirstTileRepeatsAcrossTheWindow) {
-    expect_same(slide(5), replicated(slide(4), 268));
+    EXPECT_TRUE(test::same_picture(slide(5), replicated(slide(4), 268)));
 }
 
 TEST(Figure4Slides, SecondTileIsFilledMaskedAndRepeated) {
-    expect_same(slide(8), masked(filled(slide(7), 368), 368));
-    expect_same(slide(9), replicated(slide(8), 368));
-}
-
-// A colour naming its own position.
-Uint32 tag(int x, int y) {
-    return static_cast<Uint32>(0x10000000 | x << 12 | y);
-}
-
-void plant_tags() {
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x) kit::put_pixel(x, y, tag(x, y));
+    EXPECT_TRUE(test::same_picture(slide(8), masked(filled(slide(7), 368), 368)));
+    EXPECT_TRUE(test::same_picture(slide(9), replicated(slide(8), 368)));
 }
 
 TEST(Figure4Replicate, CopiesTheTileRowsWithPeriod220) {
-    test::SoftwareScreen screen;
-    plant_tags();
-    kit::tile_left = 20;
-    kit::tile_base = 268;
-    figure4::replicate_tile();
-    for (int x : {20, 240, 460, 680}) EXPECT_EQ(kit::get_pixel(x, 268), tag(20, 268)) << x;
+    test::TaggedTile screen(20, 268, 220);
+    kit::replicate_tile();
+    for (int x : {20, 240, 460, 680}) EXPECT_EQ(kit::get_pixel(x, 268), test::tag(20, 268)) << x;
     // Column L + 220 took column 20's colour before the scan read it.
-    for (int y = 195; y <= 268; ++y) ASSERT_EQ(kit::get_pixel(240, y), tag(20, y)) << y;
+    for (int y = 195; y <= 268; ++y) ASSERT_EQ(kit::get_pixel(240, y), test::tag(20, y)) << y;
     // Column 241 (u > 1) is not copied: column 21 keeps its own colours.
-    EXPECT_EQ(kit::get_pixel(21, 200), tag(21, 200));
-    EXPECT_EQ(kit::get_pixel(241, 200), tag(21, 200));
+    EXPECT_EQ(kit::get_pixel(21, 200), test::tag(21, 200));
+    EXPECT_EQ(kit::get_pixel(241, 200), test::tag(21, 200));
     // The whole screen: rows 195..268 (B - y <= 73) repeat, everything else is as planted. The
     // copies to -200 and past 799 are dropped, not wrapped into the neighbouring rows (the copy
     // of (20, 195) to -200 would otherwise land on (600, 194)).
@@ -237,7 +190,8 @@ TEST(Figure4Replicate, CopiesTheTileRowsWithPeriod220) {
         const bool tile_row = y >= 195 && y <= 268;
         for (int x = 0; x < 800; ++x) {
             const int from = 20 + ((x - 20) % 220 + 220) % 220;
-            ASSERT_EQ(kit::get_pixel(x, y), tile_row ? tag(from, y) : tag(x, y)) << x << "," << y;
+            ASSERT_EQ(kit::get_pixel(x, y), tile_row ? test::tag(from, y) : test::tag(x, y))
+                << x << "," << y;
         }
     }
 }
@@ -245,13 +199,10 @@ TEST(Figure4Replicate, CopiesTheTileRowsWithPeriod220) {
 TEST(Figure4Replicate, ColumnAtUExactlyOneIsCopied) {
     // From L = 20 the right edge only repeats column L; with the tile 100 columns left of the
     // window, column 120 (u = 1) is the only source of column 780 (its copy at k = 3).
-    test::SoftwareScreen screen;
-    plant_tags();
-    kit::tile_left = -100;
-    kit::tile_base = 268;
-    figure4::replicate_tile();
-    for (int y = 195; y <= 268; ++y) ASSERT_EQ(kit::get_pixel(780, y), tag(120, y)) << y;
-    EXPECT_EQ(kit::get_pixel(780, 194), tag(780, 194));
+    test::TaggedTile screen(-100, 268, 220);
+    kit::replicate_tile();
+    for (int y = 195; y <= 268; ++y) ASSERT_EQ(kit::get_pixel(780, y), test::tag(120, y)) << y;
+    EXPECT_EQ(kit::get_pixel(780, 194), test::tag(780, 194));
 }
 
 TEST(Figure4Seed, SameSeedSamePictures) {
@@ -277,28 +228,6 @@ TEST(Figure4Seed, WithoutSeedTheClockSeeds) {
               run_figure4(static_cast<unsigned>(before + 1)).palette);
     EXPECT_NE(unseeded.palette, run_figure4(1).palette); // the generator's state when unseeded
     EXPECT_FALSE(unseeded.slides.at(1) == run_figure4(1).slides.at(1));
-}
-
-TEST(Figure4Export, WritesNineSlidesAsShown) {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() /
-        ("figure4-export-" + std::to_string(static_cast<long>(getpid())));
-    std::filesystem::remove_all(dir);
-    std::string dir_arg = dir.string();
-    std::string a0 = "figure4", a1 = "--export", a3 = "--seed", a4 = "7";
-    char* argv[] = {a0.data(), a1.data(), dir_arg.data(), a3.data(), a4.data(), nullptr};
-    ASSERT_EQ(kit::run(5, argv, figure4::program), 0);
-    long files = std::distance(std::filesystem::directory_iterator(dir),
-                               std::filesystem::directory_iterator());
-    EXPECT_EQ(files, 9);
-    for (int n = 1; n <= 9; ++n) {
-        char name[32];
-        std::snprintf(name, sizeof name, "slide-%02d.png", n);
-        const auto picture = test::read_png((dir / name).string());
-        ASSERT_TRUE(picture.has_value()) << name;
-        EXPECT_TRUE(*picture == slide(n)) << name;
-    }
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

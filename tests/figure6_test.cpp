@@ -4,33 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
+#include <algorithm>
 
 namespace {
 
 using kit::get_pixel;
+using test::tag, test::tag_column, test::tag_row;
 
-Uint32 tag(int x, int y) {
-    return static_cast<Uint32>(0x10000000 | x << 12 | y);
-}
-
-// A screen where every pixel names its own position, with figure6's tile placed.
-struct TaggedTile : test::SoftwareScreen {
-    TaggedTile() {
-        for (int y = 0; y < 600; ++y)
-            for (int x = 0; x < 800; ++x) kit::put_pixel(x, y, tag(x, y));
-        kit::tile_left = 20;
-        kit::tile_base = 138;
-    }
+// figure6's fixed tile: left 20, bottom row 138, 250 wide.
+struct TaggedTile : test::TaggedTile {
+    TaggedTile() : test::TaggedTile(20, 138, 250) {}
 };
-
-int source_column(Uint32 c) {
-    return static_cast<int>((c >> 12) & 0xfff);
-}
-int source_row(Uint32 c) {
-    return static_cast<int>(c & 0xfff);
-}
 
 TEST(Figure6Remaps, MirrorReadsTheRoundedSourceColumns) {
     TaggedTile screen;
@@ -40,8 +24,8 @@ TEST(Figure6Remaps, MirrorReadsTheRoundedSourceColumns) {
                                          {86, 79}, {87, 77}, {145, 20}};
     for (auto [destination, source] : reads)
         for (int y = 55; y <= 138; ++y) {
-            ASSERT_EQ(source_column(get_pixel(destination, y)), source) << destination << "," << y;
-            ASSERT_EQ(source_row(get_pixel(destination, y)), y);
+            ASSERT_EQ(tag_column(get_pixel(destination, y)), source) << destination << "," << y;
+            ASSERT_EQ(tag_row(get_pixel(destination, y)), y);
         }
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x) {
@@ -49,7 +33,7 @@ TEST(Figure6Remaps, MirrorReadsTheRoundedSourceColumns) {
             if (!written)
                 ASSERT_EQ(get_pixel(x, y), tag(x, y)) << x << "," << y;
             else
-                ASSERT_LE(source_column(get_pixel(x, y)), 81) << x << "," << y;
+                ASSERT_LE(tag_column(get_pixel(x, y)), 81) << x << "," << y;
         }
 }
 
@@ -61,8 +45,8 @@ TEST(Figure6Remaps, PointReflectionReadsBackItsOwnCentreColumn) {
         EXPECT_EQ(get_pixel(147, y), tag(142, 192 - y));
         EXPECT_EQ(get_pixel(270, y), tag(20, 192 - y));
     }
-    EXPECT_EQ(get_pixel(200, 138), tag(source_column(get_pixel(200, 138)), 54)); // the top edge row
-    EXPECT_EQ(get_pixel(200, 55), tag(source_column(get_pixel(200, 55)), 137));
+    EXPECT_EQ(get_pixel(200, 138), tag(tag_column(get_pixel(200, 138)), 54)); // the top edge row
+    EXPECT_EQ(get_pixel(200, 55), tag(tag_column(get_pixel(200, 55)), 137));
     // Column 145 reads itself: rows 55..96 take the old rows 137..96, and from row 97 on every
     // row reads back what was just written into row 192 - y, its own old colour.
     for (int y = 55; y <= 96; ++y) EXPECT_EQ(get_pixel(145, y), tag(145, 192 - y)) << y;
@@ -75,88 +59,32 @@ TEST(Figure6Remaps, PointReflectionReadsBackItsOwnCentreColumn) {
             }
 }
 
-class Figure6Slides : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        slides = new std::vector<test::Picture>(test::capture_slides(figure6::program));
-    }
-    static void TearDownTestSuite() { delete slides; }
-    static const test::Picture& slide(int n) { return (*slides)[n - 1]; }
-    static inline std::vector<test::Picture>* slides = nullptr;
-};
-
-TEST_F(Figure6Slides, SixSlidesFromTheSameScriptEveryRun) {
-    ASSERT_EQ(slides->size(), 6u);
-    EXPECT_EQ(test::capture_slides(figure6::program), *slides) << "the palette must not vary";
+const test::Picture& slide(int n) {
+    return test::slides_of(figure6::program).at(static_cast<size_t>(n - 1));
 }
 
-TEST_F(Figure6Slides, FirstSlideIsTheRedBox) {
-    const Uint32 white = slide(1).at(0, 0), red = slide(1).at(20, 138);
-    EXPECT_EQ(white, 0xffffffu);
-    EXPECT_EQ(red, 0xff0000u);
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x) {
-            const bool edge = ((y == 138 || y == 54) && x >= 20 && x <= 270) ||
-                              ((x == 20 || x == 270) && y >= 54 && y <= 138);
-            ASSERT_EQ(slide(1).at(x, y), edge ? red : white) << x << "," << y;
-        }
+TEST(Figure6Slides, SixSlidesFromTheSameScriptEveryRun) {
+    ASSERT_EQ(test::slides_of(figure6::program).size(), 6u);
+    EXPECT_EQ(test::capture_slides(figure6::program), test::slides_of(figure6::program))
+        << "the palette must not vary";
 }
 
-TEST_F(Figure6Slides, PortraitOverflowsTheBoxVertically) {
-    int top = 600, bottom = -1, rightmost = -1;
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x)
-            if (slide(2).at(x, y) != slide(1).at(x, y)) {
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-                rightmost = std::max(rightmost, x);
-            }
-    EXPECT_EQ(top, 8);
-    EXPECT_EQ(bottom, 184);
-    EXPECT_EQ(rightmost, 82);
+TEST(Figure6Slides, FirstSlideIsTheRedBox) {
+    EXPECT_TRUE(
+        test::same_picture(slide(1), test::outlined(test::blank(), {20, 54, 270, 138}, test::red)));
 }
 
-TEST_F(Figure6Slides, MaskKeepsTheLeftQuarter) {
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x) {
-            const bool kept = x >= 20 && x <= 82 && y >= 55 && y <= 138;
-            ASSERT_EQ(slide(3).at(x, y), kept ? slide(2).at(x, y) : 0xffffffu) << x << "," << y;
-        }
+TEST(Figure6Slides, PortraitOverflowsTheBoxVertically) {
+    EXPECT_EQ(test::reach_of(figure6::kick_0_4), (test::Reach{{20, 82, 8, 184}, 7, 38}));
+    EXPECT_TRUE(test::changed_within(slide(1), slide(2), {20, 8, 82, 184}, 1000));
 }
 
-TEST_F(Figure6Slides, ReplicationRepeatsTheTileAcrossTheWindow) {
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x) {
-            const bool tile_row = y >= 55 && y <= 138;
-            const int source = 20 + ((x - 20) % 250 + 250) % 250;
-            ASSERT_EQ(slide(6).at(x, y), tile_row ? slide(5).at(source, y) : slide(5).at(x, y))
-                << x << "," << y;
-        }
+TEST(Figure6Slides, MaskKeepsTheLeftQuarter) {
+    EXPECT_TRUE(test::same_picture(slide(3), test::masked(slide(2), {20, 55, 82, 138})));
 }
 
-TEST(Figure6Export, WritesSixSlidesEqualToTheScreen) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("figure6-export-" + std::to_string(::getpid())) / "nested";
-    std::string dir_arg = dir.string();
-    char name[] = "figure6", flag[] = "--export";
-    char* argv[] = {name, flag, dir_arg.data(), nullptr};
-    ASSERT_EQ(kit::run(3, argv, figure6::program), 0);
-    const auto slides = test::capture_slides(figure6::program);
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        (void)entry;
-        ++files;
-    }
-    EXPECT_EQ(files, 6);
-    for (int n = 1; n <= 6; ++n) {
-        const auto picture =
-            test::read_png((dir / ("slide-0" + std::to_string(n) + ".png")).string());
-        ASSERT_TRUE(picture) << n;
-        EXPECT_EQ(picture->w, 800);
-        EXPECT_EQ(picture->h, 600);
-        EXPECT_TRUE(*picture == slides[n - 1]) << "slide " << n;
-    }
-    std::filesystem::remove_all(dir.parent_path());
+TEST(Figure6Slides, ReplicationRepeatsTheTileAcrossTheWindow) {
+    EXPECT_TRUE(test::same_picture(slide(6), test::replicated(slide(5), 20, 55, 138, 250)));
 }
 
 } // namespace

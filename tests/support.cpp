@@ -1,8 +1,15 @@
 #include "support.hpp"
 
+#include "kit/orbits.hpp"
+#include "kit/tile.hpp"
+#include "runs.hpp"
+
 #include <png.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <map>
 
 namespace test {
 
@@ -27,11 +34,150 @@ Picture snapshot() {
     return picture;
 }
 
+Picture blank(Uint32 colour) {
+    return Picture{kit::screen_width, kit::screen_height,
+                   std::vector<Uint32>(kit::screen_width * kit::screen_height, colour)};
+}
+
 std::vector<Picture> capture_slides(const kit::Program& program, std::optional<unsigned> seed) {
     std::vector<Picture> slides;
     kit::run_headless(
         program, [&](int) { slides.push_back(snapshot()); }, seed);
     return slides;
+}
+
+const std::vector<Picture>& slides_of(const kit::Program& program, std::optional<unsigned> seed) {
+    static std::map<std::pair<const kit::Program*, std::optional<unsigned>>, std::vector<Picture>>
+        captured;
+    const auto key = std::pair{&program, seed};
+    auto found = captured.find(key);
+    if (found == captured.end())
+        found = captured.emplace(key, capture_slides(program, seed ? seed : 1u)).first;
+    return found->second;
+}
+
+testing::AssertionResult same_picture(const Picture& actual, const Picture& expected) {
+    if (actual.w != expected.w || actual.h != expected.h)
+        return testing::AssertionFailure() << "the pictures are " << actual.w << "x" << actual.h
+                                           << " and " << expected.w << "x" << expected.h;
+    const auto wrong = differences(actual, expected, 1);
+    if (wrong.empty()) return testing::AssertionSuccess();
+    const auto [x, y] = wrong.front();
+    return testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << std::hex
+                                       << actual.at(x, y) << ", expected " << expected.at(x, y);
+}
+
+std::vector<std::pair<int, int>> differences(const Picture& a, const Picture& b, size_t limit) {
+    std::vector<std::pair<int, int>> found;
+    if (a.w != b.w || a.h != b.h) return {{-1, -1}};
+    for (int y = 0; y < a.h && found.size() < limit; ++y)
+        for (int x = 0; x < a.w && found.size() < limit; ++x)
+            if (a.at(x, y) != b.at(x, y)) found.emplace_back(x, y);
+    return found;
+}
+
+long count(const Picture& picture, Uint32 colour) {
+    long n = 0;
+    for (Uint32 pixel : picture.pixels) n += pixel == colour;
+    return n;
+}
+
+Extent extent(const Picture& picture, Uint32 background) {
+    Extent e;
+    for (int y = 0; y < picture.h; ++y)
+        for (int x = 0; x < picture.w; ++x)
+            if (picture.at(x, y) != background) {
+                e.x_min = std::min(e.x_min, x);
+                e.x_max = std::max(e.x_max, x);
+                e.y_min = std::min(e.y_min, y);
+                e.y_max = std::max(e.y_max, y);
+            }
+    return e;
+}
+
+Picture outlined(Picture picture, const Rect& box, Uint32 colour) {
+    for (int x = box.left; x <= box.right; ++x)
+        picture.at(x, box.top) = picture.at(x, box.bottom) = colour;
+    for (int y = box.top; y <= box.bottom; ++y)
+        picture.at(box.left, y) = picture.at(box.right, y) = colour;
+    return picture;
+}
+
+Picture filled(Picture picture, const Rect& area, int split, Uint32 left, Uint32 right) {
+    for (int y = area.top; y <= area.bottom; ++y)
+        for (int x = area.left; x <= area.right; ++x)
+            if (picture.at(x, y) == white) picture.at(x, y) = x < split ? left : right;
+    return picture;
+}
+
+Picture masked(Picture picture, const Rect& kept) {
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            if (!kept.contains(x, y)) picture.at(x, y) = white;
+    return picture;
+}
+
+Picture replicated(Picture picture, int left, int top, int bottom, int period) {
+    const Picture before = picture;
+    for (int y = top; y <= bottom; ++y)
+        for (int x = 0; x < picture.w; ++x)
+            picture.at(x, y) = before.at(left + ((x - left) % period + period) % period, y);
+    return picture;
+}
+
+testing::AssertionResult changed_within(const Picture& before, const Picture& after,
+                                        const Rect& area, long at_least) {
+    long changed = 0;
+    for (int y = 0; y < after.h; ++y)
+        for (int x = 0; x < after.w; ++x)
+            if (after.at(x, y) != before.at(x, y)) {
+                if (!area.contains(x, y))
+                    return testing::AssertionFailure()
+                           << "pixel (" << x << ", " << y << ") changed outside the area";
+                ++changed;
+            }
+    if (changed <= at_least)
+        return testing::AssertionFailure() << "only " << changed << " pixels changed";
+    return testing::AssertionSuccess();
+}
+
+testing::AssertionResult one_strip(const Picture& picture, int left, int top, int bottom,
+                                   int period) {
+    Picture expected = replicated(picture, left, top, bottom, period);
+    for (int y = 0; y < expected.h; ++y)
+        if (y < top || y > bottom)
+            for (int x = 0; x < expected.w; ++x) expected.at(x, y) = white;
+    return same_picture(picture, expected);
+}
+
+Reach reach_of(const kit::OrbitRow& row) {
+    SoftwareScreen screen;
+    for (int i = 0; i < 256; ++i) kit::palette[i] = 0x20000000u | static_cast<Uint32>(i);
+    kit::plot_orbits(row);
+    const Picture dots = snapshot();
+    Reach reach{.area = extent(dots)};
+    for (Uint32 c : dots.pixels)
+        if (c != white) {
+            reach.first_entry = std::min(reach.first_entry, static_cast<int>(c & 0xff));
+            reach.last_entry = std::max(reach.last_entry, static_cast<int>(c & 0xff));
+        }
+    return reach;
+}
+
+void PrintTo(const Reach& reach, std::ostream* out) {
+    *out << "columns " << reach.area.x_min << ".." << reach.area.x_max << ", rows "
+         << reach.area.y_min << ".." << reach.area.y_max << ", palette entries "
+         << reach.first_entry << ".." << reach.last_entry;
+}
+
+void plant_tags() {
+    for (int y = 0; y < kit::screen->h; ++y)
+        for (int x = 0; x < kit::screen->w; ++x) kit::put_pixel(x, y, tag(x, y));
+}
+
+TaggedTile::TaggedTile(int left, int base, double width) {
+    plant_tags();
+    kit::place_tile(left, base, width);
 }
 
 std::optional<Picture> read_png(const std::string& path) {
@@ -52,19 +198,15 @@ std::optional<Picture> read_png(const std::string& path) {
     return picture;
 }
 
-std::vector<std::pair<int, int>> differences(const Picture& a, const Picture& b, size_t limit) {
-    std::vector<std::pair<int, int>> found;
-    if (a.w != b.w || a.h != b.h) return {{-1, -1}};
-    for (int y = 0; y < a.h && found.size() < limit; ++y)
-        for (int x = 0; x < a.w && found.size() < limit; ++x)
-            if (a.at(x, y) != b.at(x, y)) found.emplace_back(x, y);
-    return found;
+TemporaryFolder::TemporaryFolder() {
+    char name[] = "/tmp/figures-test-XXXXXX";
+    if (!mkdtemp(name)) throw std::runtime_error("cannot make a temporary folder");
+    path = name;
 }
 
-long count(const Picture& picture, Uint32 colour) {
-    long n = 0;
-    for (Uint32 pixel : picture.pixels) n += pixel == colour;
-    return n;
+TemporaryFolder::~TemporaryFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
 }
 
 } // namespace test

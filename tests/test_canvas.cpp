@@ -1,10 +1,9 @@
 #include "kit/canvas.hpp"
-#include "kit/random.hpp"
+#include "random.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -50,9 +49,9 @@ TEST(Palette, ThreeRandCallsGiveBlueGreenRed) {
     test::SoftwareScreen screen;
     kit::seed_rand(5);
     kit::make_palette();
-    std::srand(5);
+    kit::seed_rand(5);
     for (int i = 0; i < 256; ++i) {
-        const int c1 = std::rand(), c2 = std::rand(), c3 = std::rand();
+        const int c1 = kit::next_rand(), c2 = kit::next_rand(), c3 = kit::next_rand();
         ASSERT_EQ(kit::palette[i], kit::map_rgb(c3 & 0xff, c2 & 0xff, c1 & 0xff)) << i;
     }
 }

@@ -1,4 +1,4 @@
-#include "kit/program.hpp"
+#include "command_line.hpp"
 
 #include <gtest/gtest.h>
 

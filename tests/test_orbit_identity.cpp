@@ -18,26 +18,7 @@
 #include <string>
 #include <vector>
 
-#if __has_include("figure1.hpp")
-#include "figure1.hpp"
-#define WITH_FIGURE1 1
-#endif
-#if __has_include("figure2.hpp")
-#include "figure2.hpp"
-#define WITH_FIGURE2 1
-#endif
-#if __has_include("figure3.hpp")
-#include "figure3.hpp"
-#define WITH_FIGURE3 1
-#endif
-#if __has_include("figure4.hpp")
-#include "figure4.hpp"
-#define WITH_FIGURE4 1
-#endif
-#if __has_include("figure6.hpp")
-#include "figure6.hpp"
-#define WITH_FIGURE6 1
-#endif
+#include "figure_programs.hpp"
 
 namespace {
 
@@ -50,13 +31,6 @@ struct NamedRow {
 
 void PrintTo(const NamedRow& row, std::ostream* out) {
     *out << row.name;
-}
-
-bool same_row(const kit::OrbitRow& a, const kit::OrbitRow& b) {
-    return a.kick == b.kick && a.seed_step == b.seed_step && a.orbit_length == b.orbit_length &&
-           a.x_scale == b.x_scale && a.x_offset == b.x_offset && a.y_base == b.y_base &&
-           a.y_scale == b.y_scale && a.colour_scale == b.colour_scale &&
-           a.colour_offset == b.colour_offset;
 }
 
 constexpr kit::OrbitRow row(float kick, double step, int length, double xs, double xo, double yb,
@@ -72,46 +46,13 @@ constexpr kit::OrbitRow row(float kick, double step, int length, double xs, doub
             .colour_offset = co};
 }
 
-// Every orbit row of the programs, written out so the test is complete while a program is
-// still missing; the rows the programs' headers expose are added when they differ.
+// Every orbit row of the programs.
 std::vector<NamedRow> program_rows() {
-    std::vector<NamedRow> rows{
-        {"figure1_O1", row(0.9f, 0.001, 2000, 40, 20, 238, 35, 5, 7)},
-        {"figure1_O2", row(1, 0.005, 1000, 65, 20, 420, 55, 10, 0)},
-        {"figure1_O3", row(1, 0.005, 1000, 40, 20, 424, 25, 10, 0)},
-        {"figure2_O1", row(0.4f, 0.001, 1000, 10, 20, 184, 28, 5, 7)},
-        {"figure2_O2", row(0.8f, 0.005, 1000, 35, 20, 300, 23, 10, 0)},
-        {"figure2_O3", row(0.7f, 0.005, 1000, 10, 20, 407, 25, 10, 0)},
-        {"figure3_O1", row(0.5f, 0.001, 1000, 20, 20, 192, 28, 5, 7)},
-        {"figure3_O2", row(1, 0.005, 1000, 40, 20, 300, 20, 10, 0)},
-        {"figure3_O3", row(1, 0.005, 1000, 20, 20, 424, 25, 10, 0)},
-        {"figure4_O1", row(1, 0.005, 1000, 55, 20, 374, 45, 10, 0)},
-        {"figure4_O2", row(1, 0.005, 1000, 35, 20, 474, 45, 10, 0)},
-        // figure6's single row is figure2's O1.
-    };
-    auto add = [&rows](const std::string& program, std::span<const kit::OrbitRow> header) {
-        for (size_t i = 0; i < header.size(); ++i) {
-            bool known = false;
-            for (const NamedRow& r : rows) known = known || same_row(r.row, header[i]);
-            if (!known) rows.push_back({program + "_header_row" + std::to_string(i), header[i]});
-        }
-    };
-#ifdef WITH_FIGURE1
-    add("figure1", figure1::orbit_rows);
-#endif
-#ifdef WITH_FIGURE2
-    add("figure2", figure2::orbit_rows);
-#endif
-#ifdef WITH_FIGURE3
-    add("figure3", figure3::orbit_rows);
-#endif
-#ifdef WITH_FIGURE4
-    add("figure4", figure4::orbit_rows);
-#endif
-#ifdef WITH_FIGURE6
-    add("figure6", figure6::orbit_rows);
-#endif
-    (void)add;
+    std::vector<NamedRow> rows;
+    for (const kit::Program* program : figure_programs)
+        for (size_t i = 0; i < program->orbit_rows.size(); ++i)
+            rows.push_back({std::string(program->name) + "_O" + std::to_string(i + 1),
+                            program->orbit_rows[i]});
     return rows;
 }
 

@@ -1,5 +1,5 @@
 #include "kit/canvas.hpp"
-#include "kit/png.hpp"
+#include "png.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>

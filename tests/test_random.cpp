@@ -1,4 +1,4 @@
-#include "kit/random.hpp"
+#include "random.hpp"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +25,9 @@ std::vector<int> kit_sequence(unsigned seed, int length) {
 // Schrage quotient 127773, the largest positive 32-bit value, seeds that turn negative as
 // signed 32-bit numbers, the largest seed, and clock-like values.
 TEST(Random, MatchesTheSystemGeneratorForEverySortOfSeed) {
+#ifndef __GLIBC__
+    GTEST_SKIP() << "the generator reproduces the GNU C library's rand; this one is another";
+#endif
     ASSERT_EQ(RAND_MAX, kit::rand_max);
     for (unsigned seed : {0u, 1u, 2u, 5u, 42u, 127772u, 127773u, 127774u, 16807u, 2147483646u,
                           2147483647u, 2147483648u, 2147483649u, 3000000000u, 4294967294u,

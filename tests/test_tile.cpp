@@ -8,20 +8,13 @@ namespace {
 using kit::get_pixel;
 using kit::put_pixel;
 
-// A colour that names its own position, for following where a remap copies from.
-Uint32 tag(int x, int y) {
-    return static_cast<Uint32>(0x10000000 | x << 12 | y);
-}
-
-void place_tile(int left, int base) {
-    kit::tile_left = left;
-    kit::tile_base = base;
-}
+using test::plant_tags;
+using test::tag;
 
 TEST(TileBox, OutlineOfTheWideTile) {
     test::SoftwareScreen screen;
-    place_tile(20, 168);
-    kit::draw_tile_box(kit::red, 250);
+    kit::place_tile(20, 168, 250);
+    kit::draw_tile_box(kit::red);
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x) {
             const bool edge = ((y == 168 || y == 84) && x >= 20 && x <= 270) ||
@@ -32,8 +25,8 @@ TEST(TileBox, OutlineOfTheWideTile) {
 
 TEST(TileBox, NarrowTileIs74RowsHigh) {
     test::SoftwareScreen screen;
-    place_tile(20, 268);
-    kit::draw_tile_box(kit::red, 220);
+    kit::place_tile(20, 268, 220);
+    kit::draw_tile_box(kit::red);
     EXPECT_EQ(get_pixel(240, 268), kit::red);
     EXPECT_EQ(get_pixel(240, 194), kit::red);
     EXPECT_EQ(get_pixel(130, 194), kit::red);
@@ -43,9 +36,9 @@ TEST(TileBox, NarrowTileIs74RowsHigh) {
 
 TEST(FillTileBackground, SplitPaintsRedThenBlueAndKeepsDots) {
     test::SoftwareScreen screen;
-    place_tile(20, 168);
+    kit::place_tile(20, 168, 250);
     put_pixel(100, 150, 0x00123456); // an orbit dot
-    kit::fill_tile_background({.width = 250, .split = 125});
+    kit::fill_tile_background(250, 125);
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x) {
             Uint32 expected = kit::white;
@@ -58,9 +51,9 @@ TEST(FillTileBackground, SplitPaintsRedThenBlueAndKeepsDots) {
 
 TEST(FillTileBackground, WithoutSplitAllRedAndEdgesLeftAlone) {
     test::SoftwareScreen screen;
-    place_tile(20, 268);
-    kit::draw_tile_box(kit::blue, 250); // edges in another colour show which pixels were visited
-    kit::fill_tile_background({.width = 250});
+    kit::place_tile(20, 268, 250);
+    kit::draw_tile_box(kit::blue); // edges in another colour show which pixels were visited
+    kit::fill_tile_background(250);
     EXPECT_EQ(get_pixel(21, 267), kit::red);
     EXPECT_EQ(get_pixel(269, 185), kit::red);
     EXPECT_EQ(get_pixel(270, 200), kit::blue); // right edge
@@ -71,8 +64,8 @@ TEST(FillTileBackground, WithoutSplitAllRedAndEdgesLeftAlone) {
 
 TEST(FillTileBackground, FractionalWidthAndSplit) {
     test::SoftwareScreen screen;
-    place_tile(20, 268);
-    kit::fill_tile_background({.width = 62.5, .split = 31.25});
+    kit::place_tile(20, 268, 250);
+    kit::fill_tile_background(62.5, 31.25);
     EXPECT_EQ(get_pixel(51, 268), kit::red);
     EXPECT_EQ(get_pixel(52, 268), kit::blue);
     EXPECT_EQ(get_pixel(82, 185), kit::blue);
@@ -83,8 +76,8 @@ TEST(FillTileBackground, FractionalWidthAndSplit) {
 TEST(MaskOutside, KeepsTheQuarterAndTouchesOnlyTheTopLeftArea) {
     test::SoftwareScreen screen;
     kit::clear_screen(kit::black);
-    place_tile(20, 138);
-    kit::mask_outside({.u_max = 0.25, .v_max = kit::one_third});
+    kit::place_tile(20, 138, 250);
+    kit::mask_outside(0.25, kit::one_third);
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x) {
             const bool kept = (x >= 20 && x <= 82 && y >= 55 && y <= 138) || x >= 640 || y >= 480;
@@ -95,8 +88,8 @@ TEST(MaskOutside, KeepsTheQuarterAndTouchesOnlyTheTopLeftArea) {
 TEST(MaskOutside, LowerHalfOfTheTile) {
     test::SoftwareScreen screen;
     kit::clear_screen(kit::black);
-    place_tile(20, 368);
-    kit::mask_outside({.u_max = 1, .v_max = 0.17});
+    kit::place_tile(20, 368, 250);
+    kit::mask_outside(1, 0.17);
     EXPECT_EQ(get_pixel(20, 326), kit::black);
     EXPECT_EQ(get_pixel(270, 368), kit::black);
     EXPECT_EQ(get_pixel(20, 325), kit::white);
@@ -104,16 +97,9 @@ TEST(MaskOutside, LowerHalfOfTheTile) {
     EXPECT_EQ(get_pixel(20, 369), kit::white);
 }
 
-void plant_tags() {
-    for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 800; ++x) put_pixel(x, y, tag(x, y));
-}
-
 TEST(ReplicateTile, CopiesEveryTileColumnAcrossTheRow) {
-    test::SoftwareScreen screen;
-    plant_tags();
-    place_tile(20, 168);
-    kit::replicate_tile(250);
+    test::TaggedTile screen(20, 168, 250);
+    kit::replicate_tile();
     for (int y = 0; y < 600; ++y) {
         const bool tile_row = y >= 85 && y <= 168;
         for (int x = 0; x < 800; ++x) {
@@ -129,10 +115,8 @@ TEST(ReplicateTile, CopiesEveryTileColumnAcrossTheRow) {
 }
 
 TEST(ReplicateTile, NarrowTileDropsCopiesOffTheLeft) {
-    test::SoftwareScreen screen;
-    plant_tags();
-    place_tile(20, 268);
-    kit::replicate_tile(220);
+    test::TaggedTile screen(20, 268, 220);
+    kit::replicate_tile();
     for (int x : {240, 460, 680}) EXPECT_EQ(get_pixel(x, 268), tag(20, 268));
     EXPECT_EQ(get_pixel(241, 195), tag(21, 195));  // B - y = 73 is copied
     EXPECT_EQ(get_pixel(241, 194), tag(241, 194)); // B - y = 74 is not
@@ -140,12 +124,9 @@ TEST(ReplicateTile, NarrowTileDropsCopiesOffTheLeft) {
 }
 
 TEST(RemapRegion, MirrorCopiesFromTheScreenAsItStands) {
-    test::SoftwareScreen screen;
-    plant_tags();
-    place_tile(20, 168);
+    test::TaggedTile screen(20, 168, 250);
     // Mirror the upper rows of the tile from the lower ones, about v = 1/6.
     kit::remap_region(
-        250,
         [](double u, double v) { return 0 <= u && u <= 1 && 0.165 <= v && v <= kit::one_third; },
         [](double u, double v) {
             const float w = static_cast<float>(kit::one_third - v);
@@ -175,20 +156,19 @@ TEST(RemapRegion, TilesFarOffTheSurfaceChangeNothing) {
                               {20, -2147483647 - 1},
                               {20, 2147483647},
                               {-100000, -50}}) {
-        place_tile(left, base);
-        kit::remap_region(
-            250, [](double, double) { return true; },
-            [](double u, double v) {
-                return kit::Point{kit::trunc(kit::tile_left + 250 * (1 - u)),
-                                  kit::trunc(kit::tile_base - 250 * v)};
-            });
-        kit::replicate_tile(250);
-        kit::fill_tile_background({.width = 250, .split = 125});
-        kit::draw_tile_box(kit::red, 250);
+        kit::place_tile(left, base, 250);
+        kit::remap_region([](double, double) { return true; },
+                          [](double u, double v) {
+                              return kit::Point{kit::trunc(kit::tile_left + 250 * (1 - u)),
+                                                kit::trunc(kit::tile_base - 250 * v)};
+                          });
+        kit::replicate_tile();
+        kit::fill_tile_background(250, 125);
+        kit::draw_tile_box(kit::red);
         ASSERT_EQ(test::snapshot(), before) << left << "," << base;
     }
     // With the tile nowhere near, the mask whitens all of its area and nothing else.
-    kit::mask_outside({.u_max = 0.25, .v_max = kit::one_third});
+    kit::mask_outside(0.25, kit::one_third);
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x)
             ASSERT_EQ(get_pixel(x, y), x < 640 && y < 480 ? kit::white : tag(x, y));

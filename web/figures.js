@@ -24,14 +24,26 @@
     status.textContent = text;
   }
 
-  if (name === null) return;
-  // Only the six programs: the name becomes a script address.
-  if (!/^figure[1-6]$/.test(name)) {
-    report('failed', 'There is no program called "' + name + '": choose one of the six above.');
-    return;
+  // The list of programs comes from the build (programs.js).
+  const programs = window.figurePrograms || [];
+  const list = document.getElementById('programs');
+  for (const program of programs) {
+    const item = document.createElement('li');
+    const link = document.createElement('a');
+    link.href = '?program=' + program.name;
+    link.textContent = program.name;
+    if (program.name === name) link.setAttribute('aria-current', 'page');
+    const summary = document.createElement('span');
+    summary.textContent = program.summary;
+    item.append(link, ' ', summary);
+    list.append(item);
   }
-  for (const link of document.querySelectorAll('#programs a')) {
-    if (link.getAttribute('href') === '?program=' + name) link.setAttribute('aria-current', 'page');
+
+  if (name === null) return;
+  // Only the programs of the list: the name becomes a script address.
+  if (!programs.some((program) => program.name === name)) {
+    report('failed', 'There is no program called "' + name + '": choose one of those above.');
+    return;
   }
   document.title = name + ' – Figures';
   if (location.protocol === 'file:') {

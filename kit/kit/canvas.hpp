@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <optional>
 
 namespace kit {
 
@@ -15,8 +16,10 @@ inline constexpr int screen_height = 600;
 extern SDL_Surface* screen;
 extern Uint32 white, black, red, blue, yellow;
 extern Uint32 palette[256];
+// The tile the tile mechanisms work on (kit/tile.hpp): its bottom-left corner and its width.
 extern int tile_left;
 extern int tile_base;
+extern double tile_width;
 
 // Pixels are 32-bit words addressed by the surface's pitch. Positions off the surface are
 // ignored by put_pixel and read as 0 by get_pixel, so no caller can touch memory outside it.
@@ -40,11 +43,25 @@ inline Uint32 get_pixel(int x, int y) {
 // SDL_MapRGB for the screen's format.
 Uint32 map_rgb(Uint8 r, Uint8 g, Uint8 b);
 
+struct Rgb {
+    Uint8 r, g, b;
+};
+
+// The named colours a program makes; those it leaves out are 0 and never drawn with.
+struct NamedColours {
+    Rgb white;
+    std::optional<Rgb> black{}, red{}, yellow{}, blue{};
+};
+
+// How every kicked-map slide script starts: maps its named colours (in the order above), makes
+// the palette and turns the whole screen white.
+void set_up_canvas(const NamedColours& colours);
+
 // 256 random colours: three rand() calls per entry, the first giving blue, the second green and
 // the third red.
 void make_palette();
 
-// SDL_FillRect of the whole screen.
+// The whole screen in one colour.
 void clear_screen(Uint32 colour);
 
 // Blocks until a key press (returns 0) or a quit request (returns 1); every other event is

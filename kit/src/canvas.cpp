@@ -1,10 +1,8 @@
 #include "kit/canvas.hpp"
 
-#include "kit/random.hpp"
 #include "platform.hpp"
-#include "runtime.hpp"
-
-#include <cstdlib>
+#include "random.hpp"
+#include "runs.hpp"
 
 namespace kit {
 
@@ -13,6 +11,7 @@ Uint32 white, black, red, blue, yellow;
 Uint32 palette[256];
 int tile_left;
 int tile_base;
+double tile_width;
 
 Uint32 map_rgb(Uint8 r, Uint8 g, Uint8 b) {
     return SDL_MapRGB(screen->format, r, g, b);
@@ -27,36 +26,35 @@ void make_palette() {
     }
 }
 
-// The browser's versions of these two are in platform_web.cpp.
-#ifndef __EMSCRIPTEN__
-void clear_screen(Uint32 colour) {
-    SDL_FillRect(screen, nullptr, colour);
+void set_up_canvas(const NamedColours& colours) {
+    auto map = [](const std::optional<Rgb>& c) { return c ? map_rgb(c->r, c->g, c->b) : 0; };
+    white = map(colours.white);
+    black = map(colours.black);
+    red = map(colours.red);
+    yellow = map(colours.yellow);
+    blue = map(colours.blue);
+    make_palette();
+    clear_screen(white);
 }
 
-int wait_for_key() {
-    SDL_Event event;
-    for (;;) {
-        if (SDL_WaitEvent(&event) == 0)
-            throw Failure(std::string("waiting for a key press failed: ") + SDL_GetError());
-        if (event.type == SDL_KEYDOWN) return 0;
-        if (event.type == SDL_QUIT) return 1;
+// Word by word rather than SDL_FillRect: the pixels are what the scripts draw into, and in the
+// browser SDL_FillRect would paint the page's canvas instead of them.
+void clear_screen(Uint32 colour) {
+    for (int y = 0; y < screen->h; ++y) {
+        Uint32* row = pixel_address(0, y);
+        for (int x = 0; x < screen->w; ++x) row[x] = colour;
     }
 }
-#endif
 
 void flip_screen() {
-    if (runtime.mode != Mode::window) return;
-    // Keep the surface locked while drawing where the platform needs it; the flip needs it free.
-    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
-    SDL_Flip(screen);
-    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
+    if (runtime.mode == Mode::window) platform::present();
 }
 
 void show_slide() {
     const int slide = ++runtime.slides_shown;
     if (runtime.mode == Mode::window) {
-        flip_screen();
-        page_slide_shown(slide);
+        platform::present();
+        platform::slide_shown(slide);
         wait_for_key();
     } else if (runtime.on_slide) {
         runtime.on_slide(slide);

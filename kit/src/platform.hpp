@@ -1,17 +1,30 @@
-// What the page around the browser's canvas is told as a show goes on. The browser build
-// defines these; on the desktop the window itself shows everything, and they do nothing.
+// What differs between the desktop and the browser. Each of platform_desktop.cpp and
+// platform_web.cpp defines all of these (and kit::wait_for_key); CMake builds the one that fits
+// the target, with the desktop's export (export.cpp) beside it.
 #pragma once
 
-namespace kit {
+#include "kit/program.hpp"
 
-#ifdef __EMSCRIPTEN__
-// The show of `name` starts: `slide_count` slides will follow.
-void page_show_started(const char* name, int slide_count);
-// Slide number `slide` (1, 2, ...) stands on the canvas and the show waits for the viewer.
-void page_slide_shown(int slide);
-#else
-inline void page_show_started(const char*, int) {}
-inline void page_slide_shown(int) {}
-#endif
+#include <optional>
+#include <string>
 
-} // namespace kit
+namespace kit::platform {
+
+// Opens the program's 800x600 window (in the browser: takes over the page's canvas) and makes
+// its surface the screen. Returns what went wrong, with the window closed again, if it cannot.
+std::optional<std::string> open_window(const Program& program);
+
+// Closes it again; the screen is gone.
+void close_window();
+
+// Puts what the screen holds on view (the flip).
+void present();
+
+// Slide `slide` (1, 2, ...) stands on view and the show waits for the viewer.
+void slide_shown(int slide);
+
+// Writes every slide of the show into a folder, without a window; returns the exit status.
+// Only the desktop has files to write to.
+int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed);
+
+} // namespace kit::platform

@@ -2,17 +2,19 @@
 //
 // That SDL keeps the screen's pixels in memory while the surface is locked and copies them into
 // the page's canvas when it is unlocked, which the flip does; SDL_Flip itself does nothing. The
-// same slide scripts therefore draw exactly as on the desktop. Two things differ:
+// same slide scripts therefore draw exactly as on the desktop. What differs:
 // - A wait cannot block: the browser would freeze and never deliver the key. The wait polls
 //   SDL's queue and then sleeps, handing control back to the browser (asyncify unwinds and
 //   later resumes the whole call stack, slide script included).
-// - SDL_FillRect paints the canvas, not the locked pixel memory the script draws into, so the
-//   screen is cleared word by word.
+// - The page around the canvas is told when the show starts and when a slide stands.
+// - There are no files to export slides to.
 #include "kit/canvas.hpp"
-#include "kit/png.hpp"
 #include "platform.hpp"
 
+#include <SDL.h>
 #include <emscripten.h>
+
+#include <cstdio>
 
 namespace kit {
 namespace {
@@ -32,19 +34,41 @@ EM_JS(void, notify_slide_shown, (int slide), {
 
 } // namespace
 
-void page_show_started(const char* name, int slide_count) {
-    notify_show_started(name, slide_count);
+std::optional<std::string> platform::open_window(const Program& program) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0)
+        return std::string("cannot start the video system: ") + SDL_GetError();
+    screen = SDL_SetVideoMode(screen_width, screen_height, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);
+    if (!screen) {
+        const std::string error = std::string("cannot draw into the page: ") + SDL_GetError();
+        SDL_Quit();
+        return error;
+    }
+    // Locked, the surface's pixels are the memory the scripts draw into.
+    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
+    notify_show_started(program.name, program.slide_count);
+    return std::nullopt;
 }
 
-void page_slide_shown(int slide) {
+void platform::close_window() {
+    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+    screen = nullptr;
+    SDL_Quit();
+}
+
+void platform::present() {
+    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+    SDL_Flip(screen);
+    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
+}
+
+void platform::slide_shown(int slide) {
     notify_slide_shown(slide);
 }
 
-void clear_screen(Uint32 colour) {
-    for (int y = 0; y < screen->h; ++y) {
-        Uint32* row = pixel_address(0, y);
-        for (int x = 0; x < screen->w; ++x) row[x] = colour;
-    }
+int platform::export_slides(const Program& program, const std::string&, std::optional<unsigned>) {
+    std::fprintf(stderr, "%s: the browser build saves no images; export the slides with the "
+                         "desktop program\n", program.name);
+    return 2;
 }
 
 // A key press or a quit request ends the wait, as on the desktop. So does a press of the main
@@ -62,11 +86,6 @@ int wait_for_key() {
         }
         emscripten_sleep(poll_interval_ms);
     }
-}
-
-std::optional<std::string> write_png(const std::string& path, SDL_Surface*) {
-    return "cannot write " + path + ": the browser build does not save images; export the " +
-           "slides with the desktop program";
 }
 
 } // namespace kit

@@ -1,4 +1,4 @@
-#include "kit/png.hpp"
+#include "png.hpp"
 
 #include <png.h>
 

@@ -1,4 +1,4 @@
-#include "kit/random.hpp"
+#include "random.hpp"
 
 #include <cstdint>
 

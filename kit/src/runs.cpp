@@ -1,0 +1,82 @@
+#include "runs.hpp"
+
+#include "kit/canvas.hpp"
+#include "platform.hpp"
+#include "random.hpp"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <ctime>
+
+namespace kit {
+
+Runtime runtime;
+
+namespace {
+
+void seed_random(const Program& program, std::optional<unsigned> seed) {
+    if (seed)
+        seed_rand(*seed);
+    else if (program.seeds_from_clock)
+        seed_rand(static_cast<unsigned>(std::time(nullptr)));
+    else
+        // The state of a generator nobody seeded: a second run in the same process (tests,
+        // benchmarks) then draws the same palette as a fresh process does.
+        seed_rand(1);
+}
+
+} // namespace
+
+int run_in_window(const Program& program, std::optional<unsigned> seed) {
+    if (auto error = platform::open_window(program)) {
+        std::fprintf(stderr, "%s: %s\n", program.name, error->c_str());
+        return 1;
+    }
+    seed_random(program, seed);
+    runtime.mode = Mode::window;
+    runtime.on_slide = nullptr;
+    runtime.slides_shown = 0;
+    int status = 0;
+    try {
+        program.script();
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "%s: %s\n", program.name, failure.what());
+        status = 1;
+    }
+    platform::close_window();
+    return status;
+}
+
+void install_software_screen() {
+    release_screen();
+    // The same pixel layout the window gets: 32-bit words 0x00RRGGBB.
+    screen = SDL_CreateRGBSurface(SDL_SWSURFACE, screen_width, screen_height, 32, 0x00ff0000,
+                                  0x0000ff00, 0x000000ff, 0);
+    if (!screen) throw Failure(std::string("cannot make a drawing surface: ") + SDL_GetError());
+}
+
+void release_screen() {
+    if (screen) SDL_FreeSurface(screen);
+    screen = nullptr;
+}
+
+void run_headless(const Program& program, const SlideObserver& on_slide,
+                  std::optional<unsigned> seed) {
+    install_software_screen();
+    runtime.mode = Mode::headless;
+    runtime.on_slide = on_slide;
+    runtime.slides_shown = 0;
+    seed_random(program, seed);
+    try {
+        program.script();
+    } catch (...) {
+        runtime.on_slide = nullptr;
+        release_screen();
+        throw;
+    }
+    runtime.on_slide = nullptr;
+    release_screen();
+}
+
+} // namespace kit

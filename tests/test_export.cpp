@@ -1,0 +1,51 @@
+// --export as a whole: the folder made, one PNG a slide under the slide's name, each the picture
+// the slide showed, nothing else written.
+#include "kit/canvas.hpp"
+#include "kit/program.hpp"
+#include "support.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Twelve slides, each a few palette colours on white, so a seed shows in every file and a slide
+// written under another slide's name does too.
+void palette_slides() {
+    kit::set_up_canvas({.white = {255, 255, 255}});
+    for (int slide = 1; slide <= 12; ++slide) {
+        for (int x = 0; x < 40 * slide; ++x) kit::put_pixel(x, slide, kit::palette[x % 256]);
+        kit::show_slide();
+    }
+}
+
+const kit::Program program{
+    .name = "palette", .slide_count = 12, .seeds_from_clock = true, .script = palette_slides};
+
+TEST(Export, OneFilePerSlideAsShown) {
+    const test::TemporaryFolder folder;
+    const std::string dir = folder.path + "/made/for/it";
+    std::vector<std::string> args{"palette", "--export", dir, "--seed", "7"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    ASSERT_EQ(kit::run(static_cast<int>(argv.size()), argv.data(), program), 0);
+
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    const auto slides = test::capture_slides(program, 7);
+    ASSERT_EQ(files.size(), slides.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(files[i], (i < 9 ? "slide-0" : "slide-") + std::to_string(i + 1) + ".png");
+        const auto picture = test::read_png(dir + "/" + files[i]);
+        ASSERT_TRUE(picture.has_value()) << files[i];
+        EXPECT_TRUE(test::same_picture(*picture, slides[i])) << files[i];
+    }
+}
+
+} // namespace
