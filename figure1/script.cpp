@@ -38,10 +38,7 @@ void mirror_upper_half() {
 }
 
 void script() {
-    set_up_canvas({.white = {255, 255, 255},
-                   .black = {{0, 0, 0}},
-                   .red = {{255, 0, 0}},
-                   .blue = {{0, 0, 255}}});
+    set_up_canvas(primary_colours);
 
     // 1. The first plot is by far the longest step: show the empty box while it runs.
     start_tile(20, 168, width);
@@ -64,8 +61,7 @@ void script() {
     show_slide();
 
     // 5. The second tile on a clean screen.
-    clear_screen(white);
-    start_tile(20, 268, width);
+    start_tile_on_white(20, 268, width);
     show_slide();
 
     // 6. These orbits spill far to the right of the box until the mask.
@@ -86,8 +82,7 @@ void script() {
     show_slide();
 
     // 10. The third tile.
-    clear_screen(white);
-    start_tile(20, 368, width);
+    start_tile_on_white(20, 368, width);
     show_slide();
 
     // 11.

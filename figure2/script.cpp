@@ -40,14 +40,10 @@ void rotate_half() {
 }
 
 void script() {
-    set_up_canvas({.white = {255, 255, 255},
-                   .black = {{0, 0, 0}},
-                   .red = {{255, 0, 0}},
-                   .blue = {{0, 0, 255}}});
+    set_up_canvas(primary_colours);
 
     // Stage 1, the tile on row 138: every step on a slide of its own.
-    clear_screen(white);
-    start_tile(20, 138, width);
+    start_tile_on_white(20, 138, width);
     show_slide(); // 1
     plot_orbits(kick_0_4);
     show_slide(); // 2
@@ -61,8 +57,7 @@ void script() {
     show_slide(); // 6
 
     // Stage 2, row 268: the quarter's background red up to column 51, blue from 52.
-    clear_screen(white);
-    start_tile(20, 268, width);
+    start_tile_on_white(20, 268, width);
     show_slide(); // 7
     plot_orbits(kick_0_8);
     show_slide(); // 8
@@ -77,8 +72,7 @@ void script() {
 
     // Stage 3, row 368: the whole background filled, but the mask on the same slide leaves only
     // the red quarter.
-    clear_screen(white);
-    start_tile(20, 368, width);
+    start_tile_on_white(20, 368, width);
     show_slide(); // 12
     plot_orbits(kick_0_7);
     show_slide(); // 13

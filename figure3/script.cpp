@@ -44,14 +44,10 @@ void mirror_rows() {
 }
 
 void script() {
-    set_up_canvas({.white = {255, 255, 255},
-                   .black = {{0, 0, 0}},
-                   .red = {{255, 0, 0}},
-                   .blue = {{0, 0, 255}}});
+    set_up_canvas(primary_colours);
 
     // Stage 1, tile on row 138, one step a slide.
-    clear_screen(white);
-    start_tile(20, 138, width);
+    start_tile_on_white(20, 138, width);
     show_slide(); // 1
     plot_orbits(kick_0_5);
     show_slide(); // 2
@@ -65,8 +61,7 @@ void script() {
     show_slide(); // 6
 
     // Stage 2, tile on row 268: the fill on a slide of its own before the mask.
-    clear_screen(white);
-    start_tile(20, 268, width);
+    start_tile_on_white(20, 268, width);
     show_slide(); // 7
     plot_orbits(kick_1_wide);
     show_slide(); // 8
@@ -80,8 +75,7 @@ void script() {
     show_slide(); // 11
 
     // Stage 3, tile on row 368: fill and mask on one slide, so the fill's upper rows never show.
-    clear_screen(white);
-    start_tile(20, 368, width);
+    start_tile_on_white(20, 368, width);
     show_slide(); // 12
     plot_orbits(kick_1);
     show_slide(); // 13

@@ -47,8 +47,7 @@ void script() {
     show_slide(); // 5
 
     // Second half on a fresh white screen: one period of theta across the tile.
-    clear_screen(white);
-    start_tile(20, 368, width);
+    start_tile_on_white(20, 368, width);
     show_slide(); // 6
     plot_orbits(compressed);
     show_slide(); // 7

@@ -56,6 +56,17 @@ const std::vector<Picture>& slides_of(const kit::Program& program, std::optional
     return found->second;
 }
 
+testing::AssertionResult same_slides_every_run(const kit::Program& program, size_t count) {
+    const std::vector<Picture>& first = slides_of(program);
+    if (first.size() != count)
+        return testing::AssertionFailure()
+               << program.name << " showed " << first.size() << " slides, not " << count;
+    if (capture_slides(program) != first)
+        return testing::AssertionFailure()
+               << "a second run of " << program.name << " showed other slides";
+    return testing::AssertionSuccess();
+}
+
 testing::AssertionResult same_picture(const Picture& actual, const Picture& expected) {
     if (actual.w != expected.w || actual.h != expected.h)
         return testing::AssertionFailure() << "the pictures are " << actual.w << "x" << actual.h
@@ -101,6 +112,10 @@ Picture outlined(Picture picture, const Rect& box, Uint32 colour) {
     for (int y = box.top; y <= box.bottom; ++y)
         picture.at(box.left, y) = picture.at(box.right, y) = colour;
     return picture;
+}
+
+testing::AssertionResult only_box(const Picture& picture, const Rect& box, Uint32 colour) {
+    return same_picture(picture, outlined(blank(), box, colour));
 }
 
 Picture filled(Picture picture, const Rect& area, int split, Uint32 left, Uint32 right) {

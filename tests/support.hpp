@@ -50,6 +50,10 @@ std::vector<Picture> capture_slides(const kit::Program& program,
 const std::vector<Picture>& slides_of(const kit::Program& program,
                                       std::optional<unsigned> seed = std::nullopt);
 
+// Passes when the program shows `count` slides, and a second run the same ones: the palette of a
+// program that never seeds does not vary.
+testing::AssertionResult same_slides_every_run(const kit::Program& program, size_t count);
+
 // Passes when the pictures are equal; otherwise names the first differing pixel.
 testing::AssertionResult same_picture(const Picture& actual, const Picture& expected);
 
@@ -76,6 +80,8 @@ struct Rect {
 // and columns they keep, paint and copy, independently of the kit's mechanisms:
 // - the four edges of `box` in `colour`;
 Picture outlined(Picture picture, const Rect& box, Uint32 colour);
+// - (a check) nothing but the tile box's outline on white;
+testing::AssertionResult only_box(const Picture& picture, const Rect& box, Uint32 colour);
 // - the white pixels of `area` repainted: left of column `split` in `left`, from it in `right`;
 Picture filled(Picture picture, const Rect& area, int split, Uint32 left, Uint32 right);
 // - every pixel of the 640 x 480 area outside `kept` white;

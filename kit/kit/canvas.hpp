@@ -53,6 +53,10 @@ struct NamedColours {
     std::optional<Rgb> black{}, red{}, yellow{}, blue{};
 };
 
+// White, black, red (255, 0, 0) and blue (0, 0, 255): the colours of most of the programs.
+inline constexpr NamedColours primary_colours{
+    .white = {255, 255, 255}, .black = {{0, 0, 0}}, .red = {{255, 0, 0}}, .blue = {{0, 0, 255}}};
+
 // How every kicked-map slide script starts: maps its named colours (in the order above), makes
 // the palette and turns the whole screen white.
 void set_up_canvas(const NamedColours& colours);

@@ -1,9 +1,9 @@
 // The tile box and the pixel remaps that rebuild a tile from part of it.
 //
 // Tile units: u = (x - tile_left) / W and v = (tile_base - y) / W with W = tile_width, formed in
-// double for each pixel; v grows upwards and the whole tile is 0 <= u <= 1, 0 <= v <= 1/3. A program that rounds
-// u to single precision instantiates the scans with U = float; the rounding then decides source
-// columns exactly as it would in a float variable.
+// double for each pixel; v grows upwards and the whole tile is 0 <= u <= 1, 0 <= v <= 1/3. A
+// program that rounds u to single precision instantiates the scans with U = float; the rounding
+// then decides source columns exactly as it would in a float variable.
 //
 // Every mechanism works in place through get_pixel and put_pixel, so its scan order is part of
 // its result: a pixel read after it was written in the same pass yields the new colour.
@@ -57,6 +57,9 @@ void draw_tile_box(Uint32 colour);
 
 // How every tile of the slide shows begins: place_tile, then the box outlined in red.
 void start_tile(int left, int base, double width);
+
+// The same on a screen cleared to white first, so nothing of an earlier tile shows.
+void start_tile_on_white(int left, int base, double width);
 
 // Repaints the white pixels of the box's first `width` columns (x = L while x < L + width), rows
 // y = B down while y > B - W/3: red left of L + split and blue from there, or all red without a

@@ -46,14 +46,24 @@ void clear_screen(Uint32 colour) {
     }
 }
 
+namespace {
+
+void present() {
+    unlock_screen();
+    platform::present();
+    lock_screen();
+}
+
+} // namespace
+
 void flip_screen() {
-    if (runtime.mode == Mode::window) platform::present();
+    if (runtime.mode == Mode::window) present();
 }
 
 void show_slide() {
     const int slide = ++runtime.slides_shown;
     if (runtime.mode == Mode::window) {
-        platform::present();
+        present();
         platform::slide_shown(slide);
         wait_for_key();
     } else if (runtime.on_slide) {

@@ -14,10 +14,10 @@ namespace kit::platform {
 // its surface the screen. Returns what went wrong, with the window closed again, if it cannot.
 std::optional<std::string> open_window(const Program& program);
 
-// Closes it again; the screen is gone.
+// Closes it again, once the screen is unlocked and let go.
 void close_window();
 
-// Puts what the screen holds on view (the flip).
+// Puts what the screen holds on view (the flip); the screen is unlocked meanwhile.
 void present();
 
 // Slide `slide` (1, 2, ...) stands on view and the show waits for the viewer.

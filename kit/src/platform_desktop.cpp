@@ -63,22 +63,15 @@ std::optional<std::string> platform::open_window(const Program& program) {
         return error;
     }
     SDL_WM_SetCaption(program.name, program.name);
-    // Drawing writes the pixels directly: keep the surface locked where the platform needs it,
-    // except around the flip.
-    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
     return std::nullopt;
 }
 
 void platform::close_window() {
-    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
-    screen = nullptr;
     SDL_Quit();
 }
 
 void platform::present() {
-    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
     SDL_Flip(screen);
-    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
 }
 
 void platform::slide_shown(int) {}

@@ -43,22 +43,16 @@ std::optional<std::string> platform::open_window(const Program& program) {
         SDL_Quit();
         return error;
     }
-    // Locked, the surface's pixels are the memory the scripts draw into.
-    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
     notify_show_started(program.name, program.slide_count);
     return std::nullopt;
 }
 
 void platform::close_window() {
-    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
-    screen = nullptr;
     SDL_Quit();
 }
 
 void platform::present() {
-    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
     SDL_Flip(screen);
-    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
 }
 
 void platform::slide_shown(int slide) {
@@ -66,8 +60,10 @@ void platform::slide_shown(int slide) {
 }
 
 int platform::export_slides(const Program& program, const std::string&, std::optional<unsigned>) {
-    std::fprintf(stderr, "%s: the browser build saves no images; export the slides with the "
-                         "desktop program\n", program.name);
+    std::fprintf(stderr,
+                 "%s: the browser build saves no images; export the slides with the "
+                 "desktop program\n",
+                 program.name);
     return 2;
 }
 

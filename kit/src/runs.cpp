@@ -13,6 +13,14 @@ namespace kit {
 
 Runtime runtime;
 
+void lock_screen() {
+    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
+}
+
+void unlock_screen() {
+    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+}
+
 namespace {
 
 void seed_random(const Program& program, std::optional<unsigned> seed) {
@@ -33,6 +41,10 @@ int run_in_window(const Program& program, std::optional<unsigned> seed) {
         std::fprintf(stderr, "%s: %s\n", program.name, error->c_str());
         return 1;
     }
+    // Drawing writes the pixels directly: the surface stays locked where the platform needs
+    // it, except while it is put on view. (In the browser the locked pixels are the memory the
+    // scripts draw into; unlocking copies them to the page's canvas.)
+    lock_screen();
     seed_random(program, seed);
     runtime.mode = Mode::window;
     runtime.on_slide = nullptr;
@@ -44,6 +56,8 @@ int run_in_window(const Program& program, std::optional<unsigned> seed) {
         std::fprintf(stderr, "%s: %s\n", program.name, failure.what());
         status = 1;
     }
+    unlock_screen();
+    screen = nullptr;
     platform::close_window();
     return status;
 }

@@ -28,6 +28,11 @@ void run_headless(const Program& program, const SlideObserver& on_slide,
 void install_software_screen();
 void release_screen();
 
+// A window's surface is locked while the script draws into it (where SDL needs that), and
+// unlocked to be shown.
+void lock_screen();
+void unlock_screen();
+
 // How the current run presents its slides; show_slide reads it.
 enum class Mode { window, headless };
 

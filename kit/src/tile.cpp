@@ -25,6 +25,11 @@ void start_tile(int left, int base, double width) {
     draw_tile_box(red);
 }
 
+void start_tile_on_white(int left, int base, double width) {
+    clear_screen(white);
+    start_tile(left, base, width);
+}
+
 void fill_tile_background(double width, std::optional<double> split) {
     const int L = tile_left, B = tile_base;
     const double top = B - tile_width / 3;
