@@ -8,7 +8,7 @@
 #include "kit/program.hpp"
 #include "kit/tile.hpp"
 #include "orbit_paths.hpp"
-#include "png.hpp"
+#include "export.hpp"
 #include "random.hpp"
 #include "runs.hpp"
 
@@ -165,7 +165,7 @@ std::vector<Slide> run_slides(const kit::Program& program, const std::string& fo
             Slide slide{.draw_ms = ms_since(start), .steps = kit::orbit_steps_done() - steps};
             if (!folder.empty()) {
                 const auto encode = Clock::now();
-                const auto error = kit::write_png(
+                const auto error = kit::write_slide(
                     folder + "/slide-" + std::to_string(number) + ".png", kit::screen);
                 slide.png_ms = ms_since(encode);
                 if (error) std::fprintf(stderr, "%s\n", error->c_str());

@@ -4,6 +4,7 @@
 #include "kit/raster.hpp"
 #include "kit/tile.hpp"
 
+#include <climits>
 #include <cstdint>
 
 namespace figure5 {
@@ -69,7 +70,11 @@ bool begin_call(int x, int y, Uint32 fill, Uint32 border) {
 } // namespace
 
 void flood_fill(int x, int y, Uint32 fill_colour, Uint32 border_colour) {
-    if (!kit::screen || kit::screen->w * kit::screen->h > max_frames) return;
+    // The frames hold rows and columns in 16 bits, and there is one frame a pixel at most: a
+    // surface beyond either is refused (nothing painted) rather than mis-addressed.
+    if (!kit::screen || kit::screen->w > INT16_MAX || kit::screen->h > INT16_MAX ||
+        static_cast<long long>(kit::screen->w) * kit::screen->h > max_frames)
+        return;
     const int last_row = kit::screen->h - 1;
     // Column 0 is no seed: only the neighbours of a run may start there.
     if (x < 1 || x >= kit::screen->w || y < 0 || y > last_row) return;

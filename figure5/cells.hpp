@@ -18,7 +18,9 @@ void make_colours();
 // never paints column 0 itself; the rows above and below are then tried from the run's stop
 // column on the left (the border pixel, or column 0) to its last painted pixel, the row above
 // before the row below, and only down to row 1 upwards. The outcome equals that of the
-// recursive fill this describes, taken depth first, for any region up to the whole screen.
+// recursive fill this describes, taken depth first, for any region up to the whole screen. A
+// surface larger than 800x600 pixels, or wider or taller than 32767, is refused: nothing is
+// painted.
 void flood_fill(int x, int y, Uint32 fill_colour, Uint32 border_colour);
 
 // One cell of edge 20 pixels. Lattice point (0, 0) is screen (70, 300); row b lies b * sqrt(3)/2

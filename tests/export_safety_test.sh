@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # An export that fails or is cut short never leaves a truncated slide-NN.png: every slide file
-# that exists is byte for byte the one a complete export writes. A full disk (tiny tmpfs
-# mounts) and a file size limit end the export with status 1 and a message naming the file.
+# that exists is byte for byte the one a complete export writes, and no temporary file stays
+# behind. A full disk (tiny tmpfs mounts) and a file size limit end the export with status 1 and
+# a message naming the file; SIGINT and SIGTERM end it with their own status. Links planted in
+# the folder are never followed, and two exports into one folder at once both succeed.
 #   export_safety_test.sh BIN_DIR
 # Exit 0 passed, 1 failed, 77 skipped.
 set -u
@@ -112,8 +114,11 @@ else
         fail "size limit: expected '$message', got '$(cat "$work/err.log")'"
     check_slides "$work/limited-2" 1 "size limit, signal ignored"
     [ -e "$work/limited-2/slide-02.png" ] && fail "size limit, signal ignored: slide-02.png exists"
-    ls -A "$work/limited-2" | grep -q part && fail "size limit, signal ignored: a .part file is left"
-    echo "ok: size limit ${limit_kb} KiB: killed or refused at slide 2, slide 1 intact"
+    for dir in limited limited-2; do
+        left=$(ls -A "$work/$dir" | grep -v '^slide-..\.png$')
+        [ -z "$left" ] || fail "size limit ($dir): left behind: $left"
+    done
+    echo "ok: size limit ${limit_kb} KiB: killed or refused at slide 2, slide 1 intact, nothing left"
 fi
 
 # Case 3: exports killed outright at moments spread over their run. Whatever is there is whole;
@@ -135,6 +140,77 @@ if "$bin" --seed 1 --export "$out" >/dev/null 2>&1; then
 else
     fail "an export into a folder left by a killed one failed"
 fi
+
+# Case 4: links planted in the export folder by someone who can write to it. A link under the
+# old temporary name, a dangling one pointing out of the folder, and one under a slide's own
+# name: the export neither writes through any of them nor creates files elsewhere; the slide
+# name ends up a plain file (the link there is replaced), the other links stay as they were.
+out=$work/planted
+mkdir -p "$out" "$work/outside"
+printf 'secret\n' >"$work/secret" && chmod 600 "$work/secret"
+printf 'other\n' >"$work/other"
+ln -s "$work/secret" "$out/slide-01.png.part"
+ln -s "$work/outside/made-through-a-link" "$out/slide-03.png.part"
+ln -s "$work/other" "$out/slide-02.png"
+if "$bin" --seed 1 --export "$out" >"$work/out.log" 2>&1; then
+    check_slides "$out" "$slides" "planted links"
+    [ "$(cat "$work/secret")" = secret ] || fail "planted links: the export wrote through a link"
+    [ "$(cat "$work/other")" = other ] || fail "planted links: the link at slide-02.png was followed"
+    [ -e "$work/outside/made-through-a-link" ] && fail "planted links: a file appeared outside"
+    for n in $(seq "$slides"); do
+        name=$(printf 'slide-%02d.png' "$n")
+        [ -L "$out/$name" ] && fail "planted links: $name is still a link"
+    done
+    [ -L "$out/slide-01.png.part" ] && [ -L "$out/slide-03.png.part" ] ||
+        fail "planted links: the planted links were removed"
+    left=$(ls -A "$out" | grep -v -e '^slide-..\.png$' -e '^slide-0[13]\.png\.part$')
+    [ -z "$left" ] || fail "planted links: left behind: $left"
+    echo "ok: planted links neither followed nor reused"
+else
+    fail "planted links: the export failed: $(cat "$work/out.log")"
+fi
+
+# Case 5: exports into one folder at the same time, round after round: each succeeds, and every
+# slide is whole.
+for round in 1 2 3 4 5; do
+    out=$work/together-$round
+    "$bin" --seed 1 --export "$out" >"$work/a.log" 2>&1 &
+    first=$!
+    "$bin" --seed 1 --export "$out" >"$work/b.log" 2>&1 &
+    second=$!
+    wait "$first" || fail "concurrent exports: the first failed: $(cat "$work/a.log")"
+    wait "$second" || fail "concurrent exports: the second failed: $(cat "$work/b.log")"
+    check_slides "$out" "$slides" "concurrent exports, round $round"
+    left=$(ls -A "$out" | grep -v '^slide-..\.png$')
+    [ -z "$left" ] || fail "concurrent exports: left behind: $left"
+done
+echo "ok: two exports into one folder at once, five rounds"
+
+# Case 6: SIGINT and SIGTERM at moments spread over an export end it with the signal's status
+# (or it finished first), remove the temporary file of a slide being written, and leave only
+# whole slides.
+interrupted=0
+for delay in 0.005 0.01 0.02 0.03 0.04 0.05 0.06 0.07 0.08 0.09 0.1 0.12 0.14 0.16 0.18 0.2; do
+    for signal in INT TERM; do
+        out=$work/signal-$signal-$delay
+        "$bin" --seed 1 --export "$out" >/dev/null 2>&1 &
+        pid=$!
+        sleep "$delay"
+        kill -s "$signal" "$pid" 2>/dev/null
+        wait "$pid"
+        status=$?
+        expected=$((128 + $(kill -l "$signal")))
+        if [ "$status" -eq "$expected" ]; then
+            interrupted=$((interrupted + 1))
+        elif [ "$status" -ne 0 ]; then
+            fail "SIG$signal after ${delay}s: status $status, not $expected"
+        fi
+        check_slides "$out" 0 "SIG$signal after ${delay}s"
+        left=$(ls -A "$out" 2>/dev/null | grep -v '^slide-..\.png$')
+        [ -z "$left" ] || fail "SIG$signal after ${delay}s: left behind: $left"
+    done
+done
+echo "ok: SIGINT and SIGTERM ended $interrupted exports with their status and left nothing behind"
 
 if [ "$mounted" -eq 0 ]; then
     [ "$failures" -eq 0 ] || exit 1

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <utility>
 #include <vector>
@@ -241,6 +242,25 @@ TEST(FloodFill, WholeScreenFromAnySeed) {
             ASSERT_EQ(get_pixel(x, 0), row_0_painted ? kit::red : kit::white) << x;
         }
         EXPECT_EQ(pixels_of(kit::red, 1, 599).size(), 599u * 800u) << sx << "," << sy;
+    }
+}
+
+// A surface taller than the fill's frames can address (rows are held in 16 bits), though small
+// enough in pixels: the fill refuses it instead of running on forever.
+TEST(FloodFill, RefusesASurfaceItCannotAddress) {
+    // (SDL 1.2 keeps a surface's pitch in 16 bits, so no surface is too wide for them.)
+    for (auto [w, h] : {std::pair{2, 40000}, {1, 32768}}) {
+        std::vector<Uint32> pixels(static_cast<size_t>(w) * h, 0xffffff);
+        SDL_Surface* tall =
+            SDL_CreateRGBSurfaceFrom(pixels.data(), w, h, 32, w * 4, 0xff0000, 0xff00, 0xff, 0);
+        ASSERT_NE(tall, nullptr);
+        SDL_Surface* saved = kit::screen;
+        kit::screen = tall;
+        figure5::flood_fill(1, h - 1, 0xff0000, 0);
+        kit::screen = saved;
+        SDL_FreeSurface(tall);
+        EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xffffffu), static_cast<long>(w) * h)
+            << w << "x" << h;
     }
 }
 

@@ -1,5 +1,5 @@
 #include "kit/canvas.hpp"
-#include "png.hpp"
+#include "export.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
@@ -45,14 +45,15 @@ void paint_colours(int colours) {
 
 void expect_round_trip(const fs::path& file, int type) {
     const test::Picture expected = test::snapshot();
-    ASSERT_EQ(kit::write_png(file.string(), kit::screen), std::nullopt);
+    ASSERT_EQ(kit::write_slide(file.string(), kit::screen), std::nullopt);
     EXPECT_EQ(colour_type(file), type);
     const auto read = test::read_png(file.string());
     ASSERT_TRUE(read.has_value());
     const auto where = test::differences(*read, expected);
     EXPECT_TRUE(where.empty()) << "first difference at " << where.front().first << ","
                                << where.front().second;
-    EXPECT_FALSE(fs::exists(file.string() + ".part"));
+    for (const auto& entry : fs::directory_iterator(file.parent_path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
 }
 
 // Up to 256 colours go into a palette image, more into RGB; both give back every pixel.
@@ -91,7 +92,7 @@ TEST(Png, SixteenAndTwentyFourBitSurfacesAsRgb) {
         SDL_Rect right{20, 0, 21, 30};
         SDL_FillRect(surface, &right, SDL_MapRGB(surface->format, 0, 0, 255));
         const fs::path file = folder.path / (std::to_string(depth) + "-bit.png");
-        ASSERT_EQ(kit::write_png(file.string(), surface), std::nullopt);
+        ASSERT_EQ(kit::write_slide(file.string(), surface), std::nullopt);
         EXPECT_EQ(colour_type(file), 2);
         const auto read = test::read_png(file.string());
         ASSERT_TRUE(read.has_value());
@@ -108,7 +109,7 @@ TEST(Png, FailureNamesTheFileAndLeavesNothing) {
     test::SoftwareScreen screen;
     Folder folder;
     const fs::path file = folder.path / "missing" / "slide-01.png";
-    const auto error = kit::write_png(file.string(), kit::screen);
+    const auto error = kit::write_slide(file.string(), kit::screen);
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->find(file.string()), std::string::npos) << *error;
     EXPECT_TRUE(fs::is_empty(folder.path));

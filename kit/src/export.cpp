@@ -1,18 +1,91 @@
 // Saving a show as images: the folder, the slide file names and the image format are decided
 // here and nowhere else.
+#include "export.hpp"
+
 #include "kit/canvas.hpp"
 #include "platform.hpp"
 #include "png.hpp"
 #include "runs.hpp"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <unistd.h>
 
 namespace kit {
 namespace {
+
+// The temporary file being written, for the signal handlers: a handler may not allocate, so the
+// name sits in a fixed buffer. `pending` is set only while the file exists under that name.
+char pending_name[4096];
+volatile sig_atomic_t pending = 0;
+
+constexpr std::array cleanup_signals{SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
+
+extern "C" void remove_pending_and_stop(int signal) {
+    if (pending) unlink(pending_name);
+    // Then what the signal did before: end the program, with the signal's status.
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    sigemptyset(&default_action.sa_mask);
+    sigaction(signal, &default_action, nullptr);
+    raise(signal);
+}
+
+// Blocks the cleanup signals for as long as it lives, so that creating or renaming the
+// temporary file and recording it happen as one step for the handlers.
+class SignalsHeld {
+  public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal : cleanup_signals) sigaddset(&held, signal);
+        sigprocmask(SIG_BLOCK, &held, &saved_);
+    }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+  private:
+    sigset_t saved_;
+};
+
+// Creates a temporary file beside `path` that did not exist before (O_EXCL: an existing name,
+// or a link planted under it, fails and the next name is tried) and records it for the signal
+// handlers. Returns its descriptor, or -1 with errno set.
+int create_temporary(const std::string& path, std::string& name) {
+    const std::filesystem::path target(path);
+    const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
+    static unsigned serial = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder + "/." + target.filename().string() + "." + std::to_string(getpid()) + "." +
+               std::to_string(++serial) + ".part";
+        if (name.size() >= sizeof pending_name) {
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        const SignalsHeld held;
+        const int fd =
+            open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            std::memcpy(pending_name, name.c_str(), name.size() + 1);
+            pending = 1;
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
+}
+
+void forget_temporary() {
+    pending = 0;
+}
 
 // Makes the export folder (and its parents) and proves that a file can be created in it, so
 // that a bad folder is reported before any drawing rather than after the first slide.
@@ -38,17 +111,82 @@ std::string slide_path(const std::string& dir, int slide) {
 
 } // namespace
 
+static_assert(std::size(cleanup_signals) == 4, "one saved action a signal");
+
+TemporaryFileGuard::TemporaryFileGuard() {
+    for (size_t i = 0; i < cleanup_signals.size(); ++i) {
+        sigaction(cleanup_signals[i], nullptr, &saved_[i]);
+        if (saved_[i].sa_handler == SIG_IGN) continue;
+        struct sigaction cleanup {};
+        cleanup.sa_handler = remove_pending_and_stop;
+        sigemptyset(&cleanup.sa_mask);
+        for (int other : cleanup_signals) sigaddset(&cleanup.sa_mask, other);
+        sigaction(cleanup_signals[i], &cleanup, nullptr);
+    }
+}
+
+TemporaryFileGuard::~TemporaryFileGuard() {
+    for (size_t i = 0; i < cleanup_signals.size(); ++i)
+        sigaction(cleanup_signals[i], &saved_[i], nullptr);
+}
+
+std::optional<std::string> write_slide(const std::string& path, SDL_Surface* surface) {
+    std::string temporary;
+    auto fail = [&](const std::string& reason) {
+        if (!temporary.empty()) {
+            const SignalsHeld held;
+            unlink(temporary.c_str());
+            forget_temporary();
+        }
+        return "cannot write " + path + ": " + reason;
+    };
+    errno = 0;
+    const int fd = create_temporary(path, temporary);
+    if (fd < 0) {
+        const int reason = errno;
+        temporary.clear();
+        return fail(std::strerror(reason));
+    }
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        const int reason = errno;
+        close(fd);
+        return fail(std::strerror(reason));
+    }
+    auto error = write_png(file, surface);
+    // The data reaches the disk (or fails to, on a full one) only at the flush.
+    errno = 0;
+    const bool flushed = !error && std::fflush(file) == 0 && !std::ferror(file);
+    const int flush_errno = errno;
+    errno = 0;
+    const bool closed = std::fclose(file) == 0;
+    if (error) return fail(*error);
+    if (!flushed || !closed) return fail(std::strerror(flushed ? errno : flush_errno));
+    {
+        const SignalsHeld held;
+        if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+            const int reason = errno;
+            unlink(temporary.c_str());
+            forget_temporary();
+            return "cannot write " + path + ": " + std::strerror(reason);
+        }
+        forget_temporary();
+    }
+    return std::nullopt;
+}
+
 int platform::export_slides(const Program& program, const std::string& dir,
                             std::optional<unsigned> seed) {
     if (auto error = prepare_export_dir(dir)) {
         std::fprintf(stderr, "%s: %s\n", program.name, error->c_str());
         return 1;
     }
+    const TemporaryFileGuard guard;
     try {
         run_headless(
             program,
             [&](int slide) {
-                if (auto error = write_png(slide_path(dir, slide), screen)) throw Failure(*error);
+                if (auto error = write_slide(slide_path(dir, slide), screen)) throw Failure(*error);
             },
             seed);
     } catch (const Failure& failure) {

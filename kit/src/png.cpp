@@ -4,22 +4,19 @@
 
 #include <cerrno>
 #include <csetjmp>
-#include <cstdio>
 #include <cstring>
-#include <unistd.h>
 #include <vector>
 
 namespace kit {
 namespace {
 
 struct PngWriter {
-    std::FILE* file = nullptr;
+    std::FILE* file = nullptr; // not owned
     png_structp png = nullptr;
     png_infop info = nullptr;
     std::string error;
     ~PngWriter() {
         if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
-        if (file) std::fclose(file);
     }
 };
 
@@ -149,36 +146,16 @@ bool encode(PngWriter& writer, SDL_Surface* surface, std::vector<png_byte>& row)
 
 } // namespace
 
-std::optional<std::string> write_png(const std::string& path, SDL_Surface* surface) {
-    const std::string temporary = path + ".part";
-    auto fail = [&](const std::string& reason) {
-        std::remove(temporary.c_str());
-        return "cannot write " + path + ": " + reason;
-    };
+std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface) {
     std::vector<png_byte> row(3 * static_cast<size_t>(surface->w));
-    {
-        PngWriter writer;
-        errno = 0;
-        writer.file = std::fopen(temporary.c_str(), "wb");
-        if (!writer.file) return fail(std::strerror(errno));
-        writer.png =
-            png_create_write_struct(PNG_LIBPNG_VER_STRING, &writer, on_png_error, on_png_warning);
-        if (writer.png) writer.info = png_create_info_struct(writer.png);
-        if (!writer.png || !writer.info) return fail("out of memory");
-        errno = 0;
-        if (!encode(writer, surface, row)) return fail(writer.error);
-        png_destroy_write_struct(&writer.png, &writer.info);
-        writer.png = nullptr;
-        // The data reaches the disk (or fails to, on a full one) only at the flush.
-        errno = 0;
-        std::FILE* file = writer.file;
-        writer.file = nullptr;
-        const bool flushed = std::fflush(file) == 0 && !std::ferror(file);
-        const int flush_errno = errno;
-        const bool closed = std::fclose(file) == 0;
-        if (!flushed || !closed) return fail(std::strerror(flushed ? errno : flush_errno));
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) return fail(std::strerror(errno));
+    PngWriter writer;
+    writer.file = file;
+    writer.png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &writer, on_png_error, on_png_warning);
+    if (writer.png) writer.info = png_create_info_struct(writer.png);
+    if (!writer.png || !writer.info) return "out of memory";
+    errno = 0;
+    if (!encode(writer, surface, row)) return writer.error;
     return std::nullopt;
 }
 

@@ -1,16 +1,17 @@
-// Saving the screen as a PNG image.
+// The image format of exported slides.
 #pragma once
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
 namespace kit {
 
-// Writes the surface as an 8-bit RGB PNG. The image goes to a temporary file in the same folder
-// that is renamed to `path` once complete, so a failed write never leaves a truncated image.
-// Returns an error message naming the file and the reason, or nothing on success.
-std::optional<std::string> write_png(const std::string& path, SDL_Surface* surface);
+// Writes the surface to `file` as an 8-bit PNG: a palette image when it holds at most 256
+// colours (the slides' usual case), RGB otherwise. The data may still sit in the stream's
+// buffer; flushing it, and closing the file, is the caller's. Returns the reason on failure.
+std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface);
 
 } // namespace kit
