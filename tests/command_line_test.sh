@@ -9,11 +9,15 @@ failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# expect STATUS STDERR_PATTERN -- command...
+# expect STATUS STDERR_PATTERN -- command... [--stdout=FILE]
 expect() {
-    local status=$1 pattern=$2
+    local status=$1 pattern=$2 out=$work/out
     shift 3
-    "$@" >"$work/out" 2>"$work/err"
+    if [ "${*: -1}" = --stdout=/dev/full ]; then
+        out=/dev/full
+        set -- "${@:1:$#-1}"
+    fi
+    "$@" >"$out" 2>"$work/err"
     local got=$?
     [ "$got" = "$status" ] || fail "$* exited $got, expected $status: $(head -c 300 "$work/err")"
     if [ -n "$pattern" ] && ! grep -qE -- "$pattern" "$work/err"; then
@@ -23,6 +27,19 @@ expect() {
 
 expect 0 "" -- "$program" --help
 grep -q "^usage: figure6 \[--export DIR\] \[--seed N\]" "$work/out" || fail "--help prints no usage"
+
+# The version is the project's, from the one place it is set.
+version=$(sed -n 's/^project(figures VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
+expect 0 "" -- "$program" --version
+[ "$(cat "$work/out")" = "figure6 $version" ] || fail "--version printed '$(cat "$work/out")'"
+
+# Help or version that cannot be written (a full or closed standard output) is a failure.
+for option in --help --version; do
+    expect 1 "^figure6: cannot write the .*: No space left on device$" -- "$program" $option \
+        --stdout=/dev/full
+    "$program" $option >&- 2>"$work/err"
+    [ $? -ne 0 ] || fail "$option with standard output closed exited 0"
+done
 
 expect 2 "^figure6: unknown option --bogus$" -- "$program" --bogus
 grep -q "^usage: figure6" "$work/err" || fail "a bad option does not print the usage"

@@ -39,6 +39,8 @@ std::optional<std::string> parse_options(int argc, char** argv, Options& options
         std::string_view value;
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+        } else if (arg == "--version") {
+            options.version = true;
         } else if (arg.substr(0, 8) == "--export") {
             if (!value_of("--export", value)) {
                 if (arg == "--export") return std::string("--export needs a folder: --export DIR");
@@ -65,14 +67,19 @@ std::optional<std::string> parse_options(int argc, char** argv, Options& options
 
 std::string usage(const Program& program) {
     const std::string name = program.name;
-    return "usage: " + name + " [--export DIR] [--seed N]\n" + "Shows " + name + "'s " +
+    return "usage: " + name + " [--export DIR] [--seed N] [--version]\n" + "Shows " + name + "'s " +
            std::to_string(program.slide_count) + (program.slide_count == 1 ? " slide" : " slides") +
            " in an 800x600 window: any key, or closing the window, advances one slide.\n"
            "  --export DIR  no window: save each slide as DIR/slide-01.png, slide-02.png, ...\n"
            "                (DIR and its parents are created if missing)\n"
            "  --seed N      seed the random colours with N (0 to 4294967295), so that the\n"
            "                palette is the same on every run with the same N\n"
+           "  --version     show the version\n"
            "  --help        show this help\n";
+}
+
+std::string version_line(const Program& program) {
+    return std::string(program.name) + " " + FIGURES_VERSION + "\n";
 }
 
 } // namespace kit

@@ -63,12 +63,15 @@ template <bool four_connected> void walk(Coord x0, Coord y0, Coord x1, Coord y1,
     }
     if (first > last) return;
 
-    // The state after first - 1 steps.
+    // The state after first - 1 steps. The ends are ints, so both deltas are below 2^32 and
+    // their product below 2^64: exact in unsigned 64-bit arithmetic.
     const Coord done = first - 1;
-    const __int128 gained = static_cast<__int128>(done) * minor_delta;
+    const std::uint64_t gained =
+        static_cast<std::uint64_t>(done) * static_cast<std::uint64_t>(minor_delta);
     Coord major = major0 + major_dir * done;
-    Coord minor = minor0 + minor_dir * static_cast<Coord>(gained / major_delta);
-    Coord e = static_cast<Coord>(gained % major_delta);
+    Coord minor =
+        minor0 + minor_dir * static_cast<Coord>(gained / static_cast<std::uint64_t>(major_delta));
+    Coord e = static_cast<Coord>(gained % static_cast<std::uint64_t>(major_delta));
     for (Coord i = first; i <= last; ++i) {
         major += major_dir;
         if (four_connected) put(major, minor);
@@ -93,10 +96,14 @@ template <bool four_connected> void walk(Coord x0, Coord y0, Coord x1, Coord y1,
 // row y (row r starts at 0 = arc_end(r, r + 1); row 0 holds only arc_end(r, 1) = arc_end(r, 0),
 // where the walk stops). Rows and columns can therefore be visited directly: a radius of two
 // billion costs no more than one that fits the screen, where walking it took seconds.
+//
+// r is a positive int and 0 <= y <= r + 1, so r^2, y^2 and the target lie below 2^62, and so
+// does x^2 + x for every x the search reaches (at most about sqrt(target) + 1): all exact in
+// 64-bit arithmetic.
 Coord arc_end(Coord r, Coord y) {
-    const __int128 target = static_cast<__int128>(r) * r - static_cast<__int128>(y) * y + y - 1;
+    const Coord target = r * r - y * y + y - 1;
     if (target <= 0) return 0;
-    auto fails = [&](Coord x) { return static_cast<__int128>(x) * x + x >= target; };
+    auto fails = [&](Coord x) { return x * x + x >= target; };
     auto x = static_cast<Coord>(std::sqrt(static_cast<double>(target)));
     while (x > 0 && fails(x - 1)) --x;
     while (!fails(x)) ++x;
