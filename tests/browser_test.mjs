@@ -12,20 +12,19 @@
 // usage: node browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM PROGRAM...
 // Run through browser_test.sh, which skips (status 77) when something it needs is missing.
 import { spawnSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync, rmSync, statSync } from 'node:fs';
-import { createServer } from 'node:http';
+import { mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
-import { extname, join, resolve, sep } from 'node:path';
+import { join, resolve } from 'node:path';
+
+import { launchChromium, recordPage, serve } from './browser_support.mjs';
 
 const [binDir, webDir, modulesDir, chromiumPath, ...programNames] = process.argv.slice(2);
 if (programNames.length === 0) {
   console.error('usage: node browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM PROGRAM...');
   process.exit(2);
 }
-const requireModule = createRequire(import.meta.url);
-const { chromium } = requireModule(join(resolve(modulesDir), 'playwright-core'));
-const { PNG } = requireModule(join(resolve(modulesDir), 'pngjs'));
+const { PNG } = createRequire(import.meta.url)(join(resolve(modulesDir), 'pngjs'));
 
 // Shows with a seed: in the address (?seed=N) and on the desktop (--seed N). figure4 draws new
 // colours on every run without one; figure2's fixed palette changes with a seed.
@@ -85,78 +84,7 @@ function exportSlides(name, seed) {
   return files.map((file) => PNG.sync.read(readFileSync(join(dir, file))));
 }
 
-// --- A static server for the built page, on the loopback interface only ------------------------
-
-const contentTypes = {
-  '.html': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8',
-  '.css': 'text/css; charset=utf-8', '.wasm': 'application/wasm',
-};
-
-function serve(root) {
-  const base = resolve(root);
-  return new Promise((ready, fail) => {
-    const httpServer = createServer((request, response) => {
-      const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
-      const file = resolve(base, '.' + (path.endsWith('/') ? path + 'index.html' : path));
-      let body = null;
-      if (file.startsWith(base + sep) && request.method === 'GET') {
-        try {
-          if (statSync(file).isFile()) body = readFileSync(file);
-        } catch {
-          body = null;
-        }
-      }
-      if (body === null) {
-        response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
-        return;
-      }
-      response.writeHead(200, {
-        'Content-Type': contentTypes[extname(file)] ?? 'application/octet-stream',
-        'Cache-Control': 'no-store',
-      }).end(body);
-    });
-    httpServer.once('error', fail);
-    httpServer.listen(0, '127.0.0.1', () => ready(httpServer));
-  });
-}
-
 // --- What the page does between our looks at it ------------------------------------------------
-
-// Installed in every page before its own scripts: a log of each picture put on the canvas, of
-// each frame the browser renders (with what the canvas and the status line hold then), and of
-// each key, click and tap as it arrives.
-function recordPage() {
-  const log = [];
-  window.figuresTestLog = log;
-  let puts = 0;
-  let last = '';
-  const statusNow = () => {
-    const status = document.getElementById('status');
-    return status ? { state: status.dataset.state, slide: Number(status.dataset.slide ?? 0) } : {};
-  };
-  const putImageData = CanvasRenderingContext2D.prototype.putImageData;
-  CanvasRenderingContext2D.prototype.putImageData = function (...args) {
-    ++puts;
-    log.push({ what: 'put', puts });
-    return putImageData.apply(this, args);
-  };
-  // rAF callbacks run just before the browser renders a frame: the frame shows what they see.
-  const frame = () => {
-    const now = { what: 'frame', puts, ...statusNow() };
-    if (now.state === 'drawing' && window.figuresTestDrawing) {
-      window.figuresTestDrawing(document.getElementById('screen').getBoundingClientRect().toJSON());
-      delete window.figuresTestDrawing;
-    }
-    const key = JSON.stringify(now);
-    if (key !== last) log.push(now);
-    last = key;
-    requestAnimationFrame(frame);
-  };
-  requestAnimationFrame(frame);
-  for (const type of ['keydown', 'mousedown', 'touchstart']) {
-    window.addEventListener(type, () => log.push({ what: type, ...statusNow() }), true);
-  }
-}
 
 async function pageLog(page) {
   return page.evaluate(() => window.figuresTestLog);
@@ -455,12 +383,7 @@ let failed = false;
 try {
   server = await serve(webDir);
   const origin = `http://127.0.0.1:${server.address().port}`;
-  browser = await chromium.launch({
-    executablePath: chromiumPath,
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--no-first-run'],
-  });
+  browser = await launchChromium(modulesDir, chromiumPath);
   const context = await browser.newContext({ viewport: { width: 1280, height: 800 }, hasTouch: true });
   await context.addInitScript(recordPage);
   // The page needs nothing but its own server; anything else is refused rather than fetched.
