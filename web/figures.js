@@ -187,8 +187,10 @@
 
   const advanceHint = 'Press any key, or click or tap the picture, ';
 
+  // Input given while a slide is drawn is dropped by the program (kit/src/platform_web.cpp).
   function drawing(slide) {
-    return label + ': drawing slide ' + slide + ' of ' + slides + '…';
+    return label + ': drawing slide ' + slide + ' of ' + slides + '… Keys, clicks and taps ' +
+           'count again once it is shown.';
   }
 
   // A program that stops before its first slide leaves nothing worth a blank box.
