@@ -67,12 +67,12 @@
   }
 
   // --- The picture's size ----------------------------------------------------------------------
-  // As large as the room left for it allows, in whole screen pixels per picture pixel, so that
-  // every pixel of the slide is drawn the same size. Where that would waste much of the room and
-  // uneven pixels cannot be told apart or are wanted, the picture fills the room instead: on
-  // dense screens (phones, two or more screen pixels to the page's pixel) and in full screen,
-  // where a projector should get all the picture it can. Too little room for even one screen
-  // pixel per picture pixel shrinks it to fit, blended (see figures.css).
+  // As large as its room allows at a whole number of screen pixels per picture pixel, so that
+  // every pixel of the slide is drawn the same size. It fills its room instead on dense screens
+  // (phones: two or more screen pixels to the page's pixel), where uneven pixels cannot be told
+  // apart, and in full screen, where a projector should get all the picture it can. A room too
+  // small for one screen pixel per picture pixel gets the picture shrunk to fit, blended (see
+  // figures.css).
 
   function fullscreenElement() {
     return document.fullscreenElement || document.webkitFullscreenElement || null;

@@ -45,11 +45,13 @@ EM_JS(void, notify_drawing_next, (), {
 // Asks the browser for a frame: the flag below turns true once it has run a frame's animation
 // callbacks and painted that frame (a timer set from the callback fires after the paint). A tab
 // out of view gets no frames and shows nothing, so there it turns true at once, or as soon as
-// the tab is hidden.
+// the tab is hidden; a frame asked for before then, when it comes, answers nothing.
 EM_JS(void, ask_for_paint, (), {
+    const request = (Module.figuresPaintRequest || 0) + 1;
+    Module.figuresPaintRequest = request;
     Module.figuresFramePainted = false;
     const painted = () => {
-        Module.figuresFramePainted = true;
+        if (Module.figuresPaintRequest === request) Module.figuresFramePainted = true;
         document.removeEventListener('visibilitychange', painted);
     };
     if (document.hidden) {
