@@ -36,11 +36,13 @@ deps:
 	  $(SUDO) apt-get update -q && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
 	fi
-	@# The browser test's driver, at the version web/package-lock.json pins.
-	@if [ ! -f web/node_modules/playwright-core/package.json ]; then \
-	  echo "Installing playwright-core into web/node_modules"; \
-	  cd web && npm ci --no-audit --no-fund; \
-	fi
+	@$(MAKE) --no-print-directory -s web/node_modules/.package-lock.json
+
+# The browser test's driver and PNG reader, at the versions web/package-lock.json pins; again
+# whenever the lock file changes (npm ci leaves its own copy of it in node_modules).
+web/node_modules/.package-lock.json: web/package.json web/package-lock.json
+	@echo "Installing the browser test's packages into web/node_modules (npm ci)"
+	cd web && npm ci --no-audit --no-fund
 
 configure: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release

@@ -1,31 +1,47 @@
-// The browser build against the desktop one: each program's page in headless Chromium, every
-// slide read back from the canvas and compared pixel for pixel with what the desktop program
-// exports; keys and a click on the picture advance the show until the page says it has ended.
+// The browser build against the desktop one, in headless Chromium:
+// - every slide of every program, read back from the page's canvas, is pixel for pixel what the
+//   desktop program exports (some with a seed given in the address and on the command line);
+// - keys, clicks and taps take turns advancing the shows; every flip is painted before the
+//   next drawing starts, and the status line says what is being drawn, whatever the input was;
+// - input given while a slide is being drawn does not advance past that slide;
+// - after the last slide the picture stays, with the ended status and "show it again";
+// - full screen enlarges the picture, and keys, clicks and taps still advance; Esc leaves it;
+// - the page fits common laptop and phone screens without scrolling, with sharp pixels;
+// - a bad seed in the address gets a message on the page.
 //
-// usage: node browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM
+// usage: node browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM PROGRAM...
 // Run through browser_test.sh, which skips (status 77) when something it needs is missing.
 import { spawnSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync, rmSync, statSync } from 'node:fs';
-import { createServer } from 'node:http';
+import { mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
-import { extname, join, resolve, sep } from 'node:path';
-import { inflateSync } from 'node:zlib';
+import { join, resolve } from 'node:path';
 
-const [binDir, webDir, modulesDir, chromiumPath] = process.argv.slice(2);
-if (!chromiumPath) {
-  console.error('usage: node browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM');
+import { launchChromium, recordPage, serve } from './browser_support.mjs';
+
+const [binDir, webDir, modulesDir, chromiumPath, ...programNames] = process.argv.slice(2);
+if (programNames.length === 0) {
+  console.error('usage: node browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM PROGRAM...');
   process.exit(2);
 }
-const { chromium } = createRequire(import.meta.url)(join(resolve(modulesDir), 'playwright-core'));
+const { PNG } = createRequire(import.meta.url)(join(resolve(modulesDir), 'pngjs'));
 
-// Slide 1 of figure6 is drawn with a key, slide 4 with a click on the canvas; figure5's only
-// slide is ended with a click. Every other advance is a key press.
-const programs = [
-  { name: 'figure6', clicks: new Set([3]) },
-  { name: 'figure5', clicks: new Set([1]) },
+// Shows with a seed: in the address (?seed=N) and on the desktop (--seed N). figure4 draws new
+// colours on every run without one; figure2's fixed palette changes with a seed.
+const seeds = new Map([['figure4', '7'], ['figure2', '12345']]);
+// The show in which keys, a click and a tap are given while its first slide is being drawn.
+const busyShow = 'figure1';
+// The show that runs in full screen from its first slide, until Esc on the one given here.
+const fullscreenShow = { name: 'figure6', leaveOnSlide: 4 };
+// How each slide is left, in turn.
+const inputs = ['key', 'click', 'tap'];
+// Screens the page has to fit without scrolling. On phones the page has three screen pixels to
+// its pixel, and touch.
+const screens = [
+  { width: 1280, height: 800 }, { width: 1366, height: 768 }, { width: 1920, height: 1080 },
+  { width: 390, height: 844, phone: true }, { width: 844, height: 390, phone: true },
 ];
-const wholeTestMs = 110_000;
+const wholeTestMs = 330_000;
 const stepMs = 30_000;
 
 const work = mkdtempSync(join(tmpdir(), 'figures-browser-'));
@@ -36,150 +52,59 @@ function cleanUp() {
   rmSync(work, { recursive: true, force: true });
 }
 
-// Whatever hangs, the test ends by itself well inside CTest's limit.
+// Whatever hangs, the test ends by itself inside CTest's limit.
 const watchdog = setTimeout(() => {
   console.log(`FAIL: the browser test took longer than ${wholeTestMs / 1000} s`);
   cleanUp();
   process.exit(1);
 }, wholeTestMs);
 
+function plural(count, noun) {
+  return `${count} ${noun}${count === 1 ? '' : 's'}`;
+}
+
 class Failure extends Error {}
 function check(condition, message) {
   if (!condition) throw new Failure(message);
 }
 
-// --- PNG files as the desktop program writes them: 8-bit indexed, RGB or RGBA, not interlaced --
-
-function paeth(a, b, c) {
-  const p = a + b - c;
-  const pa = Math.abs(p - a);
-  const pb = Math.abs(p - b);
-  const pc = Math.abs(p - c);
-  if (pa <= pb && pa <= pc) return a;
-  return pb <= pc ? b : c;
-}
-
-// Returns { width, height, rgb } with rgb three bytes a pixel, row after row.
-function decodePng(file) {
-  const bytes = readFileSync(file);
-  const signature = Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]);
-  check(bytes.subarray(0, 8).equals(signature), `${file}: not a PNG file`);
-  let header = null;
-  let palette = null;
-  const idat = [];
-  for (let at = 8; at + 12 <= bytes.length;) {
-    const length = bytes.readUInt32BE(at);
-    const type = bytes.toString('latin1', at + 4, at + 8);
-    const data = bytes.subarray(at + 8, at + 8 + length);
-    if (type === 'IHDR') {
-      header = {
-        width: data.readUInt32BE(0), height: data.readUInt32BE(4), depth: data[8],
-        colourType: data[9], interlace: data[12],
-      };
-    } else if (type === 'PLTE') {
-      palette = data;
-    } else if (type === 'IDAT') {
-      idat.push(data);
-    } else if (type === 'IEND') {
-      break;
-    }
-    at += 12 + length;
-  }
-  check(header !== null, `${file}: no IHDR chunk`);
-  const { width, height, depth, colourType, interlace } = header;
-  const channelsOf = { 2: 3, 3: 1, 6: 4 };
-  check(depth === 8 && colourType in channelsOf && interlace === 0,
-        `${file}: bit depth ${depth}, colour type ${colourType}, interlace ${interlace}; ` +
-        'only 8-bit indexed, RGB or RGBA without interlacing is read here');
-  check(colourType !== 3 || palette !== null, `${file}: an indexed image without a palette`);
-  const channels = channelsOf[colourType];
-  const stride = width * channels;
-  const raw = inflateSync(Buffer.concat(idat));
-  check(raw.length === height * (stride + 1),
-        `${file}: ${raw.length} bytes of image data, expected ${height * (stride + 1)}`);
-  const pixels = Buffer.alloc(height * stride);
-  for (let y = 0; y < height; ++y) {
-    const filter = raw[y * (stride + 1)];
-    const line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
-    const out = y * stride;
-    for (let i = 0; i < stride; ++i) {
-      const left = i >= channels ? pixels[out + i - channels] : 0;
-      const up = y > 0 ? pixels[out - stride + i] : 0;
-      const upLeft = y > 0 && i >= channels ? pixels[out - stride + i - channels] : 0;
-      let predicted;
-      switch (filter) {
-        case 0: predicted = 0; break;
-        case 1: predicted = left; break;
-        case 2: predicted = up; break;
-        case 3: predicted = (left + up) >> 1; break;
-        case 4: predicted = paeth(left, up, upLeft); break;
-        default: throw new Failure(`${file}: unknown filter type ${filter} on row ${y}`);
-      }
-      pixels[out + i] = (line[i] + predicted) & 0xff;
-    }
-  }
-  if (colourType === 2) return { width, height, rgb: pixels };
-  const rgb = Buffer.alloc(width * height * 3);
-  for (let p = 0; p < width * height; ++p) {
-    if (colourType === 6) {
-      pixels.copy(rgb, p * 3, p * 4, p * 4 + 3);
-    } else {
-      const entry = pixels[p];
-      check(entry * 3 + 3 <= palette.length,
-            `${file}: pixel ${p} uses entry ${entry} of a ${palette.length / 3}-colour palette`);
-      palette.copy(rgb, p * 3, entry * 3, entry * 3 + 3);
-    }
-  }
-  return { width, height, rgb };
-}
-
 // --- The desktop program's slides --------------------------------------------------------------
 
-function exportSlides(name) {
+function exportSlides(name, seed) {
   const dir = join(work, name);
-  const run = spawnSync(join(binDir, name), ['--export', dir], { encoding: 'utf8', timeout: 60_000 });
-  check(run.status === 0, `${name} --export exited with ${run.status ?? run.signal}: ${run.stderr}`);
+  const args = ['--export', dir, ...(seed === undefined ? [] : ['--seed', seed])];
+  const run = spawnSync(join(binDir, name), args, { encoding: 'utf8', timeout: 60_000 });
+  check(run.status === 0,
+        `${name} ${args.join(' ')} exited with ${run.status ?? run.signal}: ${run.stderr}`);
   const files = readdirSync(dir).filter((f) => /^slide-\d\d\.png$/.test(f)).sort();
   check(files.length > 0, `${name} --export wrote no slides`);
   files.forEach((file, i) => {
     check(file === `slide-${String(i + 1).padStart(2, '0')}.png`, `${name}: unexpected ${file}`);
   });
-  return files.map((file) => decodePng(join(dir, file)));
+  return files.map((file) => PNG.sync.read(readFileSync(join(dir, file))));
 }
 
-// --- A static server for the built page, on the loopback interface only ------------------------
+// --- What the page does between our looks at it ------------------------------------------------
 
-const contentTypes = {
-  '.html': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8',
-  '.css': 'text/css; charset=utf-8', '.wasm': 'application/wasm',
-};
+async function pageLog(page) {
+  return page.evaluate(() => window.figuresTestLog);
+}
 
-function serve(root) {
-  const base = resolve(root);
-  return new Promise((ready, fail) => {
-    const httpServer = createServer((request, response) => {
-      const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
-      const file = resolve(base, '.' + (path.endsWith('/') ? path + 'index.html' : path));
-      let body = null;
-      if (file.startsWith(base + sep) && request.method === 'GET') {
-        try {
-          if (statSync(file).isFile()) body = readFileSync(file);
-        } catch {
-          body = null;
-        }
-      }
-      if (body === null) {
-        response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found');
-        return;
-      }
-      response.writeHead(200, {
-        'Content-Type': contentTypes[extname(file)] ?? 'application/octet-stream',
-        'Cache-Control': 'no-store',
-      }).end(body);
-    });
-    httpServer.once('error', fail);
-    httpServer.listen(0, '127.0.0.1', () => ready(httpServer));
-  });
+// Every flip reached the screen before the next drawing started, and the status line said what
+// was being drawn before each slide (and before the end), whatever ended the wait.
+function checkPainting(name, log, slideCount) {
+  const painted = new Set(log.filter((e) => e.what === 'frame').map((e) => e.puts));
+  const puts = log.filter((e) => e.what === 'put');
+  for (const put of puts) {
+    check(painted.has(put.puts),
+          `${name}: picture ${put.puts} put on the canvas was never painted: the next one came ` +
+          'before the browser rendered a frame');
+  }
+  for (let slide = 0; slide <= slideCount; ++slide) {
+    check(log.some((e) => e.what === 'frame' && e.state === 'drawing' && e.slide === slide),
+          `${name}: no frame showed the status "drawing" after slide ${slide}`);
+  }
+  return puts.length;
 }
 
 // --- The page --------------------------------------------------------------------------------
@@ -196,9 +121,10 @@ async function waitForState(page, name, state, slide, what) {
     await page.waitForFunction(
       ([wantedState, wantedSlide]) => {
         const element = document.getElementById('status');
-        return element.dataset.state === wantedState && element.dataset.slide === wantedSlide;
+        return element.dataset.state === wantedState &&
+               (wantedSlide === null || element.dataset.slide === wantedSlide);
       },
-      [state, String(slide)], { timeout: stepMs, polling: 20 });
+      [state, slide === null ? null : String(slide)], { timeout: stepMs, polling: 20 });
   } catch {
     const now = await status(page);
     throw new Failure(`${name}: ${what}: no ${state} slide ${slide} within ${stepMs / 1000} s; ` +
@@ -206,8 +132,8 @@ async function waitForState(page, name, state, slide, what) {
   }
 }
 
-// The canvas as the page shows it, RGBA. Alpha is left out of the comparison: the desktop slides
-// are RGB and the browser's SDL makes every pixel opaque.
+// The canvas's own pixels, RGBA. Alpha is left out of the comparison: the desktop slides are RGB
+// and the browser's SDL makes every pixel opaque.
 async function canvasPixels(page) {
   const { width, height, data } = await page.$eval('#screen', (canvas) => {
     const rgba = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
@@ -217,7 +143,7 @@ async function canvasPixels(page) {
     }
     return { width: canvas.width, height: canvas.height, data: btoa(text) };
   });
-  return { width, height, rgba: Buffer.from(data, 'base64') };
+  return { width, height, data: Buffer.from(data, 'base64') };
 }
 
 function compare(name, slide, expected, actual) {
@@ -226,11 +152,11 @@ function compare(name, slide, expected, actual) {
         `the export ${expected.width}x${expected.height}`);
   let differing = 0;
   let first = null;
-  for (let p = 0; p < expected.width * expected.height; ++p) {
-    const e = expected.rgb.subarray(p * 3, p * 3 + 3);
-    const a = actual.rgba.subarray(p * 4, p * 4 + 3);
+  for (let p = 0; p < expected.width * expected.height * 4; p += 4) {
+    const e = expected.data.subarray(p, p + 3);
+    const a = actual.data.subarray(p, p + 3);
     if (e[0] !== a[0] || e[1] !== a[1] || e[2] !== a[2]) {
-      if (first === null) first = { p, e: [...e], a: [...a] };
+      if (first === null) first = { p: p / 4, e: [...e], a: [...a] };
       ++differing;
     }
   }
@@ -242,30 +168,113 @@ function compare(name, slide, expected, actual) {
   }
 }
 
-async function advance(page, name, slide, byClick) {
-  if (byClick) {
-    const box = await page.locator('#screen').boundingBox();
-    await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2, { button: 'left' });
-  } else {
-    await page.keyboard.press('n');
-  }
-  console.log(`  ${name}: ${byClick ? 'clicked the canvas' : 'pressed a key'} on slide ${slide}`);
+async function give(page, input) {
+  const box = await page.locator('#screen').boundingBox();
+  const x = box.x + box.width / 2;
+  const y = box.y + box.height / 2;
+  if (input === 'key') return page.keyboard.press('n');
+  if (input === 'click') return page.mouse.click(x, y, { button: 'left' });
+  return page.touchscreen.tap(x, y);
 }
 
-async function runShow(context, origin, program) {
-  const { name, clicks } = program;
-  const expected = exportSlides(name);
-  const page = await context.newPage();
+async function fullscreenElementId(page) {
+  return page.evaluate(() => document.fullscreenElement && document.fullscreenElement.id);
+}
+
+async function pictureSize(page) {
+  const box = await page.locator('#screen').boundingBox();
+  return { width: box.width, height: box.height };
+}
+
+function watchProblems(page) {
   const problems = [];
   page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
   page.on('console', (message) => {
     if (message.type() === 'error') problems.push(`console: ${message.text()}`);
   });
+  return problems;
+}
+
+async function enterFullscreen(page, name) {
+  const before = await pictureSize(page);
+  await page.getByRole('button', { name: 'Full screen' }).click();
+  await page.waitForFunction(() => document.fullscreenElement !== null, null, { timeout: stepMs });
+  check(await fullscreenElementId(page) === 'stage', `${name}: full screen shows something else`);
   try {
-    await page.goto(`${origin}/index.html?program=${name}`);
+    await page.waitForFunction((width) => document.getElementById('screen').getBoundingClientRect().width > width,
+                               before.width, { timeout: 5_000 });
+  } catch {
+    const after = await pictureSize(page);
+    throw new Failure(`${name}: full screen left the picture at ${after.width}x${after.height}`);
+  }
+  const after = await pictureSize(page);
+  check(after.height > before.height, `${name}: full screen made the picture ${after.width}x${after.height}`);
+  console.log(`  ${name}: full screen, the picture at ${after.width}x${after.height}`);
+}
+
+// Esc leaves full screen and stays on the slide.
+async function leaveFullscreen(page, name, slide) {
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => document.fullscreenElement === null, null, { timeout: stepMs });
+  await page.waitForTimeout(100);
+  const now = await status(page);
+  check(now.state === 'showing' && now.slide === String(slide),
+        `${name}: Esc in full screen moved the show to ${now.state} slide ${now.slide}`);
+  console.log(`  ${name}: Esc left full screen on slide ${slide}`);
+}
+
+// Two keys and a click while the first slide is drawn: all arrive before it is on view, and
+// none of them moves the show on from it. The page tells the test (figuresTestDrawing, see
+// recordPage) in the first frame that shows "drawing", as the test cannot ask it anything while
+// it draws; the inputs are then sent all at once, straight to the browser, which hands them to
+// the page between two steps of the drawing. (Chromium holds a tap back until the next frame,
+// after the slide is on view, where it rightly advances: taps are tried on every third slide.)
+async function giveWhileDrawing(page, name, load) {
+  const drawing = new Promise((resolveDrawing) => page.exposeFunction('figuresTestDrawing', resolveDrawing));
+  const loading = load();
+  const box = await drawing;
+  const at = { x: box.x + box.width / 2, y: box.y + box.height / 2 };
+  const session = await page.context().newCDPSession(page);
+  const keys = [{ key: 'n', code: 'KeyN', windowsVirtualKeyCode: 78 },
+                { key: ' ', code: 'Space', windowsVirtualKeyCode: 32 }];
+  const mouse = { ...at, button: 'left', clickCount: 1 };
+  await Promise.all([
+    ...keys.flatMap((key) => [session.send('Input.dispatchKeyEvent', { type: 'keyDown', ...key }),
+                              session.send('Input.dispatchKeyEvent', { type: 'keyUp', ...key })]),
+    session.send('Input.dispatchMouseEvent', { type: 'mousePressed', ...mouse }),
+    session.send('Input.dispatchMouseEvent', { type: 'mouseReleased', ...mouse }),
+  ]);
+  await session.detach();
+  await loading;
+  await waitForState(page, name, 'showing', 1, 'after input while drawing');
+  // The program looks for input every frame or so: whatever it had kept would have been used.
+  await page.waitForTimeout(250);
+  const arrived = (await pageLog(page)).filter((e) => e.what === 'keydown' || e.what === 'mousedown');
+  check(arrived.length === 3, `${name}: ${arrived.length} of the 3 inputs arrived`);
+  check(arrived.every((e) => e.state === 'drawing'),
+        `${name}: the test was too slow: some input arrived after the first slide was shown ` +
+        `(${JSON.stringify(arrived)})`);
+  console.log(`  ${name}: ${arrived.length} inputs during the first slide's drawing left it standing`);
+}
+
+async function runShow(context, origin, name) {
+  const seed = seeds.get(name);
+  const expected = exportSlides(name, seed);
+  const page = await context.newPage();
+  const problems = watchProblems(page);
+  const address = `${origin}/index.html?program=${name}${seed === undefined ? '' : '&seed=' + seed}`;
+  const started = Date.now();
+  let drawingMs = 0;
+  try {
+    const load = () => page.goto(address);
+    if (name === busyShow) await giveWhileDrawing(page, name, load);
+    else await load();
+    const fullscreen = fullscreenShow.name === name;
     for (let slide = 1; slide <= expected.length; ++slide) {
+      const asked = Date.now();
       await waitForState(page, name, 'showing', slide,
                          slide === 1 ? 'after loading' : `after advancing from slide ${slide - 1}`);
+      drawingMs = Math.max(drawingMs, Date.now() - asked);
       const now = await status(page);
       check(now.slides === String(expected.length),
             `${name}: the page counts ${now.slides} slides, the export wrote ${expected.length}`);
@@ -274,16 +283,28 @@ async function runShow(context, origin, program) {
       const after = await status(page);
       check(after.state === 'showing' && after.slide === String(slide),
             `${name}: slide ${slide} changed by itself to ${after.state} slide ${after.slide}`);
-      console.log(`  ${name}: slide ${slide} of ${expected.length} matches the desktop export`);
-      await advance(page, name, slide, clicks.has(slide));
+      if (fullscreen && slide === 1) await enterFullscreen(page, name);
+      if (fullscreen && slide === fullscreenShow.leaveOnSlide) await leaveFullscreen(page, name, slide);
+      const input = inputs[(slide - 1) % inputs.length];
+      await give(page, input);
+      console.log(`  ${name}: slide ${slide} of ${expected.length} matches the desktop export; ` +
+                  `left with a ${input}`);
     }
     await waitForState(page, name, 'ended', expected.length, 'after the last slide');
     const end = await status(page);
-    check(/the show has ended/i.test(end.text),
-          `${name}: after the last slide the status says "${end.text}"`);
-    check(await page.locator('#screen').isHidden(), `${name}: the canvas still shows after the end`);
+    check(/the show has ended/i.test(end.text), `${name}: after the last slide the status says "${end.text}"`);
+    check(await page.locator('#screen').isVisible(), `${name}: the picture is gone after the end`);
+    compare(name, `${expected.length} (after the end)`, expected[expected.length - 1],
+            await canvasPixels(page));
+    const again = page.getByRole('link', { name: 'Show it again' });
+    check(await again.isVisible(), `${name}: no "Show it again" after the end`);
+    check(await again.evaluate((link) => link.href) === page.url(),
+          `${name}: "Show it again" does not lead to the same show`);
+    const flips = checkPainting(name, await pageLog(page), expected.length);
     check(problems.length === 0, `${name}: ${problems.join('; ')}`);
-    console.log(`PASS: ${name}: all ${expected.length} of its slides, then "${end.text}"`);
+    console.log(`PASS: ${name}: all ${plural(expected.length, 'slide')}, each of ${flips} flips painted, ` +
+                `then "${end.text}" with the last picture (${(Date.now() - started) / 1000} s, ` +
+                `longest wait for a slide ${drawingMs} ms)`);
   } catch (error) {
     if (problems.length > 0) console.log(`  ${name}: the page said: ${problems.join('; ')}`);
     throw error;
@@ -292,21 +313,85 @@ async function runShow(context, origin, program) {
   }
 }
 
+async function badSeed(context, origin) {
+  const page = await context.newPage();
+  const name = programNames[0];
+  try {
+    await page.goto(`${origin}/index.html?program=${name}&seed=12x`);
+    await waitForState(page, name, 'failed', null, 'with seed 12x');
+    const now = await status(page);
+    check(/seed/.test(now.text) && now.text.includes('12x'),
+          `${name}: a bad seed gets "${now.text}"`);
+    check(await page.locator('#screen').isHidden(), `${name}: an empty picture under a bad seed`);
+    console.log(`PASS: ${name}&seed=12x: "${now.text}"`);
+  } finally {
+    await page.close();
+  }
+}
+
+// The whole page on one screen: no scrolling, the picture and the status line in view, the
+// picture at a whole number of screen pixels per picture pixel where the screen's pixels are
+// coarse, and as large as its room allows on a phone.
+async function checkScreen(origin, screen) {
+  const { width, height, phone } = screen;
+  const context = await browser.newContext({
+    viewport: { width, height },
+    ...(phone ? { deviceScaleFactor: 3, isMobile: true, hasTouch: true } : {}),
+  });
+  const what = `${width}x${height}${phone ? ' (phone)' : ''}`;
+  const page = await context.newPage();
+  try {
+    await page.goto(`${origin}/index.html?program=${programNames[0]}`);
+    await waitForState(page, what, 'showing', 1, 'after loading');
+    const layout = await page.evaluate(() => {
+      const box = (id) => document.getElementById(id).getBoundingClientRect().toJSON();
+      return {
+        scrollWidth: document.documentElement.scrollWidth,
+        scrollHeight: document.documentElement.scrollHeight,
+        picture: box('screen'), room: box('picture'), status: box('status'),
+        rendering: getComputedStyle(document.getElementById('screen')).imageRendering,
+        density: devicePixelRatio,
+      };
+    });
+    const inView = (b) => b.left >= 0 && b.top >= 0 && b.right <= width && b.bottom <= height;
+    check(layout.scrollWidth <= width && layout.scrollHeight <= height,
+          `${what}: the page is ${layout.scrollWidth}x${layout.scrollHeight} and scrolls`);
+    check(inView(layout.picture) && inView(layout.status),
+          `${what}: the picture (${JSON.stringify(layout.picture)}) or the status line is cut off`);
+    check(layout.rendering === 'pixelated', `${what}: the picture is drawn ${layout.rendering}`);
+    const scale = (layout.picture.width * layout.density) / 800;
+    check(Math.abs(layout.picture.height * layout.density - 600 * scale) < 0.5,
+          `${what}: the picture is ${layout.picture.width}x${layout.picture.height}, not 4:3`);
+    if (phone) {
+      const fills = Math.abs(layout.picture.width - layout.room.width) < 1 ||
+                    Math.abs(layout.picture.height - layout.room.height) < 1;
+      check(fills, `${what}: the picture (${layout.picture.width}x${layout.picture.height}) ` +
+                   `leaves room unused (${layout.room.width}x${layout.room.height})`);
+    } else {
+      check(Number.isInteger(scale) && scale >= 1,
+            `${what}: ${scale} screen pixels per picture pixel, not a whole number`);
+    }
+    console.log(`PASS: ${what}: the page fits, the picture ${layout.picture.width}x` +
+                `${layout.picture.height} at ${layout.picture.left},${layout.picture.top} ` +
+                `(${scale.toFixed(2)} screen pixels per pixel)`);
+  } finally {
+    await context.close();
+  }
+}
+
 let failed = false;
 try {
   server = await serve(webDir);
   const origin = `http://127.0.0.1:${server.address().port}`;
-  browser = await chromium.launch({
-    executablePath: chromiumPath,
-    headless: true,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync', '--no-first-run'],
-  });
-  const context = await browser.newContext({ viewport: { width: 1024, height: 900 } });
+  browser = await launchChromium(modulesDir, chromiumPath);
+  const context = await browser.newContext({ viewport: { width: 1280, height: 800 }, hasTouch: true });
+  await context.addInitScript(recordPage);
   // The page needs nothing but its own server; anything else is refused rather than fetched.
   await context.route('**/*', (route) =>
     route.request().url().startsWith(origin + '/') ? route.continue() : route.abort());
-  for (const program of programs) await runShow(context, origin, program);
+  for (const name of programNames) await runShow(context, origin, name);
+  await badSeed(context, origin);
+  for (const screen of screens) await checkScreen(origin, screen);
 } catch (error) {
   failed = true;
   console.log(error instanceof Failure ? `FAIL: ${error.message}` : `FAIL: ${error.stack}`);
