@@ -145,8 +145,6 @@ const char* path_name(kit::OrbitPath path) {
         return "interleaved";
     case kit::OrbitPath::vector:
         return "vector";
-    case kit::OrbitPath::previous:
-        return "previous";
     default:
         return "automatic";
     }
@@ -174,9 +172,8 @@ void orbit_plotter() {
     std::printf("  (a) textbook loop             %8.1f ms  %5.1f ns/step\n", baseline,
                 baseline * 1e6 / steps);
 
-    double vector_ms = 0, previous_ms = 0;
-    for (kit::OrbitPath path : {kit::OrbitPath::interleaved, kit::OrbitPath::previous,
-                                kit::OrbitPath::vector, kit::OrbitPath::automatic}) {
+    for (kit::OrbitPath path :
+         {kit::OrbitPath::interleaved, kit::OrbitPath::vector, kit::OrbitPath::automatic}) {
         const kit::OrbitPath used = kit::orbit_path_for(row, path);
         const std::uint64_t fallbacks = kit::sine_fallbacks();
         kit::clear_screen(white);
@@ -184,8 +181,6 @@ void orbit_plotter() {
         const bool identical = screen_pixels() == expected;
         const std::uint64_t one_run = kit::sine_fallbacks() - fallbacks;
         const double time = best_ms(5, [&] { kit::plot_orbits(row, path); });
-        if (path == kit::OrbitPath::vector) vector_ms = time;
-        if (path == kit::OrbitPath::previous) previous_ms = time;
         std::printf("  (b) plot_orbits, %-11s%8.1f ms  %5.2f ns/step  ratio (b)/(a) %.3f  %s",
                     path_name(path), time, time * 1e6 / steps, time / baseline,
                     identical ? "identical" : "DIFFERENT PICTURE");
@@ -195,9 +190,6 @@ void orbit_plotter() {
         std::printf("]\n");
     }
     std::printf("  targets: interleaved <= 0.5, vector <= 0.25\n");
-    if (previous_ms > 0)
-        std::printf("  vector path against the previous AVX2 kernel: ratio %.3f (target <= 0.55)\n",
-                    vector_ms / previous_ms);
 
     if (kit::vector_sine_available()) {
         std::printf("\nFallbacks to std::sin on every orbit row (vector path)\n");

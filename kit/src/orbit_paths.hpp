@@ -14,7 +14,6 @@ enum class OrbitPath {
     plain,       // one orbit at a time, the steps exactly as written
     interleaved, // eight orbits side by side, each step with std::sin
     vector,      // sixteen orbits side by side, a vectorised sine checked against rounding bounds
-    previous,    // TEMPORARY: the previous AVX2 kernel, for the benchmark's comparison
 };
 
 // plot_orbits(row) on the path asked for. A path the processor or the row cannot use falls back

@@ -89,10 +89,6 @@ void interleaved_orbits(const float* seeds, int length, const Frame& frame, std:
 // for each group, however much the optimiser would inline.
 Kernel vector_kernel(const Frame& frame);
 
-// TEMPORARY: the previous AVX2 kernel (buffer[i * 16 + l]), for the benchmark's comparison.
-void previous_vector_orbits(const float* seeds, int length, const Frame& frame,
-                            std::uint32_t* buffer);
-
 // Map steps the vector path recomputed with std::sin (kit::sine_fallbacks reports it).
 inline std::uint64_t fallback_count = 0;
 

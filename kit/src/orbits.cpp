@@ -66,10 +66,8 @@ void plot_plain(const OrbitRow& row) {
 // Groups of orbits computed side by side into the buffer, then plotted orbit by orbit, point by
 // point: the pixels are written in the plain path's order, so later points still cover earlier
 // ones the same way.
-template <int lanes, bool lane_major = false>
-void plot_grouped(const OrbitRow& row, const Frame& frame, Kernel kernel) {
+template <int lanes> void plot_grouped(const OrbitRow& row, const Frame& frame, Kernel kernel) {
     const int length = row.orbit_length;
-    Uint32* const pixels = static_cast<Uint32*>(screen->pixels);
     alignas(16) std::uint32_t buffer[buffer_points];
     float s = 0;
     bool more = true;
@@ -83,16 +81,7 @@ void plot_grouped(const OrbitRow& row, const Frame& frame, Kernel kernel) {
         std::fill(seeds + n, seeds + lanes, seeds[n - 1]);
         kernel(seeds, length, frame, buffer);
         steps_done += static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(length);
-        if constexpr (lane_major) {
-            for (int l = 0; l < n; ++l) {
-                const Uint32 colour = colour_of(seeds[l], row);
-                const std::uint32_t* point = buffer + l;
-                for (int i = 0; i < length; ++i, point += lanes)
-                    if (*point != off_screen) pixels[*point] = colour;
-            }
-        } else {
-            write_points(buffer, n, length, seeds, row);
-        }
+        write_points(buffer, n, length, seeds, row);
     }
 }
 
@@ -124,13 +113,13 @@ OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path) {
     if (path == OrbitPath::plain) return OrbitPath::plain;
     // The grouped paths address pixels as 32-bit words of the rows.
     if (row.orbit_length <= 0 || (screen && screen->pitch % 4 != 0)) return OrbitPath::plain;
-    const int points = row_length(row.orbit_length);
-    // The vector path's bounds hold for |kick| <= 1.
-    const bool vector_fits = points <= buffer_points / vector_lanes && vector_sine_available() &&
+    // The buffer's rows are padded to a multiple of four, as its capacities per orbit are, so an
+    // orbit fits when its length does. The vector path's bounds hold for |kick| <= 1.
+    const int length = row.orbit_length;
+    const bool vector_fits = length <= buffer_points / vector_lanes && vector_sine_available() &&
                              std::fabs(row.kick) <= 1;
-    if (path == OrbitPath::previous && vector_fits) return OrbitPath::previous;
     if (path != OrbitPath::interleaved && vector_fits) return OrbitPath::vector;
-    if (points <= buffer_points / interleaved_lanes) return OrbitPath::interleaved;
+    if (length <= buffer_points / interleaved_lanes) return OrbitPath::interleaved;
     return OrbitPath::plain;
 }
 
@@ -158,9 +147,6 @@ void plot_orbits(const OrbitRow& row, OrbitPath path) {
     switch (orbit_path_for(row, path)) {
     case OrbitPath::vector:
         plot_grouped<vector_lanes>(row, frame, vector_kernel(frame));
-        break;
-    case OrbitPath::previous:
-        plot_grouped<vector_lanes, true>(row, frame, previous_vector_orbits);
         break;
     case OrbitPath::interleaved:
         plot_grouped<interleaved_lanes>(row, frame, interleaved_orbits);
