@@ -47,7 +47,7 @@
 //    most 2^-51, so a <= d - eps <= d' <= d + eps <= b. Rounding to single is monotonic: if a and
 //    b round to the same single, bit for bit, so does d', and that single is the textbook loop's
 //    p'. Otherwise the lane's whole step is recomputed as the plain path computes it, with
-//    std::sin: on the programs' rows about once in 400,000 steps (the benchmark counts them).
+//    std::sin: on the programs' rows once in 250,000 to 630,000 steps (the benchmark counts).
 //    Every sum below 2^-20 in magnitude is recomputed, since singles there lie closer together
 //    than m; that covers every signed zero as well. The rest of this proof is about the lanes
 //    kept; a kept sum rounds like every value within m of it.
