@@ -11,6 +11,23 @@
 
 namespace test {
 
+// One step of the map from (p, theta): the new momentum and angle, and t, the value the column is
+// formed from.
+struct BaselineStep {
+    float p, theta;
+    double t;
+};
+
+inline BaselineStep baseline_step(float kick, float p, float theta) {
+    p = static_cast<float>(p + kick * std::sin(static_cast<double>(theta)));
+    while (p >= kit::two_pi) p = static_cast<float>(p - kit::two_pi);
+    while (p < 0) p = static_cast<float>(p + kit::two_pi);
+    double t = static_cast<double>(theta) + p;
+    while (t >= kit::two_pi) t = static_cast<float>(t - kit::two_pi);
+    while (t < 0) t = static_cast<float>(t + kit::two_pi);
+    return {p, static_cast<float>(t), t};
+}
+
 inline void baseline_plot(const kit::OrbitRow& row) {
     float s = 0;
     do {
@@ -19,15 +36,11 @@ inline void baseline_plot(const kit::OrbitRow& row) {
         float p = s;
         float theta = 0;
         for (int i = 0; i < row.orbit_length; ++i) {
-            p = static_cast<float>(p + row.kick * std::sin(static_cast<double>(theta)));
-            while (p >= kit::two_pi) p = static_cast<float>(p - kit::two_pi);
-            while (p < 0) p = static_cast<float>(p + kit::two_pi);
-            double t = static_cast<double>(theta) + p;
-            while (t >= kit::two_pi) t = static_cast<float>(t - kit::two_pi);
-            while (t < 0) t = static_cast<float>(t + kit::two_pi);
-            kit::put_pixel(kit::trunc(t * row.x_scale + row.x_offset),
-                           kit::trunc(row.y_base - p * row.y_scale), colour);
-            theta = static_cast<float>(t);
+            const BaselineStep next = baseline_step(row.kick, p, theta);
+            kit::put_pixel(kit::trunc(next.t * row.x_scale + row.x_offset),
+                           kit::trunc(row.y_base - next.p * row.y_scale), colour);
+            p = next.p;
+            theta = next.theta;
         }
         s = static_cast<float>(s + row.seed_step);
     } while (s < kit::two_pi);

@@ -229,12 +229,15 @@ async function leaveFullscreen(page, name, slide) {
 // it draws; the inputs are then sent all at once, straight to the browser, which hands them to
 // the page between two steps of the drawing. (Chromium holds a tap back until the next frame,
 // after the slide is on view, where it rightly advances: taps are tried on every third slide.)
+// The slide draws in a tenth of a second or less, so the page's processor is slowed twentyfold
+// meanwhile: the inputs then arrive while it draws however busy the machine is.
 async function giveWhileDrawing(page, name, load) {
   const drawing = new Promise((resolveDrawing) => page.exposeFunction('figuresTestDrawing', resolveDrawing));
+  const session = await page.context().newCDPSession(page);
+  await session.send('Emulation.setCPUThrottlingRate', { rate: 20 });
   const loading = load();
   const box = await drawing;
   const at = { x: box.x + box.width / 2, y: box.y + box.height / 2 };
-  const session = await page.context().newCDPSession(page);
   const keys = [{ key: 'n', code: 'KeyN', windowsVirtualKeyCode: 78 },
                 { key: ' ', code: 'Space', windowsVirtualKeyCode: 32 }];
   const mouse = { ...at, button: 'left', clickCount: 1 };
@@ -244,9 +247,10 @@ async function giveWhileDrawing(page, name, load) {
     session.send('Input.dispatchMouseEvent', { type: 'mousePressed', ...mouse }),
     session.send('Input.dispatchMouseEvent', { type: 'mouseReleased', ...mouse }),
   ]);
-  await session.detach();
   await loading;
   await waitForState(page, name, 'showing', 1, 'after input while drawing');
+  await session.send('Emulation.setCPUThrottlingRate', { rate: 1 });
+  await session.detach();
   // The program looks for input every frame or so: whatever it had kept would have been used.
   await page.waitForTimeout(250);
   const arrived = (await pageLog(page)).filter((e) => e.what === 'keydown' || e.what === 'mousedown');

@@ -23,11 +23,13 @@ void plot_orbits(const OrbitRow& row, OrbitPath path);
 // The path plot_orbits(row, path) takes.
 OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path = OrbitPath::automatic);
 
-// Whether this processor runs the vectorised sine (AVX2 with FMA).
+// Whether the vector path runs here: on a processor with AVX2 and FMA, and in a WebAssembly
+// build with SIMD.
 bool vector_sine_available();
 
-// Kick steps the vector path recomputed with std::sin because the vectorised sum lay too close
-// to a single-precision rounding boundary (counted since the program started).
+// Map steps the vector path recomputed with std::sin because its vectorised sum lay too close to
+// a single-precision rounding boundary for the sine's error bound (counted since the program
+// started; steps from theta = 0, whose sine is exactly zero, are not counted).
 std::uint64_t sine_fallbacks();
 
 // Map steps computed by plot_orbits so far (orbits times orbit_length, summed over calls); a
@@ -35,18 +37,24 @@ std::uint64_t sine_fallbacks();
 std::uint64_t orbit_steps_done();
 
 // The proven bound on |vector_sines(x) - sin(x)| for |x| <= vector_sine_domain.
-inline constexpr double vector_sine_error = 0x1p-51;
+inline constexpr double vector_sine_error = 0x1p-44;
 inline constexpr double vector_sine_domain = 7;
 
-// How far the vectorised double sum p + kick * sin(theta) must lie from a rounding boundary of
-// single precision for its rounding to be trusted; nearer sums are recomputed with std::sin.
-inline constexpr double kick_margin = 0x1p-46;
+// The vectorised double sum p + kick * sin(theta) is trusted only if the sum minus this margin and
+// the sum plus it round to the same single; other steps are recomputed with std::sin.
+inline constexpr double kick_margin = 0x1p-43;
 
 // The vector path's pieces on their own (they require vector_sine_available()).
 // vector_sines: out[i] = the vectorised sine of x[i], |x[i]| <= vector_sine_domain.
-// vector_kicks: out[i] = single(p[i] + kick * sin(theta[i])) as the vector path forms it,
-// fallbacks included (and counted); |kick| <= 1.
+// vector_steps: one step of the map for each i, as the vector path takes it, recomputations
+// included (and counted): the new momentum and angle as singles, and the value the column is
+// formed from (the drift's sum, or its wrapped single). For the states orbits visit: p[i] and
+// theta[i] within [0, 6.2831855f] (the single just above 2 pi), |kick| <= 1.
 void vector_sines(const double* x, double* out, int n);
-void vector_kicks(float kick, const float* p, const float* theta, float* out, int n);
+struct StepResult {
+    float p, theta;
+    double x_from;
+};
+void vector_steps(float kick, const float* p, const float* theta, StepResult* out, int n);
 
 } // namespace kit

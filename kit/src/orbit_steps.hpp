@@ -9,14 +9,20 @@
 
 namespace kit::orbit_steps {
 
-// Orbits advanced side by side: eight hide the latency of std::sin; the vectorised sine needs
-// sixteen (four vectors of four) to keep the vector units busy. The points of a group wait in a
-// buffer until every earlier orbit of the group has been plotted, so the buffer holds
-// lanes x orbit_length pixel positions; longer orbits take the plain path.
+// Orbits advanced side by side: eight hide the latency of std::sin; the vector path keeps
+// sixteen in flight (four vectors of four) so that the vector units always have independent work.
+// The points of a group wait in a buffer until every earlier orbit of the group has been plotted:
+// orbit l's point i at buffer[l * row_length(length) + i], so the pixel loop reads them in order.
+// The rows are padded to whole blocks of four steps, which the vector path writes at once; the
+// buffer holds lanes x row_length points, and longer orbits take the plain path.
 inline constexpr int interleaved_lanes = 8;
 inline constexpr int vector_lanes = 16;
 inline constexpr int buffer_points = 32768;
 inline constexpr std::uint32_t off_screen = 0xffffffff;
+
+inline int row_length(int length) {
+    return (length + 3) & ~3;
+}
 
 // Where the points of a row land: the scales of the row and the screen's shape, with positions
 // given as pixel indices y * stride + x.
@@ -70,14 +76,20 @@ inline std::uint32_t place(double t, float p, const Frame& frame) {
     return static_cast<std::uint32_t>(y * frame.stride + x);
 }
 
-// seeds[L] start the orbits (L the path's lane count); buffer[i * L + l] receives point i of
-// orbit l. Lanes past the end of the sweep repeat a real seed and are simply not plotted.
+// A kernel computes one group of orbits: seeds[L] start them (L the path's lane count), and
+// buffer[l * row_length(length) + i] receives point i of orbit l. Lanes past the end of the sweep
+// repeat a real seed and are simply not plotted.
+using Kernel = void (*)(const float* seeds, int length, const Frame& frame, std::uint32_t* buffer);
+
 void interleaved_orbits(const float* seeds, int length, const Frame& frame, std::uint32_t* buffer);
 
-// The same with the vectorised sine. Only for |kick| <= 1 and when vector_sine_available().
-void vector_orbits(const float* seeds, int length, const Frame& frame, std::uint32_t* buffer);
+// The vector path's kernel for a row (with the vectorised sine; only for |kick| <= 1 and when
+// vector_sine_available()). The groups call it through a pointer: a WebAssembly engine optimises
+// a function only from its next call on, and this keeps the kernel a function of its own, called
+// for each group, however much the optimiser would inline.
+Kernel vector_kernel(const Frame& frame);
 
-// Kick steps recomputed with std::sin (kit::sine_fallbacks reports it).
+// Map steps the vector path recomputed with std::sin (kit::sine_fallbacks reports it).
 inline std::uint64_t fallback_count = 0;
 
 } // namespace kit::orbit_steps

@@ -47,21 +47,28 @@ void plot_plain(const OrbitRow& row) {
     } while (next_seed(s, row.seed_step));
 }
 
+// Writes the points of a group's first n orbits, orbit by orbit, point by point, each orbit in its
+// colour. A function of its own, called for each group: a WebAssembly engine optimises a function
+// only from its next call on, and inlined into the sweep this loop would never be optimised
+// during the sweep that runs first.
+[[gnu::noinline]] void write_points(const std::uint32_t* buffer, int n, int length,
+                                    const float* seeds, const OrbitRow& row) {
+    Uint32* const pixels = static_cast<Uint32*>(screen->pixels);
+    const int stride = row_length(length);
+    for (int l = 0; l < n; ++l) {
+        const Uint32 colour = colour_of(seeds[l], row);
+        const std::uint32_t* points = buffer + l * stride;
+        for (int i = 0; i < length; ++i)
+            if (points[i] != off_screen) pixels[points[i]] = colour;
+    }
+}
+
 // Groups of orbits computed side by side into the buffer, then plotted orbit by orbit, point by
 // point: the pixels are written in the plain path's order, so later points still cover earlier
 // ones the same way.
-template <int lanes, typename Kernel> void plot_grouped(const OrbitRow& row, Kernel kernel) {
-    const Frame frame{.kick = row.kick,
-                      .x_scale = row.x_scale,
-                      .x_offset = row.x_offset,
-                      .y_base = row.y_base,
-                      .y_scale = row.y_scale,
-                      .width = screen->w,
-                      .height = screen->h,
-                      .stride = screen->pitch / 4};
+template <int lanes> void plot_grouped(const OrbitRow& row, const Frame& frame, Kernel kernel) {
     const int length = row.orbit_length;
-    Uint32* const pixels = static_cast<Uint32*>(screen->pixels);
-    std::uint32_t buffer[buffer_points];
+    alignas(16) std::uint32_t buffer[buffer_points];
     float s = 0;
     bool more = true;
     while (more) {
@@ -74,12 +81,7 @@ template <int lanes, typename Kernel> void plot_grouped(const OrbitRow& row, Ker
         std::fill(seeds + n, seeds + lanes, seeds[n - 1]);
         kernel(seeds, length, frame, buffer);
         steps_done += static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(length);
-        for (int l = 0; l < n; ++l) {
-            const Uint32 colour = colour_of(seeds[l], row);
-            const std::uint32_t* point = buffer + l;
-            for (int i = 0; i < length; ++i, point += lanes)
-                if (*point != off_screen) pixels[*point] = colour;
-        }
+        write_points(buffer, n, length, seeds, row);
     }
 }
 
@@ -89,16 +91,17 @@ namespace orbit_steps {
 
 void interleaved_orbits(const float* seeds, int length, const Frame& frame, std::uint32_t* buffer) {
     constexpr int lanes = interleaved_lanes;
+    const int stride = row_length(length);
     float p[lanes], theta[lanes];
     for (int l = 0; l < lanes; ++l) {
         p[l] = seeds[l];
         theta[l] = 0;
     }
-    for (int i = 0; i < length; ++i, buffer += lanes)
+    for (int i = 0; i < length; ++i)
         for (int l = 0; l < lanes; ++l) {
             const float q = wrap_momentum(kick(p[l], theta[l], frame.kick));
             const double t = wrap_angle(static_cast<double>(theta[l]) + q);
-            buffer[l] = place(t, q, frame);
+            buffer[l * stride + i] = place(t, q, frame);
             p[l] = q;
             theta[l] = static_cast<float>(t);
         }
@@ -110,10 +113,13 @@ OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path) {
     if (path == OrbitPath::plain) return OrbitPath::plain;
     // The grouped paths address pixels as 32-bit words of the rows.
     if (row.orbit_length <= 0 || (screen && screen->pitch % 4 != 0)) return OrbitPath::plain;
-    const bool vector_fits = row.orbit_length <= buffer_points / vector_lanes &&
-                             vector_sine_available() && std::fabs(row.kick) <= 1;
+    // The buffer's rows are padded to a multiple of four, as its capacities per orbit are, so an
+    // orbit fits when its length does. The vector path's bounds hold for |kick| <= 1.
+    const int length = row.orbit_length;
+    const bool vector_fits = length <= buffer_points / vector_lanes && vector_sine_available() &&
+                             std::fabs(row.kick) <= 1;
     if (path != OrbitPath::interleaved && vector_fits) return OrbitPath::vector;
-    if (row.orbit_length <= buffer_points / interleaved_lanes) return OrbitPath::interleaved;
+    if (length <= buffer_points / interleaved_lanes) return OrbitPath::interleaved;
     return OrbitPath::plain;
 }
 
@@ -130,12 +136,20 @@ void plot_orbits(const OrbitRow& row) {
 }
 
 void plot_orbits(const OrbitRow& row, OrbitPath path) {
+    const Frame frame{.kick = row.kick,
+                      .x_scale = row.x_scale,
+                      .x_offset = row.x_offset,
+                      .y_base = row.y_base,
+                      .y_scale = row.y_scale,
+                      .width = screen->w,
+                      .height = screen->h,
+                      .stride = screen->pitch / 4};
     switch (orbit_path_for(row, path)) {
     case OrbitPath::vector:
-        plot_grouped<vector_lanes>(row, vector_orbits);
+        plot_grouped<vector_lanes>(row, frame, vector_kernel(frame));
         break;
     case OrbitPath::interleaved:
-        plot_grouped<interleaved_lanes>(row, interleaved_orbits);
+        plot_grouped<interleaved_lanes>(row, frame, interleaved_orbits);
         break;
     default:
         plot_plain(row);

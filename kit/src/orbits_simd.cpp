@@ -1,246 +1,271 @@
-// The vector path of the orbit plotter: four orbits per AVX2 register, sixteen in flight.
+// The vector path of the orbit plotter: sixteen orbits in four vectors of four lanes, advanced
+// stage by stage across the vectors. One source for both instruction sets it runs on
+// (orbit_lanes.hpp): AVX2 with FMA on x86-64, chosen at run time, and WebAssembly SIMD in the
+// browser build, where a multiply-add rounds twice.
 //
-// Only this file is compiled for AVX2 with FMA, function by function (target attributes), and
-// only reached after a run-time check of the processor; the rest of the build stays SSE2.
+// Why the pictures are the same as the textbook loop's
+// ----------------------------------------------------
+// A step computes p' = single(p + K sin theta), wraps p' once, then t = theta + p' (in double),
+// wraps t once, and places the point from t and p'. Only the sine differs from the textbook loop;
+// every other operation is the same double operation on the same values, as 6 to 8 show. Below,
+// F+ = 6.2831855f is the single just above 2 pi and F- = 0x1.921fb4p+2 the one below; u = 2^-53.
+// A double v with |v| < 2^e rounds by at most 2^(e-54). Invariants (by induction over the steps,
+// given |K| <= 1): 0 <= p, theta <= F+ (a zero may be -0), so the sum p + K sin theta lies in
+// [-1.0000001, 7.3].
 //
-// Why the result is the same as with std::sin
-// -------------------------------------------
-// The sine enters the orbit only through p' = single(p + K * sin(theta)); everything after that
-// (wraps, drift, the pixel) is computed from the single-precision p' exactly as the plain path
-// does. So it suffices that the vectorised step yields the same p' as the C library's sine.
-//
-// 1. The vectorised sine S(x), for |x| <= 7, differs from sin(x) by less than 2^-51:
-//    - Reduction: k = nearest(x * 2/pi) (|k| <= 4) and r = x - k*(C1 + C2 + C3), with C1 and C2
-//      the leading 33-bit pieces of pi/2, so k*C1 and k*C2 are exact, and C3 the rest rounded
-//      to double. Each of the three fused subtractions rounds once a value below 1 in
-//      magnitude: at most 3 * 2^-54 in all; the pieces miss pi/2 by about 1e-37, times |k|.
-//      Because x * 2/pi itself is rounded, k can pick the neighbouring quadrant near an odd
-//      multiple of pi/4, so |r| <= pi/4 + 2e-15 < 0.786. sin and cos have slopes of at most 1,
-//      so the reduction error passes into the result unchanged: < 1.7e-16.
-//    - Polynomials: the Taylor series of sin to r^15 and of cos to r^16. Both alternate with
-//      decreasing terms for |r| < 1, so the truncation is below the first omitted term:
-//      0.786^17/17! < 4.7e-17 for sin, 0.786^18/18! < 2.1e-18 for cos. The coefficients 1/n!
-//      are correctly rounded quotients of exact integers (relative error 2^-53 each).
-//    - Evaluation (Horner with FMA, r^2 <= 0.618): the inner sums of the sine stay below 1/6,
-//      each FMA rounds by at most 2^-53 of its value and later steps scale earlier errors by
-//      r^2, so together with the coefficient and r^2 roundings the sum of r^3 * inner loses
-//      less than 0.4 * 2^-53, and the final r + r^3 * inner rounds once (|result| < 0.71:
-//      2^-54). The cosine's 1 - r^2/2 rounds by at most 2^-54 (r^2/2 carries r^2's 0.31 *
-//      2^-53), its tail r^4 * inner (inner < 1/24) loses less than 0.1 * 2^-53, and its final
-//      FMA rounds by at most 2^-53 (the result may be 1).
-//    Altogether below 3.5 * 2^-53 < 2^-51 (kit::vector_sine_error; the tests measure it).
-// 2. The C library's sin is within one unit in the last place: |sin_libm - sin| <= 2^-53.
-// 3. With |K| <= 1, the products K*S and K*sin_libm each round by at most 2^-54, and for a sum
-//    d = p + K*s with |d| <= 16 the double addition rounds by at most 2^-49. Hence the double
-//    sums formed with S and with sin_libm differ by at most
-//        2^-51 + 2^-53 + 2 * 2^-54 + 2 * 2^-49  <  2^-47.
-// 4. If the vectorised sum d lies farther than kit::kick_margin = 2^-46 from both rounding
-//    boundaries of single precision around its rounding f (the midpoints between f and its
-//    neighbours, exact in double), the library's sum lies strictly between the same midpoints
-//    and rounds to the same f; ties are excluded by the strict distance. Otherwise the step is
-//    recomputed with std::sin: on the programs' rows that happens about once in two million
-//    steps (the fallback counter tells). Sums beyond 16, angles beyond 7 and sums
-//    rounding to zero (no neighbour on both sides) are recomputed too; a zero angle needs no
-//    sine at all, since sin(+-0) is that zero.
+// 1. Reduction, for |x| <= 7 (kit::vector_sine_domain). shifted = x * c + 1.5 * 2^52 with
+//    c = double(1/pi) lies in [2^52, 2^53), where doubles are the integers: shifted - 1.5 * 2^52
+//    is an integer k, exact, nearest to x * c or to its rounding (fused or not), so
+//    |x/pi - k| <= 1/2 + 7 * 2^-55 + 2^-52 and |k| <= 2; the parity of k is the lowest bit of
+//    shifted. With P1 = double(pi) and P2 = double(pi - P1): k * P1 is exact (|k| <= 2), and so
+//    is x - k * P1 (for k != 0, |x| > 1 makes both multiples of 2^-52 and the difference is below
+//    2). r = (x - k P1) - k P2 rounds once, by at most 2^-53; with |pi - P1 - P2| <= 2^-106 the
+//    exact reduced angle rho = x - k pi satisfies |r - rho| < 1.0001 * 2^-53, and
+//    |r| <= pi/2 + pi * 2^-51 + 2^-52 < a = 1.5708. sin x = (-1)^k sin rho, and the sign goes onto
+//    r (exactly) before the polynomial.
+// 2. Polynomial: sin r ~ r S(r^2), S of degree 6. Its coefficients are those of the Taylor
+//    polynomial of degree 19, with the terms of degree 19, 17 and 15 removed one after the other
+//    by Chebyshev economisation on |r| <= a (c_n r^n is replaced by the lower terms of
+//    c_n a^n 2^(1-n) T_n(r/a), which differs from it by at most |c_n| a^n 2^(1-n)), each exact
+//    rational coefficient then rounded to double. Truncation (a^21/21!) and the three
+//    economisation steps leave at most 3.962e-14 on |r| <= a; rounding the coefficients adds at
+//    most u * sum |c_k| a^k = u * 2.302 < 2.6e-16.
+// 3. Evaluation: z = r r, z2 = z z, three multiply-adds in z, three in z2, one product with r. In
+//    the unfused form each term c_k r^k passes through at most 16 roundings (z2 used three times
+//    carries three each; three products and three sums; the last product), each a factor
+//    (1 + e) with |e| <= u, so the result is within 16u/(1 - 16u) * sum |c_k| |r|^k < 4.1e-15 of
+//    r S(r^2). A fused multiply-add only leaves out roundings, so the same bound holds for it.
+//    Altogether |vector sine - sin x| < 3.962e-14 + 2.6e-16 + 4.1e-15 + 1.2e-16 < 4.5e-14 <
+//    2^-44 (kit::vector_sine_error; the tests measure it on a million angles and the quadrant
+//    edges).
+// 4. The kick: the vector sum d = p + K S (one multiply-add) and the textbook loop's
+//    d' = p + K sin_lib (a product, then a sum). The C library's sine is within 1 ulp, 2^-53, of
+//    sin. |K| <= 1; the products are below 2 in magnitude and round by at most 2^-53 each, the
+//    sums are below 8 and round by at most 2^-51 each:
+//        |d - d'| <= 2^-44 + 2^-53 + 2 * 2^-53 + 2 * 2^-51 < 2^-44 + 2^-48 =: eps.
+// 5. The check: a = d - m and b = d + m with m = 2^-43 (kit::kick_margin), each rounded by at
+//    most 2^-51, so a <= d - eps <= d' <= d + eps <= b. Rounding to single is monotonic: if a and
+//    b round to the same single, bit for bit, so does d', and that single is the textbook loop's
+//    p'. Otherwise the lane's whole step is recomputed as the plain path computes it, with
+//    std::sin: on the programs' rows once in 250,000 to 630,000 steps (the benchmark counts).
+//    Every sum below 2^-20 in magnitude is recomputed, since singles there lie closer together
+//    than m; that covers every signed zero as well. The rest of this proof is about the lanes
+//    kept; a kept sum rounds like every value within m of it.
+// 6. Momentum wrap. The textbook loop subtracts 2 pi while p' >= 2 pi, then adds it while p' < 0.
+//    p' = single(d) lies in [-1.0000002, 7.2831860]: one pass of either loop suffices (single(p' -
+//    2 pi) <= 1.0000007, single(p' + 2 pi) is in [5.28, F+]) and never calls for the other, so the
+//    loops amount to single(p' - s) with s = 2 pi, -2 pi or +0 (subtracting +0 leaves every value,
+//    -0 included, as it is). p' >= 2 pi means p' >= F+, that is d beyond the rounding boundary
+//    B = (F- + F+) / 2 between them, and p' < 0 means d < 0; a kept sum lies on the same side of
+//    B and of 0 as its rounding, so s is chosen from d itself while d is still being rounded. The
+//    result is in [0, F+]; it is F+ only from p' in [-6.4e-8, 0), from a sum that was recomputed.
+// 7. Drift: t = theta + p' is the same double sum. The textbook loop wraps while t >= 2 pi, then
+//    while t < 0. t >= 0. single(t - 2 pi) >= 2 pi would need t - 2 pi >= B, that is
+//    theta = p' = F+, and a kept lane never has p' = F+ (6). So t wraps once at most, to
+//    single(t - 2 pi), which is also the new theta; unwrapped, t is rounded to give the new theta
+//    (t - (+0) is t) and itself forms the column.
+// 8. The point: x = t * x_scale + x_offset and y = y_base - p' * y_scale, the same two roundings
+//    each, then rounded toward zero as the conversion to int does; y * stride + x of a pixel on
+//    the screen is an integer below 2^31, exact in double. On a row whose points may leave the
+//    screen, a lane is off it unless -1 < x < width and -1 < y < height, which is exactly when the
+//    truncations land on the screen (NaN and infinities included). A row whose extreme values
+//    (t in [0, 2 pi], p' in [0, F+], through the same monotonic formulas) all land on the screen
+//    skips that test.
 
+#include "orbit_lanes.hpp"
 #include "orbit_paths.hpp"
 #include "orbit_steps.hpp"
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
-
-#include <immintrin.h>
-
-#define KIT_VECTOR __attribute__((target("avx2,fma")))
+#if KIT_LANES_AVAILABLE
 
 namespace kit::orbit_steps {
 namespace {
 
-constexpr double factorial(int n) {
-    double f = 1;
-    for (int i = 2; i <= n; ++i) f *= i;
-    return f;
-}
+using namespace lanes;
 
-constexpr double two_over_pi = 0x1.45f306dc9c883p-1;
-constexpr double pio2_1 = 0x1.921fb544p+0;
-constexpr double pio2_2 = 0x1.0b4611a6p-34;
-constexpr double pio2_3 = 0x1.3198a2e037073p-69;
+// The coefficients of S, from r^0 up to r^12: the economised series of 2 above.
+constexpr double sine_coefficients[] = {
+    0x1.ffffffffff2c5p-1,  -0x1.5555555523401p-3,  0x1.111111035a249p-7, -0x1.a019faffd0d19p-13,
+    0x1.71dc955705a05p-19, -0x1.adf445d2b5c71p-26, 0x1.51e5edd56e768p-33};
 
-KIT_VECTOR inline __m256d splat(double v) {
-    return _mm256_set1_pd(v);
-}
+constexpr double inverse_pi = 0x1.45f306dc9c883p-2;
+constexpr double round_shift = 0x1.8p52;
+constexpr double pi_high = 0x1.921fb54442d18p+1;
+constexpr double pi_low = 0x1.1a62633145c07p-53;
 
-KIT_VECTOR inline __m256d absolute(__m256d v) {
-    return _mm256_andnot_pd(splat(-0.0), v);
-}
-
-// Rounds every lane to single precision and widens it again.
-KIT_VECTOR inline __m256d single(__m256d v) {
-    return _mm256_cvtps_pd(_mm256_cvtpd_ps(v));
-}
-
-KIT_VECTOR inline __m256d sine(__m256d x) {
-    const __m256d k = _mm256_round_pd(_mm256_mul_pd(x, splat(two_over_pi)),
-                                      _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-    __m256d r = _mm256_fnmadd_pd(k, splat(pio2_1), x);
-    r = _mm256_fnmadd_pd(k, splat(pio2_2), r);
-    r = _mm256_fnmadd_pd(k, splat(pio2_3), r);
-    const __m256d r2 = _mm256_mul_pd(r, r);
-
-    __m256d s = splat(-1 / factorial(15));
-    s = _mm256_fmadd_pd(s, r2, splat(1 / factorial(13)));
-    s = _mm256_fmadd_pd(s, r2, splat(-1 / factorial(11)));
-    s = _mm256_fmadd_pd(s, r2, splat(1 / factorial(9)));
-    s = _mm256_fmadd_pd(s, r2, splat(-1 / factorial(7)));
-    s = _mm256_fmadd_pd(s, r2, splat(1 / factorial(5)));
-    s = _mm256_fmadd_pd(s, r2, splat(-1 / factorial(3)));
-    s = _mm256_fmadd_pd(_mm256_mul_pd(r2, r), s, r);
-
-    __m256d c = splat(1 / factorial(16));
-    c = _mm256_fmadd_pd(c, r2, splat(-1 / factorial(14)));
-    c = _mm256_fmadd_pd(c, r2, splat(1 / factorial(12)));
-    c = _mm256_fmadd_pd(c, r2, splat(-1 / factorial(10)));
-    c = _mm256_fmadd_pd(c, r2, splat(1 / factorial(8)));
-    c = _mm256_fmadd_pd(c, r2, splat(-1 / factorial(6)));
-    c = _mm256_fmadd_pd(c, r2, splat(1 / factorial(4)));
-    c = _mm256_fmadd_pd(_mm256_mul_pd(r2, r2), c, _mm256_fnmadd_pd(r2, splat(0.5), splat(1)));
-
-    // Quadrant k mod 4: sin r, cos r, -sin r, -cos r. Bit 0 of k picks the cosine, bit 1 the
-    // sign (two's complement keeps this right for negative k).
-    const __m256i quadrant = _mm256_cvtepi32_epi64(_mm256_cvtpd_epi32(k));
-    const __m256d use_cos = _mm256_castsi256_pd(_mm256_slli_epi64(quadrant, 63));
-    const __m256d negate =
-        _mm256_and_pd(_mm256_castsi256_pd(_mm256_slli_epi64(quadrant, 62)), splat(-0.0));
-    return _mm256_xor_pd(_mm256_blendv_pd(s, c, use_cos), negate);
-}
-
-// p' = single(p + K sin theta) for four lanes held as doubles; lanes whose vectorised sum is
-// not safely inside one rounding interval are recomputed with std::sin.
-KIT_VECTOR inline __m256d kick_step(__m256d p, __m256d theta, double kick) {
-    const __m256d d = _mm256_add_pd(p, _mm256_mul_pd(splat(kick), sine(theta)));
-    const __m128 f = _mm256_cvtpd_ps(d);
-    const __m128i bits = _mm_castps_si128(f);
-    const __m256d rounded = _mm256_cvtps_pd(f);
-    const __m256d above = _mm256_cvtps_pd(_mm_castsi128_ps(_mm_add_epi32(bits, _mm_set1_epi32(1))));
-    const __m256d below = _mm256_cvtps_pd(_mm_castsi128_ps(_mm_sub_epi32(bits, _mm_set1_epi32(1))));
-    // Midpoints of adjacent floats are exact in double. A zero f has a NaN "neighbour" (bit
-    // pattern -1), which fails the comparisons and so falls back, as intended.
-    const __m256d to_upper =
-        absolute(_mm256_sub_pd(d, _mm256_mul_pd(_mm256_add_pd(rounded, above), splat(0.5))));
-    const __m256d to_lower =
-        absolute(_mm256_sub_pd(d, _mm256_mul_pd(_mm256_add_pd(rounded, below), splat(0.5))));
-    __m256d safe = _mm256_and_pd(_mm256_cmp_pd(to_upper, splat(kick_margin), _CMP_GT_OQ),
-                                 _mm256_cmp_pd(to_lower, splat(kick_margin), _CMP_GT_OQ));
-    safe =
-        _mm256_and_pd(safe, _mm256_cmp_pd(absolute(theta), splat(vector_sine_domain), _CMP_LE_OQ));
-    safe = _mm256_and_pd(safe, _mm256_cmp_pd(absolute(d), splat(16), _CMP_LE_OQ));
-    const int mask = _mm256_movemask_pd(safe);
-    if (__builtin_expect(mask == 0xf, 1)) return rounded;
-
-    alignas(32) double ps[4], thetas[4], out[4];
-    _mm256_store_pd(ps, p);
-    _mm256_store_pd(thetas, theta);
-    _mm256_store_pd(out, rounded);
-    for (int l = 0; l < 4; ++l) {
-        if (mask >> l & 1) continue;
-        const float p_lane = static_cast<float>(ps[l]), theta_lane = static_cast<float>(thetas[l]);
-        if (theta_lane == 0) {
-            // Every orbit starts at theta = 0, and the seed-0 orbit never leaves it: there the
-            // sum is p + K * (+-0) exactly (sin keeps a zero), often 0 itself, which has no
-            // rounding neighbour below and would otherwise always count as a fallback.
-            out[l] = static_cast<float>(p_lane + kick * static_cast<double>(theta_lane));
-            continue;
-        }
-        out[l] = orbit_steps::kick(p_lane, theta_lane, kick);
-        ++fallback_count;
+// sin(x) for |x| <= vector_sine_domain (1 to 3 above): x = k pi + r with |r| <= a, r negated for
+// odd k, then r S(r^2). n vectors at a time, stage by stage across them, so that each stage offers
+// the processor n independent operations.
+template <int n> KIT_LANES void sines(const Doubles* x, Doubles* out) {
+    Doubles shifted[n], r[n], z[n], z2[n];
+    for (int v = 0; v < n; ++v)
+        shifted[v] = multiply_add(x[v], splat(inverse_pi), splat(round_shift));
+    for (int v = 0; v < n; ++v) {
+        const Doubles k = shifted[v] - round_shift;
+        r[v] = multiply_add(k, splat(-pi_high), x[v]);
+        r[v] = multiply_add(k, splat(-pi_low), r[v]);
+        // k sits in the low bits of `shifted`, so its lowest bit is the parity of k.
+        r[v] = from_bits(bits(r[v]) ^ (bits(shifted[v]) << 63));
     }
-    return _mm256_load_pd(out);
-}
-
-// The rare lanes that need more than one pass of a wrap loop (or are stuck) finish it one by
-// one.
-KIT_VECTOR inline __m256d finish_down(__m256d v) {
-    alignas(32) double lanes[4];
-    _mm256_store_pd(lanes, v);
-    for (double& lane : lanes) lane = wrap_down(lane);
-    return _mm256_load_pd(lanes);
-}
-
-KIT_VECTOR inline __m256d finish_up(__m256d v) {
-    alignas(32) double lanes[4];
-    _mm256_store_pd(lanes, v);
-    for (double& lane : lanes) lane = wrap_up(lane);
-    return _mm256_load_pd(lanes);
-}
-
-// The wrap loops on four lanes: one pass in every lane that needs it, then the rare lanes that
-// need more. The values are singles held as doubles (or the drift's exact double sum), so the
-// double versions of the scalar loops compute what the float ones would. The branches skip
-// passes no lane needs (measured faster than blending every pass in unconditionally).
-KIT_VECTOR inline __m256d wrap(__m256d v) {
-    const __m256d limit = splat(two_pi);
-    __m256d high = _mm256_cmp_pd(v, limit, _CMP_GE_OQ);
-    if (_mm256_movemask_pd(high)) {
-        v = _mm256_blendv_pd(v, single(_mm256_sub_pd(v, limit)), high);
-        if (__builtin_expect(_mm256_movemask_pd(_mm256_cmp_pd(v, limit, _CMP_GE_OQ)), 0))
-            v = finish_down(v);
+    for (int v = 0; v < n; ++v) z[v] = r[v] * r[v];
+    for (int v = 0; v < n; ++v) z2[v] = z[v] * z[v];
+    Doubles p0[n], p1[n], q[n];
+    for (int v = 0; v < n; ++v) {
+        p0[v] = multiply_add(splat(sine_coefficients[1]), z[v], splat(sine_coefficients[0]));
+        p1[v] = multiply_add(splat(sine_coefficients[3]), z[v], splat(sine_coefficients[2]));
+        const Doubles p2 =
+            multiply_add(splat(sine_coefficients[5]), z[v], splat(sine_coefficients[4]));
+        q[v] = multiply_add(splat(sine_coefficients[6]), z2[v], p2);
     }
-    const __m256d low = _mm256_cmp_pd(v, _mm256_setzero_pd(), _CMP_LT_OQ);
-    if (_mm256_movemask_pd(low)) {
-        v = _mm256_blendv_pd(v, single(_mm256_add_pd(v, limit)), low);
-        if (__builtin_expect(_mm256_movemask_pd(_mm256_cmp_pd(v, _mm256_setzero_pd(), _CMP_LT_OQ)),
-                             0))
-            v = finish_up(v);
-    }
-    return v;
+    for (int v = 0; v < n; ++v) q[v] = multiply_add(q[v], z2[v], p1[v]);
+    for (int v = 0; v < n; ++v) q[v] = multiply_add(q[v], z2[v], p0[v]);
+    for (int v = 0; v < n; ++v) out[v] = r[v] * q[v];
 }
 
-struct VectorFrame {
-    __m256d x_scale, x_offset, y_base, y_scale;
-    __m128i width, height, stride;
+// Four orbits after one step: the new momentum and angle (singles held as doubles) and the value
+// the column is formed from.
+struct Lanes {
+    Doubles p, theta, x_from;
 };
 
-// Pixel indices y * stride + x of four points, off_screen where the point misses the screen.
-// Truncation of out-of-range values yields INT_MIN, which is off the screen as well.
-KIT_VECTOR inline __m128i place(__m256d t, __m256d p, const VectorFrame& f) {
-    const __m128i x = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(t, f.x_scale), f.x_offset));
-    const __m128i y = _mm256_cvttpd_epi32(_mm256_sub_pd(f.y_base, _mm256_mul_pd(p, f.y_scale)));
-    const __m128i minus_one = _mm_set1_epi32(-1);
-    const __m128i inside =
-        _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(x, minus_one), _mm_cmpgt_epi32(f.width, x)),
-                      _mm_and_si128(_mm_cmpgt_epi32(y, minus_one), _mm_cmpgt_epi32(f.height, y)));
-    const __m128i index = _mm_add_epi32(_mm_mullo_epi32(y, f.stride), x);
-    return _mm_or_si128(_mm_and_si128(inside, index), _mm_andnot_si128(inside, minus_one));
+// B of 6: the rounding boundary between the singles either side of 2 pi.
+constexpr double wrap_boundary = 0x1.921fb5p+2;
+
+// One step of n vectors of orbits (4 to 7 above). Lanes whose step the vector arithmetic does not
+// vouch for turn nonzero in `doubts`.
+template <int n>
+KIT_LANES void steps(const Doubles* p, const Doubles* theta, Doubles kick, Lanes* out,
+                     Words& doubts) {
+    Doubles sum[n];
+    sines<n>(theta, sum);
+    for (int v = 0; v < n; ++v) sum[v] = multiply_add(kick, sum[v], p[v]);
+    Floats below[n];
+    for (int v = 0; v < n; ++v) {
+        below[v] = to_single(sum[v] - kick_margin);
+        const Floats above = to_single(sum[v] + kick_margin);
+        doubts |= bits(below[v]) ^ bits(above);
+    }
+    // Momentum: one wrap down or up at most, chosen from the sum while it is rounded.
+    Doubles q[n];
+    for (int v = 0; v < n; ++v) {
+        const Bits shift = ((sum[v] >= wrap_boundary) & bits(splat(two_pi))) |
+                           ((sum[v] < 0) & bits(splat(-two_pi)));
+        q[v] = round_single(widen(below[v]) - from_bits(shift));
+    }
+    // Drift: the exact double sum, wrapped once; the wrap's rounding is the new angle's as well.
+    for (int v = 0; v < n; ++v) {
+        const Doubles t = theta[v] + q[v];
+        const Bits wraps = t >= two_pi;
+        const Doubles next = round_single(t - from_bits(wraps & bits(splat(two_pi))));
+        out[v] = {q[v], next, select(wraps, next, t)};
+    }
+}
+
+// The doubtful lanes of one vector, recomputed one by one the way the plain path computes them.
+KIT_LANES_TARGET __attribute__((noinline)) Lanes recompute(Doubles p, Doubles theta,
+                                                           double kick_value, Lanes out) {
+    Words doubts{};
+    Lanes again;
+    steps<1>(&p, &theta, splat(kick_value), &again, doubts);
+    for (int l = 0; l < 4; ++l) {
+        if (doubts[l] == 0) continue;
+        const float p_lane = static_cast<float>(p[l]);
+        const float theta_lane = static_cast<float>(theta[l]);
+        const float q = wrap_momentum(kick(p_lane, theta_lane, kick_value));
+        const double t = wrap_angle(static_cast<double>(theta_lane) + q);
+        out.p[l] = q;
+        out.theta[l] = static_cast<float>(t);
+        out.x_from[l] = t;
+        // From theta = 0 the sum is p + K * 0 exactly, whatever its rounding: no sine needed.
+        if (theta_lane != 0) ++fallback_count;
+    }
+    return out;
+}
+
+struct Scales {
+    Doubles x_scale, x_offset, y_base, y_scale, width, height, stride;
+};
+
+// Pixel indices y * stride + x of four points (8 above); with `checked`, off_screen where a point
+// misses the screen. An index added to 2^52 fills the low 32 bits of the sum exactly; a lane off
+// the screen gets all bits set, and so off_screen.
+template <bool checked> KIT_LANES Words place(Doubles x_from, Doubles p, const Scales& s) {
+    const Doubles x = x_from * s.x_scale + s.x_offset;
+    const Doubles y = s.y_base - p * s.y_scale;
+    Bits index = bits(toward_zero(y) * s.stride + toward_zero(x) + 0x1p52);
+    if constexpr (checked) index |= ~((x > -1) & (x < s.width) & (y > -1) & (y < s.height));
+    return low_words(index);
 }
 
 constexpr int vectors = vector_lanes / 4;
 
-} // namespace
-
-KIT_VECTOR void vector_orbits(const float* seeds, int length, const Frame& frame,
-                              std::uint32_t* buffer) {
-    const VectorFrame f{.x_scale = splat(frame.x_scale),
+template <bool checked>
+KIT_LANES_TARGET void orbits(const float* seeds, int length, const Frame& frame,
+                             std::uint32_t* buffer) {
+    const Scales scales{.x_scale = splat(frame.x_scale),
                         .x_offset = splat(frame.x_offset),
                         .y_base = splat(frame.y_base),
                         .y_scale = splat(frame.y_scale),
-                        .width = _mm_set1_epi32(frame.width),
-                        .height = _mm_set1_epi32(frame.height),
-                        .stride = _mm_set1_epi32(frame.stride)};
-    __m256d p[vectors], theta[vectors];
+                        .width = splat(frame.width),
+                        .height = splat(frame.height),
+                        .stride = splat(frame.stride)};
+    const Doubles kick = splat(frame.kick);
+    const int row = row_length(length);
+    Doubles p[vectors], theta[vectors];
     for (int v = 0; v < vectors; ++v) {
-        p[v] = _mm256_cvtps_pd(_mm_loadu_ps(seeds + 4 * v));
-        theta[v] = _mm256_setzero_pd();
+        Floats s;
+        std::memcpy(&s, seeds + 4 * v, sizeof s);
+        p[v] = widen(s);
+        theta[v] = splat(0);
     }
-    for (int i = 0; i < length; ++i, buffer += vector_lanes)
-        for (int v = 0; v < vectors; ++v) {
-            p[v] = wrap(kick_step(p[v], theta[v], frame.kick));
-            const __m256d t = wrap(_mm256_add_pd(theta[v], p[v]));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + 4 * v), place(t, p[v], f));
-            theta[v] = single(t);
+    // Four steps of every lane, turned into four points of each orbit's row at once.
+    Words block[4][vectors] = {};
+    for (int i = 0; i < length; ++i) {
+        Lanes next[vectors];
+        Words doubts{};
+        steps<vectors>(p, theta, kick, next, doubts);
+        if (any(doubts)) [[unlikely]] {
+            for (int v = 0; v < vectors; ++v)
+                next[v] = recompute(p[v], theta[v], frame.kick, next[v]);
         }
+        for (int v = 0; v < vectors; ++v) {
+            block[i & 3][v] = place<checked>(next[v].x_from, next[v].p, scales);
+            p[v] = next[v].p;
+            theta[v] = next[v].theta;
+        }
+        if ((i & 3) == 3 || i == length - 1) {
+            std::uint32_t* out = buffer + (i & ~3);
+            for (int v = 0; v < vectors; ++v) {
+                Words a = block[0][v], b = block[1][v], c = block[2][v], d = block[3][v];
+                transpose(a, b, c, d);
+                std::memcpy(out + (4 * v) * row, &a, sizeof a);
+                std::memcpy(out + (4 * v + 1) * row, &b, sizeof b);
+                std::memcpy(out + (4 * v + 2) * row, &c, sizeof c);
+                std::memcpy(out + (4 * v + 3) * row, &d, sizeof d);
+            }
+        }
+    }
+}
+
+// Whether every point of the row lands on the screen, so that the kernel can leave out the test
+// point by point. The column is formed from a value in [0, 2 pi) and the row from a momentum in
+// [0, F+]; both formulas are monotonic in that value, so the ends of the ranges decide.
+bool lands_on_screen(const Frame& f) {
+    const auto column = [&f](double t) { return trunc(t * f.x_scale + f.x_offset); };
+    const auto row = [&f](double p) { return trunc(f.y_base - p * f.y_scale); };
+    const auto inside = [](int v, int size) { return v >= 0 && v < size; };
+    return inside(column(0), f.width) && inside(column(two_pi), f.width) &&
+           inside(row(0), f.height) && inside(row(6.2831855f), f.height);
+}
+
+} // namespace
+
+Kernel vector_kernel(const Frame& frame) {
+    return lands_on_screen(frame) ? orbits<false> : orbits<true>;
 }
 
 } // namespace kit::orbit_steps
@@ -248,33 +273,46 @@ KIT_VECTOR void vector_orbits(const float* seeds, int length, const Frame& frame
 namespace kit {
 
 using namespace orbit_steps;
+using namespace lanes;
 
 bool vector_sine_available() {
+#if defined(__x86_64__)
     static const bool supported = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     return supported;
+#else
+    return true;
+#endif
 }
 
-// Four lanes at a time; a last partial group is padded (p = 1, theta = 0 sums to a float
-// exactly, which never counts as a fallback).
-KIT_VECTOR void vector_kicks(float kick, const float* p, const float* theta, float* out, int n) {
+KIT_LANES_TARGET void vector_sines(const double* x, double* out, int n) {
     for (int i = 0; i < n; i += 4) {
-        const int lanes = std::min(4, n - i);
-        alignas(16) float ps[4] = {1, 1, 1, 1}, thetas[4] = {}, next[4];
-        std::copy(p + i, p + i + lanes, ps);
-        std::copy(theta + i, theta + i + lanes, thetas);
-        _mm_store_ps(next, _mm256_cvtpd_ps(kick_step(_mm256_cvtps_pd(_mm_load_ps(ps)),
-                                                     _mm256_cvtps_pd(_mm_load_ps(thetas)), kick)));
-        std::copy(next, next + lanes, out + i);
+        const int count = std::min(4, n - i);
+        Doubles in{};
+        std::memcpy(&in, x + i, count * sizeof(double));
+        Doubles result;
+        sines<1>(&in, &result);
+        std::memcpy(out + i, &result, count * sizeof(double));
     }
 }
 
-KIT_VECTOR void vector_sines(const double* x, double* out, int n) {
+// A last partial group is padded with p = 1, theta = 0, a step the vector arithmetic vouches for.
+KIT_LANES_TARGET void vector_steps(float kick, const float* p, const float* theta, StepResult* out,
+                                   int n) {
     for (int i = 0; i < n; i += 4) {
-        const int lanes = std::min(4, n - i);
-        alignas(32) double in[4] = {}, sines[4];
-        std::copy(x + i, x + i + lanes, in);
-        _mm256_store_pd(sines, sine(_mm256_load_pd(in)));
-        std::copy(sines, sines + lanes, out + i);
+        const int count = std::min(4, n - i);
+        Doubles ps = splat(1), thetas = splat(0);
+        for (int l = 0; l < count; ++l) {
+            ps[l] = p[i + l];
+            thetas[l] = theta[i + l];
+        }
+        Words doubts{};
+        Lanes next;
+        steps<1>(&ps, &thetas, splat(kick), &next, doubts);
+        if (any(doubts)) next = recompute(ps, thetas, kick, next);
+        for (int l = 0; l < count; ++l)
+            out[i + l] = {.p = static_cast<float>(next.p[l]),
+                          .theta = static_cast<float>(next.theta[l]),
+                          .x_from = next.x_from[l]};
     }
 }
 
@@ -282,7 +320,7 @@ KIT_VECTOR void vector_sines(const double* x, double* out, int n) {
 
 #else
 
-// Other processors keep the interleaved path with the C library's sine: plot_orbits never takes
+// Elsewhere the interleaved path with the C library's sine runs instead: plot_orbits never takes
 // the vector path, and the tests of its pieces skip themselves.
 namespace kit {
 
@@ -290,9 +328,11 @@ bool vector_sine_available() {
     return false;
 }
 
-void orbit_steps::vector_orbits(const float*, int, const Frame&, std::uint32_t*) {}
-void vector_kicks(float, const float*, const float*, float*, int) {}
+orbit_steps::Kernel orbit_steps::vector_kernel(const Frame&) {
+    return interleaved_orbits;
+}
 void vector_sines(const double*, double*, int) {}
+void vector_steps(float, const float*, const float*, StepResult*, int) {}
 
 } // namespace kit
 
