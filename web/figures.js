@@ -255,9 +255,22 @@
       console.error(text);
       errors.push(text);
     },
+    // The program's code is fetched and compiled from the start, while its script loads, rather
+    // than after (the script would only ask for it once it runs).
+    instantiateWasm: function (imports, receiveInstance) {
+      compiled
+        .then((module) => WebAssembly.instantiate(module, imports)
+          .then((instance) => receiveInstance(instance, module)))
+        .catch((error) => stopped(label + ' cannot start: ' + error.message));
+      return {};
+    },
   };
 
   report('loading', 'Loading ' + name + '…');
+  // compileStreaming needs the server to say application/wasm; without that, compile the bytes.
+  const compiled = WebAssembly.compileStreaming(fetch(name + '.wasm'))
+    .catch(() => fetch(name + '.wasm').then((response) => response.arrayBuffer())
+      .then((bytes) => WebAssembly.compile(bytes)));
   const script = document.createElement('script');
   script.src = name + '.js';
   script.onerror = function () {
