@@ -16,7 +16,7 @@ test_packages="libgtest-dev xvfb xdotool x11-utils imagemagick"
 optional_groups=(
     "valgrind|the memory checks of whole exports"
     "clang|the fuzz targets"
-    "openbox|the full-screen test (a window manager)"
+    "openbox|the full-screen test, which needs a window manager"
     "python3|the window manager's requests sent by the window tests"
     "emscripten node-acorn|the browser build"
     "chromium nodejs npm|the browser test"
