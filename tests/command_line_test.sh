@@ -62,7 +62,8 @@ mkdir "$work/mixed"
 for n in 01 07 08 13; do echo "not figure6's" >"$work/mixed/slide-$n.png"; done
 expect 0 "also holds slide-07.png, slide-08.png, slide-13.png" -- "$program" --export "$work/mixed"
 [ "$(cat "$work/mixed/slide-13.png")" = "not figure6's" ] || fail "export changed slide-13.png"
-cmp -s "$work/mixed/slide-01.png" "$work/a/b/slides/slide-01.png" || fail "slide-01.png not replaced"
+cmp -s "$work/mixed/slide-01.png" "$work/a/b/slides/slide-01.png" ||
+    fail "slide-01.png was not replaced"
 
 # figure4 seeds from the clock and tells the seed, which draws the same slides again.
 expect 0 "" -- "$bin/figure4" --export "$work/clock"

@@ -15,11 +15,14 @@ skip() {
     exit 77
 }
 for tool in Xvfb xdotool xwininfo xprop import compare convert; do
-    command -v $tool >/dev/null || skip "$tool is not installed (make deps installs xvfb, xdotool, x11-utils and imagemagick)"
+    command -v $tool >/dev/null ||
+        skip "$tool is not installed (make deps installs xvfb, xdotool, x11-utils, imagemagick)"
 done
 if [ "$mode" = fullscreen ]; then
-    command -v openbox >/dev/null || skip "openbox is not installed: full screen needs a window manager (make deps installs it)"
-    command -v python3 >/dev/null || skip "python3 is not installed: it sends the window manager's full-screen request"
+    command -v openbox >/dev/null ||
+        skip "openbox is not installed: full screen needs a window manager (make deps tries it)"
+    command -v python3 >/dev/null ||
+        skip "python3 is not installed: it sends the window manager's full-screen request"
 fi
 work=$(mktemp -d)
 xvfb_pid=
@@ -55,12 +58,30 @@ for n in 1 5; do
     convert "$work/expected/slide-0$n.png" -sample 200% "$work/expected/double-0$n.png"
 done
 
-# Starts figure6 with the given options; sets show_pid and window.
+# Starts figure6 with the given options; sets show_pid and window. The window is searched for
+# again and again rather than with --sync: a search fails outright when a window goes away under
+# it (the window manager's frame of the show before).
 start_show() {
-    "$program" "$@" 2>"$work/show.log" &
-    show_pid=$!
-    window=$(timeout 20 xdotool search --sync --all --pid "$show_pid" --name '^figure6' | head -n 1)
-    [ -n "$window" ] || fail "no figure6 window appeared for figure6 $*: $(cat "$work/show.log")"
+    local attempt
+    for attempt in 1 2 3; do
+        "$program" "$@" 2>"$work/show.log" &
+        show_pid=$!
+        for _ in $(seq 100); do
+            window=$(xdotool search --all --pid "$show_pid" --name '^figure6' 2>/dev/null |
+                head -n 1)
+            [ -n "$window" ] && return 0
+            kill -0 "$show_pid" 2>/dev/null || break
+            sleep 0.2
+        done
+        kill -0 "$show_pid" 2>/dev/null && break
+        wait "$show_pid"
+        show_pid=
+        # Xvfb now and then refuses a connection when several arrive at once (about one in
+        # twenty starts right after another show here), and the program rightly finds no
+        # display. Only that is tried again.
+        grep -q "no display" "$work/show.log" || break
+    done
+    fail "no figure6 window appeared for figure6 $*: $(cat "$work/show.log")"
 }
 
 # Waits until the screenshot `what` (the window, or the screen's centre 1600x1200 between the
@@ -150,18 +171,24 @@ if [ "$mode" = window ]; then
     echo "ok: --scale 2 is 1600x1200, every pixel a 2x2 block of the exported slide"
 
     # --scale 3 (2400x1800) does not fit the screen: a message, status 1.
-    timeout 20 "$program" --scale 3 >/dev/null 2>"$work/err.log"
-    status=$?
+    for _ in 1 2 3; do
+        timeout 20 "$program" --scale 3 >/dev/null 2>"$work/err.log"
+        status=$?
+        grep -q "no display" "$work/err.log" || break # (as in start_show)
+    done
     [ "$status" = 1 ] && grep -q "^figure6: .*does not fit the 1920x1200 screen" "$work/err.log" ||
         fail "--scale 3 on a 1920x1200 screen: status $status, $(cat "$work/err.log")"
     echo "ok: --scale 3: $(cat "$work/err.log")"
 else
     openbox --sm-disable >"$work/openbox.log" 2>&1 &
     wm_pid=$!
-    for _ in $(seq 50); do
+    # Full screen is the window manager's doing: the show may start only once it runs.
+    for _ in $(seq 100); do
         xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
         sleep 0.1
     done
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
+        fail "openbox did not start: $(cat "$work/openbox.log")"
 
     # The screen's centre is the slide enlarged twice; the bars at the sides are black.
     has_black_bars() {
@@ -177,6 +204,10 @@ else
     shows centre "$work/expected/double-01.png"
     has_black_bars
     xdotool windowminimize --sync "$window"
+    for _ in $(seq 50); do
+        xwininfo -id "$window" | grep -q IsUnMapped && break
+        sleep 0.1
+    done
     xwininfo -id "$window" | grep -q IsUnMapped || fail "minimising left the window mapped"
     # (xdotool asks for the active window before openbox has named one, and says so.)
     xdotool windowactivate --sync "$window" 2>/dev/null

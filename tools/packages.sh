@@ -54,7 +54,7 @@ missing() {
 updated=
 apt_install() {
     if [ -z "$updated" ]; then
-        $sudo apt-get update -q || echo "apt-get update failed; trying with the package lists there are"
+        $sudo apt-get update -q || echo "apt-get update failed; trying the package lists there are"
         updated=1
     fi
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$@"
