@@ -75,13 +75,13 @@ start_show() {
         done
         kill -0 "$show_pid" 2>/dev/null && break
         wait "$show_pid"
+        status=$?
         show_pid=
-        # Xvfb now and then refuses a connection when several arrive at once (about one in
-        # twenty starts right after another show here), and the program rightly finds no
-        # display. Only that is tried again.
+        # Now and then Xvfb refused the program's connection here while other X clients came
+        # and went, and the program rightly reported no display: only that is tried again.
         grep -q "no display" "$work/show.log" || break
     done
-    fail "no figure6 window appeared for figure6 $*: $(cat "$work/show.log")"
+    fail "no figure6 window appeared for figure6 $* (${show_pid:+still running}${show_pid:-status $status}): $(cat "$work/show.log")"
 }
 
 # Waits until the screenshot `what` (the window, or the screen's centre 1600x1200 between the
