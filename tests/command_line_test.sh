@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The programs from the outside: help, bad options, export folders, and no display.
+# The programs from the outside: help, bad options, export folders and what an export reports,
+# and no display.
 set -u
 bin=${1:?usage: command_line_test.sh BIN_DIR}
 program=$bin/figure6
@@ -26,7 +27,12 @@ expect() {
 }
 
 expect 0 "" -- "$program" --help
-grep -q "^usage: figure6 \[--export DIR\] \[--seed N\]" "$work/out" || fail "--help prints no usage"
+grep -q "^usage: figure6 " "$work/out" || fail "--help prints no usage"
+# --seed is offered where it changes the picture, and refused where it would not.
+grep -q -- "--seed N" "$work/out" || fail "figure6 --help does not offer --seed"
+expect 0 "" -- "$bin/figure5" --help
+grep -q -- "--seed" "$work/out" && fail "figure5 --help offers a --seed that changes nothing"
+expect 2 "^figure5: --seed would change nothing" -- "$bin/figure5" --seed 3
 
 # The version is the project's, from the one place it is set.
 version=$(sed -n 's/^project(figures VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../CMakeLists.txt")
@@ -58,14 +64,34 @@ if [ "$(id -u)" != 0 ]; then
         "$program" --export "$work/locked"
 fi
 
-# Export creates its folder and parents and writes exactly the six slides, nothing else.
+# Export creates its folder and parents, writes exactly the six slides, nothing else, and says so.
 expect 0 "" -- "$program" --export "$work/a/b/slides"
+[ "$(cat "$work/out")" = "figure6: 6 slides written to $work/a/b/slides" ] ||
+    fail "export reported: $(cat "$work/out")"
 listing=$(cd "$work/a/b/slides" && ls -A | tr '\n' ' ')
 [ "$listing" = "slide-01.png slide-02.png slide-03.png slide-04.png slide-05.png slide-06.png " ] ||
     fail "export wrote: $listing"
 for f in "$work"/a/b/slides/*.png; do
     head -c 8 "$f" | od -An -tx1 | grep -q "89 50 4e 47 0d 0a 1a 0a" || fail "$f is not a PNG"
 done
+# Into a folder that holds a longer show's slides: they stay, and a warning names them.
+mkdir "$work/mixed"
+for n in 01 07 08 13; do echo "not figure6's" >"$work/mixed/slide-$n.png"; done
+expect 0 "also holds slide-07.png, slide-08.png, slide-13.png" -- "$program" --export "$work/mixed"
+[ "$(cat "$work/mixed/slide-13.png")" = "not figure6's" ] || fail "export changed slide-13.png"
+cmp -s "$work/mixed/slide-01.png" "$work/a/b/slides/slide-01.png" ||
+    fail "slide-01.png was not replaced"
+
+# figure4 seeds from the clock and tells the seed, which draws the same slides again.
+expect 0 "" -- "$bin/figure4" --export "$work/clock"
+seed=$(sed -n 's/^figure4: 9 slides written to .*, seed \([0-9]*\)$/\1/p' "$work/out")
+if [ -z "$seed" ]; then
+    fail "figure4's export told no seed: $(cat "$work/out")"
+else
+    expect 0 "" -- "$bin/figure4" --export "$work/seeded" --seed "$seed"
+    diff -r "$work/clock" "$work/seeded" >/dev/null || fail "--seed $seed draws other slides"
+fi
+
 # Exporting works with no display at all.
 expect 0 "" -- env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "$program" --export "$work/c"
 

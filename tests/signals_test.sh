@@ -63,7 +63,7 @@ start_show() {
     show_pid=$!
     window=
     if [ -n "$xvfb_pid" ]; then
-        window=$(timeout 10 xdotool search --sync --all --pid "$show_pid" --name '^figure6$' |
+        window=$(timeout 10 xdotool search --sync --all --pid "$show_pid" --name '^figure6' |
             head -n1)
         if [ -z "$window" ]; then
             fail "no figure6 window appeared"

@@ -13,14 +13,24 @@ struct Parsed {
     std::optional<std::string> error;
 };
 
-Parsed parse(std::initializer_list<const char*> args) {
-    std::vector<std::string> storage{"figure6"};
+// A show of six slides with random colours, and a picture without any.
+const kit::Program six_slides{.name = "figure6", .slide_count = 6, .script = nullptr};
+const kit::Program fixed_colours{
+    .name = "figure5", .slide_count = 1, .uses_palette = false, .script = nullptr};
+
+Parsed parse(std::initializer_list<const char*> args, const kit::Program& program = six_slides) {
+    std::vector<std::string> storage{program.name};
     storage.insert(storage.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& s : storage) argv.push_back(s.data());
     Parsed parsed;
-    parsed.error = kit::parse_options(static_cast<int>(argv.size()), argv.data(), parsed.options);
+    parsed.error =
+        kit::parse_options(static_cast<int>(argv.size()), argv.data(), program, parsed.options);
     return parsed;
+}
+
+bool contains(const std::optional<std::string>& text, const std::string& part) {
+    return text && text->find(part) != std::string::npos;
 }
 
 TEST(Options, NoArgumentsMeansTheWindow) {
@@ -29,6 +39,9 @@ TEST(Options, NoArgumentsMeansTheWindow) {
     EXPECT_FALSE(p.options.help);
     EXPECT_FALSE(p.options.export_dir);
     EXPECT_FALSE(p.options.seed);
+    EXPECT_EQ(p.options.scale, 1);
+    EXPECT_FALSE(p.options.fullscreen);
+    EXPECT_EQ(p.options.start, 1);
 }
 
 TEST(Options, ExportAndSeedInBothSpellings) {
@@ -44,6 +57,28 @@ TEST(Options, ExportAndSeedInBothSpellings) {
     EXPECT_TRUE(parse({"--help"}).options.help);
 }
 
+TEST(Options, WindowOptionsInTheirRanges) {
+    Parsed p = parse({"--scale", "8", "--start=6"});
+    ASSERT_FALSE(p.error);
+    EXPECT_EQ(p.options.scale, 8);
+    EXPECT_EQ(p.options.start, 6);
+    p = parse({"--fullscreen", "--start", "1"});
+    ASSERT_FALSE(p.error);
+    EXPECT_TRUE(p.options.fullscreen);
+    for (const char* bad : {"0", "9", "x", ""})
+        EXPECT_TRUE(contains(parse({"--scale", bad}).error, "from 1 to 8")) << bad;
+    for (const char* bad : {"0", "7", "-1"})
+        EXPECT_TRUE(contains(parse({"--start", bad}).error, "from 1 to 6")) << bad;
+    EXPECT_TRUE(contains(parse({"--start", "2"}, fixed_colours).error, "only slide 1"));
+    EXPECT_TRUE(parse({"--scale"}).error);
+    EXPECT_TRUE(parse({"--start"}).error);
+    // Either enlargement, not both; and an export has no window to enlarge or start late.
+    EXPECT_TRUE(parse({"--scale", "2", "--fullscreen"}).error);
+    for (const char* window_option : {"--fullscreen", "--scale=2", "--start=2"})
+        EXPECT_TRUE(contains(parse({"--export", "x", window_option}).error, "is for the window"))
+            << window_option;
+}
+
 TEST(Options, BadOptionsAreNamed) {
     EXPECT_EQ(parse({"--bogus"}).error, "unknown option --bogus");
     EXPECT_EQ(parse({"--exporter"}).error, "unknown option --exporter");
@@ -56,11 +91,20 @@ TEST(Options, BadOptionsAreNamed) {
             << bad;
 }
 
+TEST(Options, SeedOnlyWhereThePaletteIsDrawn) {
+    EXPECT_FALSE(parse({"--seed", "3"}).error);
+    EXPECT_TRUE(contains(parse({"--seed", "3"}, fixed_colours).error, "colours are fixed"));
+    EXPECT_EQ(kit::usage(fixed_colours).find("--seed"), std::string::npos);
+    EXPECT_EQ(kit::usage(fixed_colours).find("--start"), std::string::npos);
+}
+
 TEST(Options, UsageNamesTheProgramAndItsSlides) {
     const kit::Program program{.name = "figure2", .slide_count = 15, .script = nullptr};
     const std::string text = kit::usage(program);
-    EXPECT_EQ(text.rfind("usage: figure2 [", 0), 0u);
+    EXPECT_EQ(text.rfind("usage: figure2 [--scale N | --fullscreen] [--start N] [--seed N]\n", 0),
+              0u);
     EXPECT_NE(text.find("15 slides"), std::string::npos);
+    EXPECT_NE(text.find("Ctrl+C"), std::string::npos);
 }
 
 } // namespace

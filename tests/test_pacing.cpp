@@ -4,18 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include "random.hpp"
+#include "support.hpp"
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
 constexpr int slide_count = 4;
 
 void four_slides() {
-    kit::white = kit::map_rgb(255, 255, 255);
-    kit::clear_screen(kit::white);
+    kit::set_up_canvas({.white = {255, 255, 255}});
     for (int i = 0; i < slide_count; ++i) {
         kit::put_pixel(i, 0, 0);
         kit::show_slide();
@@ -86,6 +91,51 @@ TEST(Pacing, KeysAndQuitAdvanceOtherEventsDoNot) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(kit::slides_shown(), slide_count);
     unsetenv("SDL_VIDEODRIVER");
+}
+
+std::string caption() {
+    char* title = nullptr;
+    SDL_WM_GetCaption(&title, nullptr);
+    return title ? title : "";
+}
+
+// Where the clock chose the colours, the caption tells the seed that draws them again.
+TEST(Pacing, TheCaptionNamesTheSlideAndTheSeedTheClockChose) {
+    const kit::Program clock_seeded{.name = "pacing",
+                                    .slide_count = slide_count,
+                                    .seeds_from_clock = true,
+                                    .script = four_slides};
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    std::atomic<int> status{-1};
+    std::thread show([&] {
+        char name[] = "pacing";
+        char* argv[] = {name, nullptr};
+        status = kit::run(1, argv, clock_seeded);
+    });
+    std::vector<std::string> captions;
+    for (int slide = 1; slide <= slide_count; ++slide) {
+        ASSERT_TRUE(wait_until_slide(slide));
+        settle();
+        captions.push_back(caption());
+        push(SDL_KEYDOWN);
+    }
+    show.join();
+    unsetenv("SDL_VIDEODRIVER");
+    ASSERT_EQ(status, 0);
+    const std::vector<Uint32> shown_palette(std::begin(kit::palette), std::end(kit::palette));
+
+    const size_t seed_at = captions[0].rfind(" - seed ");
+    ASSERT_NE(seed_at, std::string::npos) << "no seed in '" << captions[0] << "'";
+    const std::string seed_part = captions[0].substr(seed_at + 8);
+    const unsigned seed = static_cast<unsigned>(std::stoul(seed_part));
+    for (int slide = 1; slide <= slide_count; ++slide)
+        EXPECT_EQ(captions[slide - 1], "pacing - slide " + std::to_string(slide) + " of " +
+                                           std::to_string(slide_count) + " - seed " + seed_part);
+    test::SoftwareScreen screen;
+    kit::seed_rand(seed);
+    kit::make_palette();
+    EXPECT_TRUE(std::equal(shown_palette.begin(), shown_palette.end(), kit::palette))
+        << "seed " << seed << " draws other colours than the show had";
 }
 
 } // namespace

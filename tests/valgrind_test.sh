@@ -19,7 +19,7 @@ trap 'rm -rf "$work"' EXIT
 
 valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
     --errors-for-leak-kinds=definite,indirect,possible --track-origins=yes \
-    --log-file="$work/memcheck.log" "$program" --seed 7 --export "$work/out"
+    --log-file="$work/memcheck.log" "$program" --export "$work/out"
 status=$?
 written=$(ls "$work/out" 2>/dev/null | grep -c '^slide-..\.png$')
 if [ "$status" -ne 0 ] || [ "$written" -ne "$slides" ]; then

@@ -12,6 +12,7 @@ struct Program {
     const char* name = "";                  // "figure6": the window caption, the name in messages
     int slide_count = 0;                    // how many show_slide calls the script makes
     bool seeds_from_clock = false;          // seed the palette from the clock unless --seed
+    bool uses_palette = true;               // the random palette is drawn with: --seed matters
     std::span<const OrbitRow> orbit_rows{}; // the portraits the script plots
     void (*script)() = nullptr;             // maps its colours, draws and shows the slides
 };

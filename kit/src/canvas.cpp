@@ -48,25 +48,24 @@ void clear_screen(Uint32 colour) {
 
 namespace {
 
-void present() {
-    unlock_screen();
-    platform::present();
-    lock_screen();
+// A show started at a later slide draws the slides before it without putting them on view.
+bool on_view(int slide) {
+    return runtime.mode == Mode::window && slide >= runtime.first_shown;
 }
 
 } // namespace
 
 void flip_screen() {
-    if (runtime.mode == Mode::window) present();
+    if (on_view(runtime.slides_shown + 1)) present_screen();
 }
 
 void show_slide() {
     const int slide = ++runtime.slides_shown;
-    if (runtime.mode == Mode::window) {
-        present();
+    if (on_view(slide)) {
+        present_screen();
         platform::slide_shown(slide);
         wait_for_key();
-    } else if (runtime.on_slide) {
+    } else if (runtime.mode == Mode::headless && runtime.on_slide) {
         runtime.on_slide(slide);
     }
 }

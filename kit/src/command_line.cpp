@@ -5,77 +5,138 @@
 namespace kit {
 namespace {
 
-bool parse_seed(std::string_view text, unsigned& seed) {
-    if (text.empty() || text.size() > 10) return false;
+// A whole number from low to high, in decimal digits and nothing else.
+std::optional<unsigned> parse_number(std::string_view text, unsigned low, unsigned high) {
+    if (text.empty() || text.size() > 10) return std::nullopt;
     unsigned long long value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') return false;
+        if (c < '0' || c > '9') return std::nullopt;
         value = value * 10 + static_cast<unsigned>(c - '0');
     }
-    if (value > 0xffffffffULL) return false;
-    seed = static_cast<unsigned>(value);
-    return true;
+    if (value < low || value > high) return std::nullopt;
+    return static_cast<unsigned>(value);
 }
+
+enum class Match { no, yes, missing_value };
 
 } // namespace
 
-std::optional<std::string> parse_options(int argc, char** argv, Options& options) {
+std::optional<std::string> parse_options(int argc, char** argv, const Program& program,
+                                         Options& options) {
+    bool scale_given = false;
+    // The last option given that only means something for a window.
+    std::string_view window_option;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        // Both "--name value" and "--name=value".
-        auto value_of = [&](std::string_view name, std::string_view& value) -> bool {
-            if (arg == name) {
-                if (i + 1 >= argc) return false;
-                value = argv[++i];
-                return true;
-            }
-            if (arg.size() > name.size() && arg.substr(0, name.size()) == name &&
-                arg[name.size()] == '=') {
-                value = arg.substr(name.size() + 1);
-                return true;
-            }
-            return false;
-        };
+        // Whether arg is the option `option`, as "--option value" or "--option=value".
         std::string_view value;
+        auto take = [&](std::string_view option) {
+            if (arg == option) {
+                if (i + 1 >= argc) return Match::missing_value;
+                value = argv[++i];
+                return Match::yes;
+            }
+            if (arg.size() > option.size() && arg.starts_with(option) &&
+                arg[option.size()] == '=') {
+                value = arg.substr(option.size() + 1);
+                return Match::yes;
+            }
+            return Match::no;
+        };
+        Match match;
         if (arg == "--help" || arg == "-h") {
             options.help = true;
         } else if (arg == "--version") {
             options.version = true;
-        } else if (arg.substr(0, 8) == "--export") {
-            if (!value_of("--export", value)) {
-                if (arg == "--export") return std::string("--export needs a folder: --export DIR");
-                return "unknown option " + std::string(arg);
-            }
-            if (value.empty()) return std::string("--export needs a folder: --export DIR");
+        } else if (arg == "--fullscreen") {
+            options.fullscreen = true;
+            window_option = arg;
+        } else if ((match = take("--export")) != Match::no) {
+            if (match == Match::missing_value || value.empty())
+                return std::string("--export needs a folder: --export DIR");
             options.export_dir = std::string(value);
-        } else if (arg.substr(0, 6) == "--seed") {
-            if (!value_of("--seed", value)) {
-                if (arg == "--seed") return std::string("--seed needs a number: --seed N");
-                return "unknown option " + std::string(arg);
-            }
-            unsigned seed = 0;
-            if (!parse_seed(value, seed))
+        } else if ((match = take("--seed")) != Match::no) {
+            if (match == Match::missing_value)
+                return std::string("--seed needs a number: --seed N");
+            if (!program.uses_palette)
+                return std::string("--seed would change nothing: the colours are fixed");
+            options.seed = parse_number(value, 0, 0xffffffffU);
+            if (!options.seed)
                 return "bad seed '" + std::string(value) +
                        "': give a whole number from 0 to 4294967295";
-            options.seed = seed;
+        } else if ((match = take("--scale")) != Match::no) {
+            if (match == Match::missing_value)
+                return std::string("--scale needs a number: --scale N");
+            const auto scale = parse_number(value, 1, max_scale);
+            if (!scale)
+                return "bad scale '" + std::string(value) + "': give a whole number from 1 to " +
+                       std::to_string(max_scale);
+            options.scale = static_cast<int>(*scale);
+            scale_given = true;
+            window_option = "--scale";
+        } else if ((match = take("--start")) != Match::no) {
+            if (match == Match::missing_value)
+                return std::string("--start needs a slide number: --start N");
+            const auto start = parse_number(value, 1, static_cast<unsigned>(program.slide_count));
+            if (!start)
+                return "bad slide '" + std::string(value) + "' for --start: " +
+                       (program.slide_count == 1
+                            ? std::string("there is only slide 1")
+                            : "give a number from 1 to " + std::to_string(program.slide_count));
+            options.start = static_cast<int>(*start);
+            window_option = "--start";
         } else {
             return "unknown option " + std::string(arg);
         }
     }
+    if (scale_given && options.fullscreen)
+        return std::string("--scale and --fullscreen exclude each other: choose one");
+    if (options.export_dir && !window_option.empty())
+        return std::string(window_option) +
+               " is for the window: --export writes every slide, at 800x600, without one";
     return std::nullopt;
 }
 
 std::string usage(const Program& program) {
     const std::string name = program.name;
-    return "usage: " + name + " [--export DIR] [--seed N] [--version]\n" + "Shows " + name + "'s " +
-           std::to_string(program.slide_count) + (program.slide_count == 1 ? " slide" : " slides") +
-           " in an 800x600 window: any key, or closing the window, advances one slide.\n"
-           "  --export DIR  no window: save each slide as DIR/slide-01.png, slide-02.png, ...\n"
-           "                (DIR and its parents are created if missing)\n"
-           "  --seed N      seed the random colours with N (0 to 4294967295), so that the\n"
-           "                palette is the same on every run with the same N\n"
-           "  --version     show the version\n"
-           "  --help        show this help\n";
+    const std::string count = std::to_string(program.slide_count);
+    const bool several = program.slide_count > 1;
+    const std::string seed = program.uses_palette ? " [--seed N]" : "";
+    std::string text = "usage: " + name + " [--scale N | --fullscreen]" +
+                       (several ? " [--start N]" : "") + seed + "\n       " + name +
+                       " --export DIR" + seed + "\n";
+    text += several ? "Shows " + name + "'s " + count +
+                          " slides in an 800x600 window. Any key, or closing the window, shows\n"
+                          "the next slide; after the last one the program ends. "
+                    : "Shows " + name +
+                          "'s picture in an 800x600 window. Any key, or closing the window,\n"
+                          "ends the program. ";
+    text += "Ctrl+C in the terminal stops it early.\n"
+            "  --scale N      a window N times as large (N = 1 to " +
+            std::to_string(max_scale) +
+            "), each pixel an NxN block\n"
+            "  --fullscreen   the picture as large as the screen allows, with sharp pixels and\n"
+            "                 black bars where the screen is wider or taller\n";
+    if (several)
+        text += "  --start N      begin at slide N (1 to " + count +
+                "); the slides before it are drawn unseen\n";
+    if (program.uses_palette)
+        text +=
+            program.seeds_from_clock
+                ? "  --seed N       draw the random colours from seed N (0 to 4294967295); "
+                  "without\n"
+                  "                 it the clock picks the seed, shown in the window title and\n"
+                  "                 by --export\n"
+                : "  --seed N       draw other random colours, from seed N (0 to 4294967295);\n"
+                  "                 without it they are the same on every run\n";
+    text +=
+        several
+            ? "  --export DIR   no window: save each slide as DIR/slide-01.png, slide-02.png, ...\n"
+            : "  --export DIR   no window: save the picture as DIR/slide-01.png\n";
+    text += "                 (800x600; DIR and its parents are created if missing)\n"
+            "  --version      show the version\n"
+            "  --help         show this help\n";
+    return text;
 }
 
 std::string version_line(const Program& program) {

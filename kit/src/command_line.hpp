@@ -8,15 +8,22 @@
 
 namespace kit {
 
+// The largest --scale: a window 6400x4800 is already larger than any screen made today.
+inline constexpr int max_scale = 8;
+
 struct Options {
     bool help = false;
     bool version = false;
     std::optional<std::string> export_dir;
     std::optional<unsigned> seed;
+    int scale = 1;           // the window is scale times 800x600, each pixel a scale x scale block
+    bool fullscreen = false; // the picture as large as the screen allows, bars where it ends
+    int start = 1;           // the first slide shown; those before it are drawn unseen
 };
 
-// Fills options, or returns a one-line error message.
-std::optional<std::string> parse_options(int argc, char** argv, Options& options);
+// Fills options for the program, or returns a one-line error message.
+std::optional<std::string> parse_options(int argc, char** argv, const Program& program,
+                                         Options& options);
 
 std::string usage(const Program& program);
 

@@ -10,9 +10,18 @@
 
 namespace kit::platform {
 
+// How the window shows the 800x600 picture. The screen the scripts draw into is 800x600
+// whatever these say; only its presentation is enlarged.
+struct WindowSettings {
+    int scale = 1;                      // a window scale times 800x600, each pixel a block
+    bool fullscreen = false;            // the whole screen, the picture enlarged to fit it
+    std::optional<unsigned> clock_seed; // the palette's seed, told to the viewer, when the clock
+                                        // chose it
+};
+
 // Opens the program's 800x600 window (in the browser: takes over the page's canvas) and makes
 // its surface the screen. Returns what went wrong, with the window closed again, if it cannot.
-std::optional<std::string> open_window(const Program& program);
+std::optional<std::string> open_window(const Program& program, const WindowSettings& settings);
 
 // Closes it again, once the screen is unlocked and let go.
 void close_window();

@@ -5,9 +5,11 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace kit {
 namespace {
@@ -41,9 +43,70 @@ void restore_stop_signals(const StopSignals& saved) {
     sigaction(SIGTERM, &saved.terminate, nullptr);
 }
 
+// Debian's SDL 1.2 (and most systems' today) is sdl12-compat, a layer over SDL 2 that numbers
+// itself 1.2.50 and up. It puts the 800x600 surface on view through a renderer that can enlarge
+// it: SDL12COMPAT_WINDOW_SCALING makes the window that many times larger, a full-screen mode is
+// enlarged to the screen with bars where the shapes differ, and SDL12COMPAT_SCALE_METHOD chooses
+// the filter. The original SDL 1.2 enlarges nothing.
+bool can_enlarge() {
+    const SDL_version* version = SDL_Linked_Version();
+    return version->major == 1 && version->minor == 2 && version->patch >= 50;
+}
+
+// Nearest neighbour keeps every pixel a sharp block of one colour (the default blurs them), also
+// when the window manager enlarges the window. A method the user chose stays.
+void ask_for_sharp_pixels(int scale) {
+    setenv("SDL12COMPAT_SCALE_METHOD", "nearest", 0);
+    if (scale > 1) setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(scale).c_str(), 1);
+}
+
+// Why a window `scale` times 800x600 cannot be shown, before one is opened.
+std::optional<std::string> scale_problem(int scale) {
+    if (scale == 1) return std::nullopt;
+    if (!can_enlarge()) {
+        const SDL_version* version = SDL_Linked_Version();
+        return "--scale needs SDL 1.2 as sdl12-compat provides it, which can enlarge the window; "
+               "this is SDL " +
+               std::to_string(version->major) + "." + std::to_string(version->minor) + "." +
+               std::to_string(version->patch) + ". --fullscreen may work instead.";
+    }
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    if (!info || info->current_w <= 0 || info->current_h <= 0) return std::nullopt;
+    const int width = screen_width * scale, height = screen_height * scale;
+    if (width <= info->current_w && height <= info->current_h) return std::nullopt;
+    const int fits = std::min(info->current_w / screen_width, info->current_h / screen_height);
+    return "a " + std::to_string(width) + "x" + std::to_string(height) + " window (--scale " +
+           std::to_string(scale) + ") does not fit the " + std::to_string(info->current_w) + "x" +
+           std::to_string(info->current_h) + " screen: " +
+           (fits >= 2 ? "--scale " + std::to_string(fits) + " is the largest that fits, "
+                      : std::string()) +
+           "--fullscreen fills it";
+}
+
+// The caption names the program and the slide on view, and the seed where the clock chose the
+// colours, so that a palette someone liked can be shown again with --seed. It is plain ASCII:
+// SDL hands it to X11 in the C library's "C" locale, where a dash outside ASCII arrives garbled
+// in WM_NAME and leaves _NET_WM_NAME unset.
+struct Caption {
+    const Program* program = nullptr;
+    std::optional<unsigned> clock_seed;
+};
+Caption caption;
+
+void show_caption(int slide) {
+    std::string text = caption.program->name;
+    if (slide > 0)
+        text += " - slide " + std::to_string(slide) + " of " +
+                std::to_string(caption.program->slide_count);
+    if (caption.clock_seed) text += " - seed " + std::to_string(*caption.clock_seed);
+    SDL_WM_SetCaption(text.c_str(), caption.program->name);
+}
+
 } // namespace
 
-std::optional<std::string> platform::open_window(const Program& program) {
+std::optional<std::string> platform::open_window(const Program& program,
+                                                 const WindowSettings& settings) {
+    ask_for_sharp_pixels(settings.scale);
     const StopSignals stop_signals = save_stop_signals();
     const int started = SDL_Init(SDL_INIT_VIDEO);
     restore_stop_signals(stop_signals);
@@ -54,15 +117,31 @@ std::optional<std::string> platform::open_window(const Program& program) {
         return std::string("no display to open a window on (is DISPLAY set?). Run it on a "
                            "desktop, or save the slides as images with --export DIR.");
     }
-    screen = SDL_SetVideoMode(screen_width, screen_height, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);
+    if (auto problem = scale_problem(settings.scale)) {
+        SDL_Quit();
+        return problem;
+    }
+    // Where the layer enlarges, a window of the plain size may also be resized: the window
+    // manager's full-screen and maximise then enlarge the picture (with bars) instead of leaving
+    // it in a corner. The screen stays 800x600 either way. (The layer scales only windows of a
+    // fixed size, and the original SDL 1.2 would leave the rest of a larger window empty.)
+    const bool resizable = can_enlarge() && settings.scale == 1 && !settings.fullscreen;
+    const Uint32 flags = SDL_HWSURFACE | SDL_DOUBLEBUF |
+                         (settings.fullscreen ? SDL_FULLSCREEN : 0) |
+                         (resizable ? SDL_RESIZABLE : 0);
+    screen = SDL_SetVideoMode(screen_width, screen_height, 32, flags);
     // Opening the window may start further parts of SDL that install the handlers again.
     restore_stop_signals(stop_signals);
     if (!screen) {
-        const std::string error = std::string("cannot open an 800x600 window: ") + SDL_GetError();
+        const std::string error =
+            std::string(settings.fullscreen ? "cannot show the picture full screen: "
+                                            : "cannot open an 800x600 window: ") +
+            SDL_GetError();
         SDL_Quit();
         return error;
     }
-    SDL_WM_SetCaption(program.name, program.name);
+    caption = {.program = &program, .clock_seed = settings.clock_seed};
+    show_caption(0);
     return std::nullopt;
 }
 
@@ -74,15 +153,27 @@ void platform::present() {
     SDL_Flip(screen);
 }
 
-void platform::slide_shown(int) {}
+void platform::slide_shown(int slide) {
+    show_caption(slide);
+}
 
+// A window that was covered, minimised, unmapped or resized has lost its picture, and the window
+// system reports it with expose (and resize) events; the wait shows the same slide again and
+// goes on waiting. Exposures come in bursts (one for each uncovered part), so the slide is put
+// back once, when the burst has been read.
 int wait_for_key() {
     SDL_Event event;
+    bool exposed = false;
     for (;;) {
+        if (exposed && SDL_PollEvent(nullptr) == 0) {
+            present_screen();
+            exposed = false;
+        }
         if (SDL_WaitEvent(&event) == 0)
             throw Failure(std::string("waiting for a key press failed: ") + SDL_GetError());
         if (event.type == SDL_KEYDOWN) return 0;
         if (event.type == SDL_QUIT) return 1;
+        if (event.type == SDL_VIDEOEXPOSE || event.type == SDL_VIDEORESIZE) exposed = true;
     }
 }
 

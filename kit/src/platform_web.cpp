@@ -88,7 +88,8 @@ int wait_result(const SDL_Event& event) {
 
 } // namespace
 
-std::optional<std::string> platform::open_window(const Program& program) {
+// The page decides the canvas's size on screen; the settings are the desktop window's.
+std::optional<std::string> platform::open_window(const Program& program, const WindowSettings&) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0)
         return std::string("cannot start the video system: ") + SDL_GetError();
     screen = SDL_SetVideoMode(screen_width, screen_height, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);

@@ -26,7 +26,7 @@ int print(const Program& program, const std::string& text, const char* what) {
 
 int run(int argc, char** argv, const Program& program) {
     Options options;
-    if (auto error = parse_options(argc, argv, options)) {
+    if (auto error = parse_options(argc, argv, program, options)) {
         std::fprintf(stderr, "%s: %s\n%s", program.name, error->c_str(), usage(program).c_str());
         return 2;
     }
@@ -34,7 +34,7 @@ int run(int argc, char** argv, const Program& program) {
     if (options.version) return print(program, version_line(program), "version");
     if (options.export_dir)
         return platform::export_slides(program, *options.export_dir, options.seed);
-    return run_in_window(program, options.seed);
+    return run_in_window(program, options);
 }
 
 } // namespace kit

@@ -3,6 +3,7 @@
 // the benchmark).
 #pragma once
 
+#include "command_line.hpp"
 #include "kit/program.hpp"
 
 #include <atomic>
@@ -15,13 +16,15 @@ namespace kit {
 // Called after each show_slide with the slide's number (1, 2, ...); the screen holds the slide.
 using SlideObserver = std::function<void(int slide)>;
 
-// Shows the program in its window until the last slide is dismissed; returns the exit status.
-int run_in_window(const Program& program, std::optional<unsigned> seed);
+// Shows the program in its window, from slide options.start on, until the last slide is
+// dismissed; returns the exit status.
+int run_in_window(const Program& program, const Options& options);
 
 // Runs the script against an 800x600 32-bit software surface, without a window and without
-// waiting. Seeds like the program would (the clock or never) unless a seed is given.
-void run_headless(const Program& program, const SlideObserver& on_slide,
-                  std::optional<unsigned> seed = std::nullopt);
+// waiting. Seeds like the program would (the clock or never) unless a seed is given. Returns the
+// seed when the clock chose it and the palette shows it, so that it can be told.
+std::optional<unsigned> run_headless(const Program& program, const SlideObserver& on_slide,
+                                     std::optional<unsigned> seed = std::nullopt);
 
 // Creates an 800x600 32-bit software surface in the window's pixel format and makes it the
 // screen; release_screen frees it. Drawing routines can be tested on it without a window.
@@ -33,6 +36,9 @@ void release_screen();
 void lock_screen();
 void unlock_screen();
 
+// Puts what the screen holds on view, unlocking it meanwhile.
+void present_screen();
+
 // How the current run presents its slides; show_slide reads it.
 enum class Mode { window, headless };
 
@@ -40,6 +46,8 @@ struct Runtime {
     Mode mode = Mode::headless;
     SlideObserver on_slide;
     std::atomic<int> slides_shown{0};
+    int first_shown = 1; // in a window, the slides before it are drawn but neither shown nor
+                         // waited for
 };
 
 extern Runtime runtime;
