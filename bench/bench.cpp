@@ -75,19 +75,6 @@ std::string machine() {
     return "unknown processor";
 }
 
-const char* path_name(kit::OrbitPath path) {
-    switch (path) {
-    case kit::OrbitPath::plain:
-        return "plain";
-    case kit::OrbitPath::interleaved:
-        return "interleaved";
-    case kit::OrbitPath::vector:
-        return "vector";
-    default:
-        return "automatic";
-    }
-}
-
 std::vector<Uint32> screen_pixels() {
     std::vector<Uint32> pixels;
     for (int y = 0; y < kit::screen->h; ++y)
@@ -120,9 +107,9 @@ void orbit_plotter() {
         const std::uint64_t one_run = kit::sine_fallbacks() - fallbacks;
         const double time = best_ms(5, [&] { kit::plot_orbits(row, path); });
         std::printf("  (b) plot_orbits, %-11s%8.1f ms  %5.2f ns/step  ratio (b)/(a) %.3f  %s",
-                    path_name(path), time, time * 1e6 / steps, time / baseline,
+                    kit::path_name(path), time, time * 1e6 / steps, time / baseline,
                     identical ? "identical" : "DIFFERENT PICTURE");
-        std::printf("  [ran the %s path", path_name(used));
+        std::printf("  [ran the %s path", kit::path_name(used));
         if (used == kit::OrbitPath::vector)
             std::printf(", %llu fallbacks to std::sin", static_cast<unsigned long long>(one_run));
         std::printf("]\n");

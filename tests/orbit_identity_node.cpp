@@ -32,17 +32,6 @@ template <typename Work> double timed_ms(Work work) {
         .count();
 }
 
-const char* path_name(kit::OrbitPath path) {
-    switch (path) {
-    case kit::OrbitPath::plain:
-        return "plain";
-    case kit::OrbitPath::interleaved:
-        return "interleaved";
-    default:
-        return "vector";
-    }
-}
-
 void rows() {
     std::printf("Rows drawn whole (ms: textbook loop, then each path as asked for / as taken)\n");
     std::vector<NamedRow> all = program_rows();
@@ -58,10 +47,10 @@ void rows() {
              {kit::OrbitPath::plain, kit::OrbitPath::interleaved, kit::OrbitPath::vector}) {
             std::vector<Uint32> actual;
             const double time = timed_ms([&] { actual = draw(r.row, path); });
-            std::printf("  %s/%s %7.1f", path_name(path),
-                        path_name(kit::orbit_path_for(r.row, path)), time);
+            std::printf("  %s/%s %7.1f", kit::path_name(path),
+                        kit::path_name(kit::orbit_path_for(r.row, path)), time);
             const std::string wrong = difference(expected, actual);
-            check(wrong.empty(), r.name + ", " + path_name(path) + " path: " + wrong);
+            check(wrong.empty(), r.name + ", " + kit::path_name(path) + " path: " + wrong);
         }
         std::printf("\n");
     }

@@ -132,35 +132,7 @@ fi
 
 # Asks the window to close the way a window manager does: WM_PROTOCOLS / WM_DELETE_WINDOW.
 close_window() {
-    python3 - "$1" <<'EOF'
-import ctypes, sys
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x.XInternAtom.restype = ctypes.c_ulong
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                         ctypes.c_void_p]
-x.XFlush.argtypes = [ctypes.c_void_p]
-x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-
-class ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
-                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
-                ("l", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]  # XEvent is 24 longs
-
-display = x.XOpenDisplay(None)
-if not display:
-    sys.exit("cannot open the display")
-event = ClientMessage(type=33, window=int(sys.argv[1]), format=32,
-                      message_type=x.XInternAtom(display, b"WM_PROTOCOLS", 0))
-event.l[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-if not x.XSendEvent(display, event.window, 0, 0, ctypes.byref(event)):
-    sys.exit("XSendEvent failed")
-x.XFlush(display)
-x.XCloseDisplay(display)
-EOF
+    python3 "$(dirname "$0")/send_client_message.py" "$1" close
 }
 
 # The number of distinct colours in the window: 2 (white and the red box) on slide 1.

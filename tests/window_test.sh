@@ -218,42 +218,8 @@ else
     # The window manager's own full-screen request (what its key or menu sends) on a window.
     start_show
     shows window "$work/expected/slide-01.png"
-    python3 - "$window" <<'EOF' || fail "could not send the full-screen request"
-import ctypes, sys
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x.XInternAtom.restype = ctypes.c_ulong
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XDefaultRootWindow.restype = ctypes.c_ulong
-x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                         ctypes.c_void_p]
-x.XFlush.argtypes = [ctypes.c_void_p]
-x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-
-class ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
-                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
-                ("l", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]  # XEvent is 24 longs
-
-display = x.XOpenDisplay(None)
-if not display:
-    sys.exit("cannot open the display")
-# _NET_WM_STATE, action 1 (add) _NET_WM_STATE_FULLSCREEN, from an application (source 1).
-event = ClientMessage(type=33, window=int(sys.argv[1]), format=32,
-                      message_type=x.XInternAtom(display, b"_NET_WM_STATE", 0))
-event.l[0] = 1
-event.l[1] = x.XInternAtom(display, b"_NET_WM_STATE_FULLSCREEN", 0)
-event.l[3] = 1
-substructure_redirect_and_notify = (1 << 19) | (1 << 20)
-if not x.XSendEvent(display, x.XDefaultRootWindow(display), 0,
-                    substructure_redirect_and_notify, ctypes.byref(event)):
-    sys.exit("XSendEvent failed")
-x.XFlush(display)
-x.XCloseDisplay(display)
-EOF
+    python3 "$(dirname "$0")/send_client_message.py" "$window" fullscreen ||
+        fail "could not send the full-screen request"
     shows centre "$work/expected/double-01.png"
     has_black_bars
     title_is "figure6 - slide 1 of 6"

@@ -16,6 +16,20 @@ enum class OrbitPath {
     vector,      // sixteen orbits side by side, a vectorised sine checked against rounding bounds
 };
 
+// "plain", "interleaved", "vector" or "automatic", for reports.
+constexpr const char* path_name(OrbitPath path) {
+    switch (path) {
+    case OrbitPath::plain:
+        return "plain";
+    case OrbitPath::interleaved:
+        return "interleaved";
+    case OrbitPath::vector:
+        return "vector";
+    default:
+        return "automatic";
+    }
+}
+
 // plot_orbits(row) on the path asked for. A path the processor or the row cannot use falls back
 // to the next simpler one (vector, then interleaved, then plain).
 void plot_orbits(const OrbitRow& row, OrbitPath path);
