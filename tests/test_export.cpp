@@ -1,6 +1,7 @@
 // --export as a whole: the folder made, one PNG a slide under the slide's name, each the picture
 // the slide showed, nothing else written.
 #include "kit/canvas.hpp"
+#include "kit/pacing.hpp"
 #include "kit/program.hpp"
 #include "support.hpp"
 

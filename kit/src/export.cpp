@@ -3,7 +3,7 @@
 #include "export.hpp"
 
 #include "kit/canvas.hpp"
-#include "platform.hpp"
+#include "kit/pacing.hpp"
 #include "png.hpp"
 #include "runs.hpp"
 
@@ -213,8 +213,7 @@ std::optional<std::string> write_slide(const std::string& path, SDL_Surface* sur
     return std::nullopt;
 }
 
-int platform::export_slides(const Program& program, const std::string& dir,
-                            std::optional<unsigned> seed) {
+int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed) {
     if (auto error = prepare_export_dir(dir)) {
         std::fprintf(stderr, "%s: %s\n", program.name, error->c_str());
         return 1;

@@ -2,6 +2,8 @@
 // and renamed into place once complete.
 #pragma once
 
+#include "kit/program.hpp"
+
 #include <SDL.h>
 #include <signal.h>
 
@@ -9,6 +11,10 @@
 #include <string>
 
 namespace kit {
+
+// Writes every slide of the show into a folder, without a window; returns the exit status.
+// Only the desktop has files to write to: the browser build refuses (export_web.cpp).
+int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed);
 
 // Writes the surface as a PNG image to `path`. The image goes to a new temporary file in the same
 // folder, made exclusively (a name that exists, a planted link included, is never opened), and
