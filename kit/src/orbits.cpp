@@ -1,7 +1,7 @@
 #include "kit/orbits.hpp"
 
 #include "kit/canvas.hpp"
-#include "kit/tile.hpp"
+#include "kit/truncate.hpp"
 #include "orbit_paths.hpp"
 #include "orbit_steps.hpp"
 
@@ -26,7 +26,7 @@ bool next_seed(float& s, double step) {
 }
 
 Uint32 colour_of(float s, const OrbitRow& row) {
-    return palette[trunc(s * row.colour_scale + row.colour_offset) & 0xff];
+    return palette[trunc_to_int(s * row.colour_scale + row.colour_offset) & 0xff];
 }
 
 // One orbit at a time, every step exactly as the map is written.
@@ -40,8 +40,8 @@ void plot_plain(const OrbitRow& row) {
         for (int i = 0; i < row.orbit_length; ++i) {
             p = wrap_momentum(orbit_steps::kick(p, theta, row.kick));
             const double t = wrap_angle(static_cast<double>(theta) + p);
-            put_pixel(trunc(t * row.x_scale + row.x_offset), trunc(row.y_base - p * row.y_scale),
-                      colour);
+            put_pixel(trunc_to_int(t * row.x_scale + row.x_offset),
+                      trunc_to_int(row.y_base - p * row.y_scale), colour);
             theta = static_cast<float>(t);
         }
     } while (next_seed(s, row.seed_step));
