@@ -19,7 +19,7 @@ CHECKS = -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 # The page and the programs compiled for it land beside the desktop programs, in $(BUILD)/web.
 WEB_DIR = $(abspath $(BUILD)/web)
 
-.PHONY: run-deps deps programs configure build run test test-asan test-fuzz test-i686 fuzz-build web serve \
+.PHONY: run-deps deps programs configure build run test check test-asan test-fuzz test-i686 fuzz-build web serve \
 	bench fuzz clean
 
 run-deps:
@@ -65,6 +65,11 @@ test-i686: programs
 	@bash tests/i686_test.sh $(CURDIR) $(BUILD) $(BUILD)/i686; status=$$?; \
 	  if [ $$status = 77 ]; then echo "the 32-bit x86 comparison was not made"; \
 	  else exit $$status; fi
+
+# The inner loop: the unit tests, each program's slides, the command line and the install, in
+# seconds; no browser, windows, valgrind, fuzzing or cross build.
+check: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L quick
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
