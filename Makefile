@@ -1,4 +1,5 @@
 # The two commands of the README:  make run [FIGURE=figureN] [ARGS="--scale 2"]   and   make test
+# A Debian package of the programs:  make package
 # The browser build:                make web   and   make serve [PORT=8080]
 FIGURE ?= figure1
 BUILD ?= build
@@ -19,7 +20,7 @@ CHECKS = -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 # The page and the programs compiled for it land beside the desktop programs, in $(BUILD)/web.
 WEB_DIR = $(abspath $(BUILD)/web)
 
-.PHONY: run-deps deps programs configure build run test check test-asan test-fuzz test-i686 fuzz-build web serve \
+.PHONY: run-deps deps programs configure build run test check package test-asan test-fuzz test-i686 fuzz-build web serve \
 	bench fuzz clean
 
 run-deps:
@@ -40,6 +41,11 @@ configure: deps
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The programs, their manual pages and the README as a .deb in $(BUILD)/packages.
+package: programs
+	cmake --build $(BUILD) -j $(JOBS) --target man_pages
+	cd $(BUILD) && cpack -G DEB
 
 run: programs
 	@if [ ! -x $(BUILD)/bin/$(FIGURE) ]; then \
