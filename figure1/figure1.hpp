@@ -43,12 +43,9 @@ inline constexpr kit::OrbitRow kick_1{.kick = 1,
 
 inline constexpr std::array orbit_rows{kick_0_9, kick_1_wide, kick_1};
 
-// The steps of the script. All work on the current tile, 250 pixels wide; so does the kit's
+// The steps of the script of its own. They work on the current tile, 250 pixels wide; so do the
+// kit's fill_tile_background (all red, or red left of column L + 125 and blue from there) and
 // replicate_tile, which repeats the tile's rows B - 83 .. B across the window.
-
-// Repaints the white pixels of columns L .. L + 249, rows B down to B - 83: all red, or with
-// `split` red left of column L + 125 and blue from there. The top and right edges are not visited.
-void fill_background(bool split);
 
 // Whitens the 640 x 480 area except the tile's lower half, rows B - 42 .. B of columns
 // L .. L + 250.

@@ -26,7 +26,7 @@ void script();
 // Its remaps, for the fixed tile at left 20, base 138: the quarter mirrored about u = 0.25 into
 // the second quarter, then the left half turned about the tile's centre into the right half.
 void mirror_quarter();
-void reflect_half();
+void rotate_half();
 
 inline const kit::Program program{.name = "figure6",
                                   .slide_count = 6,
