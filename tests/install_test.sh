@@ -31,7 +31,7 @@ done
 cmp -s "$source/README.md" "$prefix/share/doc/figures/README.md" ||
     fail "share/doc/figures/README.md is not the README"
 [ -f "$prefix/share/doc/figures/docs/figure6.png" ] || fail "the README's picture is not installed"
-"$prefix/bin/figure6" --export "$prefix/slides" >/dev/null 2>&1 &&
+"${emulator[@]}" "$prefix/bin/figure6" --export "$prefix/slides" >/dev/null 2>&1 &&
     [ "$(ls "$prefix/slides" | wc -l)" = 6 ] || fail "the installed figure6 does not export"
 [ "$failures" -eq 0 ] || exit 1
 echo "PASS: ${#programs[@]} programs in bin/, the README in share/doc/figures/"
