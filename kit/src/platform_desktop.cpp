@@ -5,6 +5,7 @@
 #include "runs.hpp"
 
 #include <SDL.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -31,8 +32,8 @@ bool is_invisible_driver() {
 // once per slide. The two signals keep what they did before SDL started: end the program (killed
 // by the signal, the status a shell reports as 130 or 143), or stay ignored when the program was
 // started with them ignored (nohup, a background job). SDL 2 (under sdl12-compat) is asked not
-// to install its handlers; the original SDL 1.2 has no such switch, so the handlers are put back
-// after each step of the start-up. Across the start-up the two signals are blocked: one that
+// to install its handlers; the original SDL 1.2 has no such switch, so the signals' actions are
+// put back once the start-up is over. Across the start-up the two signals are blocked: one that
 // arrives meanwhile waits, and ends the program as soon as the start-up is over, instead of
 // meeting SDL's handler.
 struct StopSignals {
@@ -53,13 +54,9 @@ StopSignals hold_stop_signals() {
     return saved;
 }
 
-void restore_stop_signals(const StopSignals& saved) {
+void release_stop_signals(const StopSignals& saved) {
     sigaction(SIGINT, &saved.interrupt, nullptr);
     sigaction(SIGTERM, &saved.terminate, nullptr);
-}
-
-void release_stop_signals(const StopSignals& saved) {
-    restore_stop_signals(saved);
     pthread_sigmask(SIG_SETMASK, &saved.mask, nullptr);
 }
 
@@ -76,7 +73,7 @@ HeldErrors hold_errors() {
     HeldErrors held;
     std::fflush(stderr);
     held.file = std::tmpfile();
-    if (held.file) held.saved = dup(STDERR_FILENO);
+    if (held.file) held.saved = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
     if (held.saved < 0 || dup2(fileno(held.file), STDERR_FILENO) < 0) {
         if (held.saved >= 0) close(held.saved);
         if (held.file) std::fclose(held.file);
