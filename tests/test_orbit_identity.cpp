@@ -46,8 +46,9 @@ TEST_P(OrbitIdentity, EveryPathDrawsTheBaselinePicture) {
     EXPECT_EQ(difference(expected, draw(row, OrbitPath::interleaved)), "") << "interleaved path";
 
     const OrbitPath vector = kit::orbit_path_for(row, OrbitPath::vector);
-    const bool vector_applies =
-        kit::vector_sine_available() && std::fabs(row.kick) <= 1 && row.orbit_length <= 2048;
+    const bool vector_applies = kit::vector_sine_available() &&
+                                std::fabs(row.kick) <= kit::vector_kick_limit &&
+                                row.orbit_length <= 2048;
     EXPECT_EQ(vector, vector_applies ? OrbitPath::vector : interleaved);
     EXPECT_EQ(difference(expected, draw(row, OrbitPath::vector)), "") << "vector path";
 
@@ -68,8 +69,8 @@ INSTANTIATE_TEST_SUITE_P(ProgramRows, OrbitIdentity, testing::ValuesIn(program_r
 INSTANTIATE_TEST_SUITE_P(StressRows, OrbitIdentity, testing::ValuesIn(stress_rows()), row_name);
 
 // Every step of each set equals the textbook loop's, bit for bit.
-void expect_identical_steps(const std::vector<Steps>& sets) {
-    for (const Steps& steps : sets) {
+void expect_identical_steps(const std::vector<StepSet>& sets) {
+    for (const StepSet& steps : sets) {
         const std::vector<size_t> wrong = mismatches(steps);
         EXPECT_EQ(wrong.size(), 0u)
             << "kick " << steps.kick
@@ -103,7 +104,7 @@ TEST_F(VectorSteps, StepsAtTheWrapEdgesMatchTheTextbookLoop) {
 }
 
 TEST_F(VectorSteps, SumsNearARoundingBoundaryAreRecomputed) {
-    for (const Steps& steps : steps_near_a_boundary()) {
+    for (const StepSet& steps : steps_near_a_boundary()) {
         ASSERT_GE(steps.p.size(), 20u) << "the scan should find boundary cases";
         const std::uint64_t before = kit::sine_fallbacks();
         EXPECT_EQ(mismatches(steps).size(), 0u);
