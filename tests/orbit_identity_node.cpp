@@ -91,8 +91,8 @@ int main() {
 
     std::printf("Single steps of the vector path against the textbook loop\n");
     std::mt19937 random{20240607};
-    steps("random states", random_steps(random, 500'000));
-    steps("states near zero", steps_near_zero(random, 250'000));
+    steps("random states", random_steps(random, 300'000));
+    steps("states near zero", steps_near_zero(random, 150'000));
     steps("states at the wrap edges", steps_at_the_edges());
     const std::uint64_t before = kit::sine_fallbacks();
     const std::vector<StepSet> near = steps_near_a_boundary();

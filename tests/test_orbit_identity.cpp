@@ -92,11 +92,11 @@ TEST_F(VectorSteps, TheSineStaysWithinItsErrorBound) {
 }
 
 TEST_F(VectorSteps, RandomStepsMatchTheTextbookLoop) {
-    expect_identical_steps(random_steps(random, 500'000));
+    expect_identical_steps(random_steps(random, 300'000));
 }
 
 TEST_F(VectorSteps, StepsNearZeroMatchTheTextbookLoop) {
-    expect_identical_steps(steps_near_zero(random, 250'000));
+    expect_identical_steps(steps_near_zero(random, 150'000));
 }
 
 TEST_F(VectorSteps, StepsAtTheWrapEdgesMatchTheTextbookLoop) {

@@ -5,6 +5,7 @@
 #include "kit/orbits.hpp"
 #include "kit/tile.hpp"
 #include "map_sine.hpp"
+#include "orbit_paths.hpp"
 
 #include <cstdint>
 
@@ -39,6 +40,43 @@ struct KernelRow {
 // The momentum after the kick, before it wraps.
 inline float kicked(float p, float theta, double kick) {
     return static_cast<float>(p + kick * map_sine(theta));
+}
+
+// The quick sine of the grouped paths, proven within kit::vector_sine_error of sin x for
+// |x| <= kit::vector_sine_domain (orbits_simd.cpp, 1 to 3 of its proof): x = k pi + r, then
+// r S(r^2) with S of degree 6, the economised series of 2 there.
+inline constexpr double sine_coefficients[] = {
+    0x1.ffffffffff2c5p-1,  -0x1.5555555523401p-3,  0x1.111111035a249p-7, -0x1.a019faffd0d19p-13,
+    0x1.71dc955705a05p-19, -0x1.adf445d2b5c71p-26, 0x1.51e5edd56e768p-33};
+inline constexpr double inverse_pi = 0x1.45f306dc9c883p-2;
+inline constexpr double round_shift = 0x1.8p52;
+inline constexpr double pi_high = 0x1.921fb54442d18p+1;
+inline constexpr double pi_low = 0x1.1a62633145c07p-53;
+
+// The quick sine one value at a time, as the vector kernel computes it lane by lane, with each
+// multiply and add rounded on its own (the unfused form the proof covers). |k| <= 2 here.
+inline double quick_sine(double x) {
+    const double k = (x * inverse_pi + round_shift) - round_shift;
+    double r = (x - k * pi_high) - k * pi_low;
+    if (k == 1 || k == -1) r = -r;
+    const double z = r * r, z2 = z * z;
+    const double p0 = sine_coefficients[1] * z + sine_coefficients[0];
+    const double p1 = sine_coefficients[3] * z + sine_coefficients[2];
+    const double p2 = sine_coefficients[5] * z + sine_coefficients[4];
+    const double q = ((sine_coefficients[6] * z2 + p2) * z2 + p1) * z2 + p0;
+    return r * q;
+}
+
+// kicked(p, theta, kick) for the states orbits visit (0 <= p, theta <= 6.2831855f) and
+// |kick| <= kit::vector_kick_limit: from the quick sine when the sum's margin decides its
+// rounding, else from map_sine (4 and 5 of the proof in orbits_simd.cpp: the sum rounds to the
+// same single as the textbook loop's whenever the sum minus the margin and the sum plus it do; the
+// two are never both zero, so equal values are equal bits).
+inline float kicked_quickly(float p, float theta, double kick, double margin) {
+    const double sum = p + kick * quick_sine(theta);
+    const float below = static_cast<float>(sum - margin);
+    if (below == static_cast<float>(sum + margin)) return below;
+    return kicked(p, theta, kick);
 }
 
 // The wrap loops, each as its own step: first down while v >= 2 pi, then up while v < 0, each

@@ -99,9 +99,14 @@ void interleaved_orbits(const float* seeds, int length, const KernelRow& kernel_
         p[l] = seeds[l];
         theta[l] = 0;
     }
+    // Within a scene's kicks the quick sine decides most steps (kicked_quickly).
+    const double kick = kernel_row.kick;
+    const bool quick = kick >= -vector_kick_limit && kick <= vector_kick_limit;
     for (int i = 0; i < length; ++i)
         for (int l = 0; l < group; ++l) {
-            const float q = wrap_momentum(kicked(p[l], theta[l], kernel_row.kick));
+            const float kicked_p = quick ? kicked_quickly(p[l], theta[l], kick, kernel_row.margin)
+                                         : kicked(p[l], theta[l], kick);
+            const float q = wrap_momentum(kicked_p);
             const double t = wrap_angle(static_cast<double>(theta[l]) + q);
             buffer[l * stride + i] = place(t, q, kernel_row);
             p[l] = q;

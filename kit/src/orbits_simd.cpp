@@ -99,19 +99,9 @@ namespace {
 
 using namespace lanes;
 
-// The coefficients of S, from r^0 up to r^12: the economised series of 2 above.
-constexpr double sine_coefficients[] = {
-    0x1.ffffffffff2c5p-1,  -0x1.5555555523401p-3,  0x1.111111035a249p-7, -0x1.a019faffd0d19p-13,
-    0x1.71dc955705a05p-19, -0x1.adf445d2b5c71p-26, 0x1.51e5edd56e768p-33};
-
-constexpr double inverse_pi = 0x1.45f306dc9c883p-2;
-constexpr double round_shift = 0x1.8p52;
-constexpr double pi_high = 0x1.921fb54442d18p+1;
-constexpr double pi_low = 0x1.1a62633145c07p-53;
-
 // sin(x) for |x| <= vector_sine_domain (1 to 3 above): x = k pi + r with |r| <= a, r negated for
-// odd k, then r S(r^2). n vectors at a time, stage by stage across them, so that each stage offers
-// the processor n independent operations.
+// odd k, then r S(r^2) (quick_sine, lane by lane). n vectors at a time, stage by stage across them,
+// so that each stage offers the processor n independent operations.
 template <int n> KIT_LANES void sines(const Doubles* x, Doubles* out) {
     Doubles shifted[n], r[n], z[n], z2[n];
     for (int v = 0; v < n; ++v)
@@ -336,7 +326,7 @@ KIT_LANES_TARGET void vector_steps(float kick, const float* p, const float* thet
 
 #else
 
-// Elsewhere the interleaved path with the C library's sine runs instead: plot_orbits never takes
+// Elsewhere the interleaved path with map_sine runs instead: plot_orbits never takes
 // the vector path, and the tests of its pieces skip themselves.
 namespace kit {
 
