@@ -29,8 +29,11 @@ Uint32 colour_of(float s, const OrbitRow& row) {
     return palette[trunc(s * row.colour_scale + row.colour_offset) & 0xff];
 }
 
-// One orbit at a time, every step exactly as the map is written.
+// One orbit at a time, every step as the map is written (within a scene's kicks, the sine from
+// kicked_quickly, which gives the same singles).
 void plot_plain(const OrbitRow& row) {
+    const bool quick = row.kick >= -vector_kick_limit && row.kick <= vector_kick_limit;
+    const double margin = kick_margin(row.kick);
     float s = 0;
     do {
         const Uint32 colour = colour_of(s, row);
@@ -38,7 +41,8 @@ void plot_plain(const OrbitRow& row) {
         float p = s;
         float theta = 0;
         for (int i = 0; i < row.orbit_length; ++i) {
-            p = wrap_momentum(kicked(p, theta, row.kick));
+            p = wrap_momentum(quick ? kicked_quickly(p, theta, row.kick, margin)
+                                    : kicked(p, theta, row.kick));
             const double t = wrap_angle(static_cast<double>(theta) + p);
             put_pixel(trunc(t * row.x_scale + row.x_offset), trunc(row.y_base - p * row.y_scale),
                       colour);
