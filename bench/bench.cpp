@@ -4,12 +4,12 @@
 //   the whole `figure1 --export` process against the textbook loop of its orbit plots and against
 //   its bare orbit plotting.
 #include "baseline_orbits.hpp"
+#include "export.hpp"
 #include "kit/canvas.hpp"
 #include "kit/orbits.hpp"
 #include "kit/program.hpp"
 #include "kit/tile.hpp"
 #include "orbit_paths.hpp"
-#include "export.hpp"
 #include "random.hpp"
 #include "runs.hpp"
 
@@ -97,8 +97,8 @@ void orbit_plotter() {
     std::printf("  (a) textbook loop             %8.1f ms  %5.1f ns/step\n", baseline,
                 baseline * 1e6 / steps);
 
-    for (kit::OrbitPath path :
-         {kit::OrbitPath::interleaved, kit::OrbitPath::vector, kit::OrbitPath::automatic}) {
+    for (kit::OrbitPath path : {kit::OrbitPath::plain, kit::OrbitPath::interleaved,
+                                kit::OrbitPath::vector, kit::OrbitPath::automatic}) {
         const kit::OrbitPath used = kit::orbit_path_for(row, path);
         const std::uint64_t fallbacks = kit::sine_fallbacks();
         kit::clear_screen(white);
@@ -111,13 +111,13 @@ void orbit_plotter() {
                     identical ? "identical" : "DIFFERENT PICTURE");
         std::printf("  [ran the %s path", kit::path_name(used));
         if (used == kit::OrbitPath::vector)
-            std::printf(", %llu fallbacks to std::sin", static_cast<unsigned long long>(one_run));
+            std::printf(", %llu fallbacks to map_sine", static_cast<unsigned long long>(one_run));
         std::printf("]\n");
     }
     std::printf("  targets: interleaved <= 0.5, vector <= 0.25\n");
 
     if (kit::vector_sine_available()) {
-        std::printf("\nFallbacks to std::sin on every orbit row (vector path)\n");
+        std::printf("\nFallbacks to map_sine on every orbit row (vector path)\n");
         for (const kit::Program* p : figure_programs)
             for (size_t i = 0; i < p->orbit_rows.size(); ++i) {
                 const kit::OrbitRow& r = p->orbit_rows[i];
@@ -126,8 +126,8 @@ void orbit_plotter() {
                 const std::uint64_t total = static_cast<std::uint64_t>(kit::orbit_count(r)) *
                                             static_cast<std::uint64_t>(r.orbit_length);
                 const std::uint64_t fallbacks = kit::sine_fallbacks() - before;
-                std::printf("  %s O%zu  %9llu steps  %4llu fallbacks (1 in %.0f)\n",
-                            p->name, i + 1, static_cast<unsigned long long>(total),
+                std::printf("  %s O%zu  %9llu steps  %4llu fallbacks (1 in %.0f)\n", p->name, i + 1,
+                            static_cast<unsigned long long>(total),
                             static_cast<unsigned long long>(fallbacks),
                             fallbacks ? static_cast<double>(total) / fallbacks : 0.0);
             }
@@ -245,8 +245,8 @@ void image_writing() {
     for (const kit::Program* p : figure_programs) {
         double draw = 0, png = 0;
         for (const Slide& s : best_slides(*p, folder)) draw += s.draw_ms, png += s.png_ms;
-        std::printf("  %-8s drawing %8.1f ms  encoding %7.1f ms  encoding share %4.1f%%\n",
-                    p->name, draw, png, 100 * png / (draw + png));
+        std::printf("  %-8s drawing %8.1f ms  encoding %7.1f ms  encoding share %4.1f%%\n", p->name,
+                    draw, png, 100 * png / (draw + png));
     }
 #ifdef FIGURE1_BINARY
     kit::install_software_screen();

@@ -2,8 +2,8 @@
 
 #include "kit/canvas.hpp"
 #include "kit/truncate.hpp"
+#include "orbit_kernels.hpp"
 #include "orbit_paths.hpp"
-#include "orbit_steps.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 namespace kit {
 namespace {
 
-using namespace orbit_steps;
+using namespace orbit_kernels;
 
 std::uint64_t steps_done = 0;
 
@@ -29,8 +29,11 @@ Uint32 colour_of(float s, const OrbitRow& row) {
     return palette[trunc_to_int(s * row.colour_scale + row.colour_offset) & 0xff];
 }
 
-// One orbit at a time, every step exactly as the map is written.
+// One orbit at a time, every step as the map is written (within a scene's kicks, the sine from
+// kicked_quickly, which gives the same singles).
 void plot_plain(const OrbitRow& row) {
+    const bool quick = row.kick >= -vector_kick_limit && row.kick <= vector_kick_limit;
+    const double margin = kick_margin(row.kick);
     float s = 0;
     do {
         const Uint32 colour = colour_of(s, row);
@@ -38,10 +41,11 @@ void plot_plain(const OrbitRow& row) {
         float p = s;
         float theta = 0;
         for (int i = 0; i < row.orbit_length; ++i) {
-            p = wrap_momentum(orbit_steps::kick(p, theta, row.kick));
+            p = wrap_momentum(quick ? kicked_quickly(p, theta, row.kick, margin)
+                                    : kicked(p, theta, row.kick));
             const double t = wrap_angle(static_cast<double>(theta) + p);
-            put_pixel(trunc_to_int(t * row.x_scale + row.x_offset),
-                      trunc_to_int(row.y_base - p * row.y_scale), colour);
+            put_pixel(trunc_to_int(t * row.x_scale + row.x_offset), trunc_to_int(row.y_base - p * row.y_scale),
+                      colour);
             theta = static_cast<float>(t);
         }
     } while (next_seed(s, row.seed_step));
@@ -66,20 +70,21 @@ void plot_plain(const OrbitRow& row) {
 // Groups of orbits computed side by side into the buffer, then plotted orbit by orbit, point by
 // point: the pixels are written in the plain path's order, so later points still cover earlier
 // ones the same way.
-template <int lanes> void plot_grouped(const OrbitRow& row, const Frame& frame, Kernel kernel) {
+template <int group>
+void plot_grouped(const OrbitRow& row, const KernelRow& kernel_row, Kernel kernel) {
     const int length = row.orbit_length;
     alignas(16) std::uint32_t buffer[buffer_points];
     float s = 0;
     bool more = true;
     while (more) {
-        float seeds[lanes];
+        float seeds[group];
         int n = 0;
-        while (n < lanes && more) {
+        while (n < group && more) {
             seeds[n++] = s;
             more = next_seed(s, row.seed_step);
         }
-        std::fill(seeds + n, seeds + lanes, seeds[n - 1]);
-        kernel(seeds, length, frame, buffer);
+        std::fill(seeds + n, seeds + group, seeds[n - 1]);
+        kernel(seeds, length, kernel_row, buffer);
         steps_done += static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(length);
         write_points(buffer, n, length, seeds, row);
     }
@@ -87,39 +92,46 @@ template <int lanes> void plot_grouped(const OrbitRow& row, const Frame& frame, 
 
 } // namespace
 
-namespace orbit_steps {
+namespace orbit_kernels {
 
-void interleaved_orbits(const float* seeds, int length, const Frame& frame, std::uint32_t* buffer) {
-    constexpr int lanes = interleaved_lanes;
+void interleaved_orbits(const float* seeds, int length, const KernelRow& kernel_row,
+                        std::uint32_t* buffer) {
+    constexpr int group = interleaved_group;
     const int stride = row_length(length);
-    float p[lanes], theta[lanes];
-    for (int l = 0; l < lanes; ++l) {
+    float p[group], theta[group];
+    for (int l = 0; l < group; ++l) {
         p[l] = seeds[l];
         theta[l] = 0;
     }
+    // Within a scene's kicks the quick sine decides most steps (kicked_quickly).
+    const double kick = kernel_row.kick;
+    const bool quick = kick >= -vector_kick_limit && kick <= vector_kick_limit;
     for (int i = 0; i < length; ++i)
-        for (int l = 0; l < lanes; ++l) {
-            const float q = wrap_momentum(kick(p[l], theta[l], frame.kick));
+        for (int l = 0; l < group; ++l) {
+            const float kicked_p = quick ? kicked_quickly(p[l], theta[l], kick, kernel_row.margin)
+                                         : kicked(p[l], theta[l], kick);
+            const float q = wrap_momentum(kicked_p);
             const double t = wrap_angle(static_cast<double>(theta[l]) + q);
-            buffer[l * stride + i] = place(t, q, frame);
+            buffer[l * stride + i] = place(t, q, kernel_row);
             p[l] = q;
             theta[l] = static_cast<float>(t);
         }
 }
 
-} // namespace orbit_steps
+} // namespace orbit_kernels
 
 OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path) {
     if (path == OrbitPath::plain) return OrbitPath::plain;
     // The grouped paths address pixels as 32-bit words of the rows.
     if (row.orbit_length <= 0 || (screen && screen->pitch % 4 != 0)) return OrbitPath::plain;
     // The buffer's rows are padded to a multiple of four, as its capacities per orbit are, so an
-    // orbit fits when its length does. The vector path's bounds hold for |kick| <= 1.
+    // orbit fits when its length does. The vector path's bounds hold for |kick| up to
+    // vector_kick_limit.
     const int length = row.orbit_length;
-    const bool vector_fits = length <= buffer_points / vector_lanes && vector_sine_available() &&
-                             std::fabs(row.kick) <= 1;
+    const bool vector_fits = length <= buffer_points / vector_group && vector_sine_available() &&
+                             std::fabs(row.kick) <= vector_kick_limit;
     if (path != OrbitPath::interleaved && vector_fits) return OrbitPath::vector;
-    if (length <= buffer_points / interleaved_lanes) return OrbitPath::interleaved;
+    if (length <= buffer_points / interleaved_group) return OrbitPath::interleaved;
     return OrbitPath::plain;
 }
 
@@ -136,20 +148,21 @@ void plot_orbits(const OrbitRow& row) {
 }
 
 void plot_orbits(const OrbitRow& row, OrbitPath path) {
-    const Frame frame{.kick = row.kick,
-                      .x_scale = row.x_scale,
-                      .x_offset = row.x_offset,
-                      .y_base = row.y_base,
-                      .y_scale = row.y_scale,
-                      .width = screen->w,
-                      .height = screen->h,
-                      .stride = screen->pitch / 4};
+    const KernelRow kernel_row{.kick = row.kick,
+                               .margin = kick_margin(row.kick),
+                               .x_scale = row.x_scale,
+                               .x_offset = row.x_offset,
+                               .y_base = row.y_base,
+                               .y_scale = row.y_scale,
+                               .width = screen->w,
+                               .height = screen->h,
+                               .stride = screen->pitch / 4};
     switch (orbit_path_for(row, path)) {
     case OrbitPath::vector:
-        plot_grouped<vector_lanes>(row, frame, vector_kernel(frame));
+        plot_grouped<vector_group>(row, kernel_row, vector_kernel(kernel_row));
         break;
     case OrbitPath::interleaved:
-        plot_grouped<interleaved_lanes>(row, frame, interleaved_orbits);
+        plot_grouped<interleaved_group>(row, kernel_row, interleaved_orbits);
         break;
     default:
         plot_plain(row);
