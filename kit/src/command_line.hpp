@@ -27,6 +27,9 @@ std::optional<std::string> parse_options(int argc, char** argv, const Program& p
 
 std::string usage(const Program& program);
 
+// The usage, then each slide's number and caption.
+std::string help(const Program& program);
+
 // "figure6 1.0.0": the program and the project's version.
 std::string version_line(const Program& program);
 

@@ -83,23 +83,26 @@ std::optional<std::string> scale_problem(int scale) {
            "--fullscreen fills it";
 }
 
-// The caption names the program and the slide on view, and the seed where the clock chose the
-// colours, so that a palette someone liked can be shown again with --seed. It is plain ASCII:
-// SDL hands it to X11 in the C library's "C" locale, where a dash outside ASCII arrives garbled
-// in WM_NAME and leaves _NET_WM_NAME unset.
-struct Caption {
+// The title names the program, the slide on view and what it shows, and the seed where the clock
+// chose the colours, so that a palette someone liked can be shown again with --seed. It is plain
+// ASCII (so are the captions): SDL hands it to X11 in the C library's "C" locale, where a dash
+// outside ASCII arrives garbled in WM_NAME and leaves _NET_WM_NAME unset.
+struct Title {
     const Program* program = nullptr;
     std::optional<unsigned> clock_seed;
 };
-Caption caption;
+Title title;
 
-void show_caption(int slide) {
-    std::string text = caption.program->name;
-    if (slide > 0)
+void show_title(int slide) {
+    std::string text = title.program->name;
+    if (slide > 0) {
         text += " - slide " + std::to_string(slide) + " of " +
-                std::to_string(caption.program->slide_count);
-    if (caption.clock_seed) text += " - seed " + std::to_string(*caption.clock_seed);
-    SDL_WM_SetCaption(text.c_str(), caption.program->name);
+                std::to_string(title.program->slide_count);
+        if (const char* words = kit::caption(*title.program, slide); *words)
+            text += std::string(": ") + words;
+    }
+    if (title.clock_seed) text += " - seed " + std::to_string(*title.clock_seed);
+    SDL_WM_SetCaption(text.c_str(), title.program->name);
 }
 
 } // namespace
@@ -140,8 +143,8 @@ std::optional<std::string> platform::open_window(const Program& program,
         SDL_Quit();
         return error;
     }
-    caption = {.program = &program, .clock_seed = settings.clock_seed};
-    show_caption(0);
+    title = {.program = &program, .clock_seed = settings.clock_seed};
+    show_title(0);
     return std::nullopt;
 }
 
@@ -154,7 +157,7 @@ void platform::present() {
 }
 
 void platform::slide_shown(int slide) {
-    show_caption(slide);
+    show_title(slide);
 }
 
 // A window that was covered, minimised, unmapped or resized has lost its picture, and the window
