@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -137,8 +141,9 @@ TEST(Png, InMemoryFileHoldsTheExportsImage) {
         for (int x = 0; x < 800; ++x) kit::put_pixel(x, 300, kit::white);
         kit::put_pixel(400, 300, kit::red);
         const fs::path exported = folder.path / "export.png", made = folder.path / "made.png";
-        ASSERT_EQ(kit::write_slide(exported.string(), kit::screen), std::nullopt);
-        const std::vector<Uint8> bytes = kit::png_bytes(kit::screen, {});
+        const std::vector<kit::PngText> texts{{.keyword = "Description", .text = "a caption"}};
+        ASSERT_EQ(kit::write_slide(exported.string(), kit::screen, texts), std::nullopt);
+        const std::vector<Uint8> bytes = kit::png_bytes(kit::screen, texts);
         std::ofstream(made, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
         const auto read = test::read_png(made.string());
@@ -146,6 +151,51 @@ TEST(Png, InMemoryFileHoldsTheExportsImage) {
         EXPECT_TRUE(test::same_picture(*read, test::snapshot())) << colours;
         EXPECT_EQ(chunks_but_data(made), chunks_but_data(exported)) << colours;
     }
+}
+
+// Text chunks come back as written, Latin-1 bytes and an empty text included; a file that is no
+// PNG has none to give.
+TEST(Png, TextChunksRoundTrip) {
+    test::SoftwareScreen screen;
+    Folder folder;
+    const std::vector<kit::PngText> texts{
+        {.keyword = "Software", .text = "figureN 9.9.9"},
+        {.keyword = "Title", .text = "kick=0.9 group=p2mm \xe9"},
+        {.keyword = "Empty", .text = ""},
+    };
+    const fs::path file = folder.path / "texts.png";
+    ASSERT_EQ(kit::write_slide(file.string(), kit::screen, texts), std::nullopt);
+    const auto read = kit::read_png_text(file.string());
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, (std::map<std::string, std::string>{{"Software", "figureN 9.9.9"},
+                                                         {"Title", "kick=0.9 group=p2mm \xe9"},
+                                                         {"Empty", ""}}));
+    ASSERT_TRUE(test::read_png(file.string()).has_value());
+    EXPECT_EQ(kit::read_png_text((folder.path / "absent.png").string()), std::nullopt);
+    std::ofstream(folder.path / "not.png") << "not a picture";
+    EXPECT_EQ(kit::read_png_text((folder.path / "not.png").string()), std::nullopt);
+}
+
+// Replace::never leaves a file under the final name as it was, and no temporary file; a free
+// name is written whole.
+TEST(Png, NeverReplaceKeepsAnExistingFile) {
+    test::SoftwareScreen screen;
+    Folder folder;
+    std::ofstream(folder.path / "taken.png") << "mine";
+    const int dir = open(folder.path.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(dir, 0);
+    const auto refused =
+        kit::write_png_file(dir, "taken.png", kit::screen, {}, kit::Replace::never);
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->code, EEXIST);
+    EXPECT_EQ(kit::write_png_file(dir, "free.png", kit::screen, {}, kit::Replace::never),
+              std::nullopt);
+    close(dir);
+    std::ifstream taken(folder.path / "taken.png");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(taken), {}), "mine");
+    ASSERT_TRUE(test::read_png((folder.path / "free.png").string()).has_value());
+    for (const auto& entry : fs::directory_iterator(folder.path))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
 }
 
 TEST(Png, FailureNamesTheFileAndLeavesNothing) {

@@ -115,6 +115,17 @@ std::vector<Uint8> zlib_stream(const std::vector<Uint8>& data) {
 
 } // namespace
 
+std::vector<PngText> slide_texts(const Program& program, int slide, std::optional<unsigned> seed) {
+    std::vector<PngText> texts{
+        {.keyword = "Software", .text = std::string(program.name) + " " + FIGURES_VERSION},
+        {.keyword = "Program", .text = program.name},
+        {.keyword = "Slide", .text = std::to_string(slide)},
+        {.keyword = "Description", .text = caption(program, slide)},
+    };
+    if (seed) texts.push_back({.keyword = "Seed", .text = std::to_string(*seed)});
+    return texts;
+}
+
 std::vector<Uint8> png_bytes(SDL_Surface* surface, std::span<const PngText> texts) {
     const int w = surface->w, h = surface->h;
     // The colours in the order the rows first show them, as the export's palette has them.
