@@ -2,11 +2,10 @@
 // here and nowhere else.
 #include "export.hpp"
 
-#include "png_memory.hpp"
-
 #include "command_line.hpp"
 #include "kit/canvas.hpp"
-#include "platform.hpp"
+#include "kit/pacing.hpp"
+#include "png.hpp"
 #include "png_memory.hpp"
 #include "runs.hpp"
 
@@ -351,8 +350,7 @@ std::optional<std::string> write_slide(const std::string& path, SDL_Surface* sur
     return std::nullopt;
 }
 
-int platform::export_slides(const Program& program, const std::string& dir,
-                            std::optional<unsigned> seed) {
+int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed) {
     // From the start: a signal that arrives while the folder is probed removes the probe too.
     const TemporaryFileGuard guard;
     auto fail = [&](const std::string& message) {

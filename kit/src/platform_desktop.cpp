@@ -1,7 +1,7 @@
 // The kit on a desktop: a window of SDL 1.2's, and the process's signals around it.
+#include "failure.hpp"
 #include "kit/canvas.hpp"
 #include "platform.hpp"
-#include "runs.hpp"
 
 #include <SDL.h>
 
@@ -105,6 +105,16 @@ void show_title(int slide) {
     SDL_WM_SetCaption(text.c_str(), title.program->name);
 }
 
+// Drawing writes the pixels directly: the surface stays locked where SDL needs that, except
+// while it is put on view.
+void lock_screen() {
+    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
+}
+
+void unlock_screen() {
+    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+}
+
 } // namespace
 
 std::optional<std::string> platform::open_window(const Program& program,
@@ -145,18 +155,23 @@ std::optional<std::string> platform::open_window(const Program& program,
     }
     title = {.program = &program, .clock_seed = settings.clock_seed};
     show_title(0);
+    lock_screen();
     return std::nullopt;
 }
 
 void platform::close_window() {
+    unlock_screen();
+    screen = nullptr;
     SDL_Quit();
 }
 
-void platform::present() {
+void platform::flip_screen() {
+    unlock_screen();
     SDL_Flip(screen);
+    lock_screen();
 }
 
-void platform::slide_shown(int slide) {
+void platform::announce_slide(int slide) {
     show_title(slide);
 }
 
@@ -164,12 +179,12 @@ void platform::slide_shown(int slide) {
 // system reports it with expose (and resize) events; the wait shows the same slide again and
 // goes on waiting. Exposures come in bursts (one for each uncovered part), so the slide is put
 // back once, when the burst has been read.
-int wait_for_key() {
+int platform::wait_for_key() {
     SDL_Event event;
     bool exposed = false;
     for (;;) {
         if (exposed && SDL_PollEvent(nullptr) == 0) {
-            present_screen();
+            flip_screen();
             exposed = false;
         }
         if (SDL_WaitEvent(&event) == 0)
