@@ -99,14 +99,16 @@ shows() {
     fail "the $what never showed $(basename "$expected") exactly ($diff pixels differ)"
 }
 
+# The title names the slide, then says what it shows: the slide's line in --help.
 title_is() {
-    local title=
+    local title= n=${1#* slide } caption
+    caption=$("$program" --help | sed -n "s/^ *${n%% *}  //p")
     for _ in $(seq 50); do
         title=$(xdotool getwindowname "$window" 2>/dev/null)
-        [ "$title" = "$1" ] && return 0
+        [ "$title" = "$1: $caption" ] && return 0
         sleep 0.1
     done
-    fail "the window title is '$title', not '$1'"
+    fail "the window title is '$title', not '$1: $caption'"
 }
 
 # Waits for the show to end by itself; it must end with status 0.
@@ -147,6 +149,32 @@ if [ "$mode" = window ]; then
     xdotool key --window "$window" space 2>/dev/null
     ends_with_0 "six key presses"
     echo "ok: six slides as exported, one a key, slide 2 again after unmap and map, status 0"
+
+    # Back and jump show exactly the exported slide; bare modifiers and shortcuts leave the
+    # slide; back at the first does nothing; Esc ends the show at once with 0, and so does q.
+    start_show
+    shows window "$work/expected/slide-01.png"
+    xdotool key --window "$window" Right Right
+    title_is "figure6 - slide 3 of 6"
+    xdotool key --window "$window" Left
+    title_is "figure6 - slide 2 of 6"
+    shows window "$work/expected/slide-02.png"
+    xdotool key --window "$window" End
+    title_is "figure6 - slide 6 of 6"
+    shows window "$work/expected/slide-06.png"
+    xdotool key --window "$window" Home BackSpace
+    title_is "figure6 - slide 1 of 6"
+    xdotool key --window "$window" Shift_L Control_L Alt_L Super_L Caps_Lock ctrl+c alt+Tab
+    sleep 0.5
+    title_is "figure6 - slide 1 of 6"
+    shows window "$work/expected/slide-01.png"
+    xdotool key --window "$window" Escape 2>/dev/null
+    ends_with_0 "Esc on slide 1"
+    start_show --start 4
+    title_is "figure6 - slide 4 of 6"
+    xdotool key --window "$window" q 2>/dev/null
+    ends_with_0 "q on slide 4"
+    echo "ok: Left, End and Home show the exported slides; modifiers do nothing; Esc and q end with 0"
 
     # --start 5: slides 1 to 4 drawn unseen, then slide 5 exactly as exported.
     start_show --start 5

@@ -179,7 +179,7 @@ void platform::announce_slide(int slide) {
 // system reports it with expose (and resize) events; the wait shows the same slide again and
 // goes on waiting. Exposures come in bursts (one for each uncovered part), so the slide is put
 // back once, when the burst has been read.
-int platform::wait_for_key() {
+Move platform::wait_for_move() {
     SDL_Event event;
     bool exposed = false;
     for (;;) {
@@ -189,10 +189,15 @@ int platform::wait_for_key() {
         }
         if (SDL_WaitEvent(&event) == 0)
             throw Failure(std::string("waiting for a key press failed: ") + SDL_GetError());
-        if (event.type == SDL_KEYDOWN) return 0;
-        if (event.type == SDL_QUIT) return 1;
+        if (event.type == SDL_KEYDOWN) {
+            const Move move = key_move(event.key.keysym.sym, event.key.keysym.mod);
+            if (move != Move::none) return move;
+        }
+        if (event.type == SDL_QUIT) return Move::forward;
         if (event.type == SDL_VIDEOEXPOSE || event.type == SDL_VIDEORESIZE) exposed = true;
     }
 }
+
+void platform::moving_on(int) {}
 
 } // namespace kit
