@@ -419,6 +419,35 @@ async function presenterControls(context, origin) {
   }
 }
 
+// The landing page: every program with its summary and the picture of its last slide, which is
+// that slide as the desktop exports it.
+async function landingPage(context, origin) {
+  const page = await context.newPage();
+  try {
+    await page.goto(`${origin}/index.html`);
+    const items = await page.$$eval('#programs li', (lis) => lis.map((li) => ({
+      name: li.querySelector('a:not([tabindex])').textContent,
+      summary: li.querySelector('span').textContent,
+      picture: li.querySelector('img')?.src ?? null,
+    })));
+    check(items.length === programNames.length, `the landing page lists ${items.length} programs`);
+    for (const { name, summary, picture } of items) {
+      check(summary.length > 20 && picture !== null, `the landing page has no summary or picture for ${name}`);
+      const response = await page.request.get(picture);
+      const slides = name === 'figure4' ? null : exportSlides(name);
+      if (slides !== null) {
+        compare(name, 'last (landing picture)', slides[slides.length - 1],
+                PNG.sync.read(await response.body()));
+      }
+      check(await page.$eval(`img[src$="${name}.png"]`, (img) => img.complete && img.naturalWidth === 800),
+            `${name}: the landing picture did not load`);
+    }
+    console.log(`PASS: the landing page shows ${items.length} programs, each with its last slide`);
+  } finally {
+    await page.close();
+  }
+}
+
 async function badSeed(context, origin) {
   const page = await context.newPage();
   const name = programNames[0];
@@ -497,6 +526,7 @@ try {
     route.request().url().startsWith(origin + '/') ? route.continue() : route.abort());
   for (const name of programNames) await runShow(context, origin, name);
   await badSeed(context, origin);
+  await landingPage(context, origin);
   await presenterControls(context, origin);
   for (const screen of screens) await checkScreen(origin, screen);
 } catch (error) {
