@@ -25,7 +25,21 @@ void script();
 void mirror_quarter();
 void rotate_half();
 
-inline const kit::Program program{
-    .name = "figure6", .slide_count = 6, .orbit_rows = orbit_rows, .script = script};
+// What each slide shows, in slide order: the window title, the page and --help show it, and
+// an exported slide carries it.
+inline constexpr std::array<const char*, 6> captions{{
+    "the empty tile box",
+    "the orbits of the kicked map with K = 0.4, spilling above and below the box",
+    "the left quarter of the tile kept",
+    "the second quarter rebuilt as the mirror image of the first",
+    "the right half rebuilt as the left half turned half a circle about the tile's centre",
+    "the tile repeated across the window",
+}};
+
+inline const kit::Program program{.name = "figure6",
+                                  .slide_count = static_cast<int>(captions.size()),
+                                  .captions = captions,
+                                  .orbit_rows = orbit_rows,
+                                  .script = script};
 
 } // namespace figure6

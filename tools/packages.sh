@@ -2,6 +2,7 @@
 # Installs the Debian (or Ubuntu) packages that are missing, with apt-get (through sudo unless
 # run as root).
 #   packages.sh run    what building and running the programs needs
+#   packages.sh web    that, and what the browser build needs (emscripten and acorn)
 #   packages.sh test   that, and what the test suite needs. The optional parts are tried group
 #                      by group: a group that cannot be installed (not in this release, no network)
 #                      is reported, and its tests report themselves skipped.
@@ -10,10 +11,11 @@
 # Package names are the same on Debian 12 and later and on current Ubuntu; the one name that
 # carries a version, clang's fuzzing runtime, is derived from the clang that is installed.
 set -u
-what=${1:?usage: packages.sh run|test|i686}
+what=${1:?usage: packages.sh run|web|test|i686}
 
 run_packages="cmake g++ make pkg-config libsdl1.2-compat-dev libpng-dev"
 test_packages="libgtest-dev xvfb xdotool x11-utils imagemagick"
+web_packages="emscripten node-acorn"
 # Optional groups, each "packages|what needs them".
 optional_groups=(
     "valgrind|the memory checks of whole exports"
@@ -80,7 +82,8 @@ if [ "$what" = i686 ]; then
         echo "Adding i386 to dpkg's architectures for the 32-bit x86 build's libraries"
         $sudo dpkg --add-architecture i386 || exit 1
     fi
-    absent=$(missing g++-i686-linux-gnu libsdl1.2-compat-dev:i386 libpng-dev:i386)
+    # qemu-user runs the 32-bit programs where the kernel cannot run them itself.
+    absent=$(missing g++-i686-linux-gnu libsdl1.2-compat-dev:i386 libpng-dev:i386 qemu-user)
     [ -z "$absent" ] && exit 0
     echo "Installing:" $absent
     # shellcheck disable=SC2086
@@ -92,7 +95,8 @@ if [ "$what" = i686 ]; then
 fi
 
 # shellcheck disable=SC2086 # the lists are words
-required=$(missing $run_packages $([ "$what" = test ] && echo $test_packages))
+required=$(missing $run_packages $([ "$what" = test ] && echo $test_packages) \
+    $([ "$what" = web ] && echo $web_packages))
 if [ -n "$required" ]; then
     echo "Installing:" $required
     # shellcheck disable=SC2086

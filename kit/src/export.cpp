@@ -5,6 +5,7 @@
 #include "command_line.hpp"
 #include "kit/canvas.hpp"
 #include "kit/pacing.hpp"
+#include "png_memory.hpp"
 #include "runs.hpp"
 
 #include <dirent.h>
@@ -240,18 +241,6 @@ std::optional<std::string> lock_folder(const Program& program, const std::string
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return std::nullopt;
-}
-
-// The text chunks of a slide: what wrote it, which slide it is, and the seed of its colours
-// where they have one, so that a file says how to show it again.
-std::vector<PngText> slide_texts(const Program& program, int slide, std::optional<unsigned> seed) {
-    std::vector<PngText> texts{
-        {.keyword = "Software", .text = std::string(program.name) + " " + FIGURES_VERSION},
-        {.keyword = "Program", .text = program.name},
-        {.keyword = "Slide", .text = std::to_string(slide)},
-    };
-    if (seed) texts.push_back({.keyword = "Seed", .text = std::to_string(*seed)});
-    return texts;
 }
 
 } // namespace
