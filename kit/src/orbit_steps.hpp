@@ -76,12 +76,14 @@ inline std::uint32_t place(double t, float p, const Frame& frame) {
     return static_cast<std::uint32_t>(y * frame.stride + x);
 }
 
-// A kernel computes one group of orbits: seeds[L] start them (L the path's lane count), and
-// buffer[l * row_length(length) + i] receives point i of orbit l. Lanes past the end of the sweep
-// repeat a real seed and are simply not plotted.
-using Kernel = void (*)(const float* seeds, int length, const Frame& frame, std::uint32_t* buffer);
+// A kernel computes one group of orbits: orbit l (l < L, the path's lane count) starts at
+// p = seeds[l], theta = angles[l], and buffer[l * row_length(length) + i] receives its point i.
+// Lanes past the end of the group repeat a real start and are simply not plotted.
+using Kernel = void (*)(const float* seeds, const float* angles, int length, const Frame& frame,
+                        std::uint32_t* buffer);
 
-void interleaved_orbits(const float* seeds, int length, const Frame& frame, std::uint32_t* buffer);
+void interleaved_orbits(const float* seeds, const float* angles, int length, const Frame& frame,
+                        std::uint32_t* buffer);
 
 // The vector path's kernel for a row (with the vectorised sine; only for |kick| <= 1 and when
 // vector_sine_available()). The groups call it through a pointer: a WebAssembly engine optimises

@@ -10,8 +10,8 @@
 // every other operation is the same double operation on the same values, as 6 to 8 show. Below,
 // F+ = 6.2831855f is the single just above 2 pi and F- = 0x1.921fb4p+2 the one below; u = 2^-53.
 // A double v with |v| < 2^e rounds by at most 2^(e-54). Invariants (by induction over the steps,
-// given |K| <= 1): 0 <= p, theta <= F+ (a zero may be -0), so the sum p + K sin theta lies in
-// [-1.0000001, 7.3].
+// given |K| <= 1 and an orbit started with 0 <= p, theta < 2 pi): 0 <= p, theta <= F+ (a zero may
+// be -0), so the sum p + K sin theta lies in [-1.0000001, 7.3].
 //
 // 1. Reduction, for |x| <= 7 (kit::vector_sine_domain). shifted = x * c + 1.5 * 2^52 with
 //    c = double(1/pi) lies in [2^52, 2^53), where doubles are the integers: shifted - 1.5 * 2^52
@@ -204,8 +204,8 @@ template <bool checked> KIT_LANES Words place(Doubles x_from, Doubles p, const S
 constexpr int vectors = vector_lanes / 4;
 
 template <bool checked>
-KIT_LANES_TARGET void orbits(const float* seeds, int length, const Frame& frame,
-                             std::uint32_t* buffer) {
+KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length,
+                             const Frame& frame, std::uint32_t* buffer) {
     const Scales scales{.x_scale = splat(frame.x_scale),
                         .x_offset = splat(frame.x_offset),
                         .y_base = splat(frame.y_base),
@@ -217,10 +217,11 @@ KIT_LANES_TARGET void orbits(const float* seeds, int length, const Frame& frame,
     const int row = row_length(length);
     Doubles p[vectors], theta[vectors];
     for (int v = 0; v < vectors; ++v) {
-        Floats s;
+        Floats s, a;
         std::memcpy(&s, seeds + 4 * v, sizeof s);
+        std::memcpy(&a, angles + 4 * v, sizeof a);
         p[v] = widen(s);
-        theta[v] = splat(0);
+        theta[v] = widen(a);
     }
     // Four steps of every lane, turned into four points of each orbit's row at once.
     Words block[4][vectors] = {};
