@@ -1,7 +1,9 @@
 // --export as a whole: the folder made, one PNG a slide under the slide's name, each the picture
 // the slide showed, nothing else written.
+#include "command_line.hpp"
 #include "kit/canvas.hpp"
 #include "kit/program.hpp"
+#include "png.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
@@ -45,6 +47,13 @@ TEST(Export, OneFilePerSlideAsShown) {
         const auto picture = test::read_png(dir + "/" + files[i]);
         ASSERT_TRUE(picture.has_value()) << files[i];
         EXPECT_TRUE(test::same_picture(*picture, slides[i])) << files[i];
+        // Each file says what made it, which slide it is and the seed of its colours.
+        const auto texts = kit::read_png_text(dir + "/" + files[i]);
+        ASSERT_TRUE(texts.has_value()) << files[i];
+        EXPECT_EQ(texts->at("Program"), "palette");
+        EXPECT_EQ(texts->at("Software") + "\n", kit::version_line(program));
+        EXPECT_EQ(texts->at("Slide"), std::to_string(i + 1));
+        EXPECT_EQ(texts->at("Seed"), "7");
     }
 }
 

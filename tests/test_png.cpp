@@ -1,14 +1,19 @@
-#include "kit/canvas.hpp"
 #include "export.hpp"
+#include "kit/canvas.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -103,6 +108,51 @@ TEST(Png, SixteenAndTwentyFourBitSurfacesAsRgb) {
                 ASSERT_EQ(read->at(x, y), x < 20 ? 0xff0000u : 0x0000ffu)
                     << depth << " bits: " << x << "," << y;
     }
+}
+
+// Text chunks come back as written, Latin-1 bytes and an empty text included; a file that is no
+// PNG has none to give.
+TEST(Png, TextChunksRoundTrip) {
+    test::SoftwareScreen screen;
+    Folder folder;
+    const std::vector<kit::PngText> texts{
+        {.keyword = "Software", .text = "figureN 9.9.9"},
+        {.keyword = "Title", .text = "kick=0.9 group=p2mm \xe9"},
+        {.keyword = "Empty", .text = ""},
+    };
+    const fs::path file = folder.path / "texts.png";
+    ASSERT_EQ(kit::write_slide(file.string(), kit::screen, texts), std::nullopt);
+    const auto read = kit::read_png_text(file.string());
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(*read, (std::map<std::string, std::string>{{"Software", "figureN 9.9.9"},
+                                                         {"Title", "kick=0.9 group=p2mm \xe9"},
+                                                         {"Empty", ""}}));
+    ASSERT_TRUE(test::read_png(file.string()).has_value());
+    EXPECT_EQ(kit::read_png_text((folder.path / "absent.png").string()), std::nullopt);
+    std::ofstream(folder.path / "not.png") << "not a picture";
+    EXPECT_EQ(kit::read_png_text((folder.path / "not.png").string()), std::nullopt);
+}
+
+// Replace::never leaves a file under the final name as it was, and no temporary file; a free
+// name is written whole.
+TEST(Png, NeverReplaceKeepsAnExistingFile) {
+    test::SoftwareScreen screen;
+    Folder folder;
+    std::ofstream(folder.path / "taken.png") << "mine";
+    const int dir = open(folder.path.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(dir, 0);
+    const auto refused =
+        kit::write_png_file(dir, "taken.png", kit::screen, {}, kit::Replace::never);
+    ASSERT_TRUE(refused.has_value());
+    EXPECT_EQ(refused->code, EEXIST);
+    EXPECT_EQ(kit::write_png_file(dir, "free.png", kit::screen, {}, kit::Replace::never),
+              std::nullopt);
+    close(dir);
+    std::ifstream taken(folder.path / "taken.png");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(taken), {}), "mine");
+    ASSERT_TRUE(test::read_png((folder.path / "free.png").string()).has_value());
+    for (const auto& entry : fs::directory_iterator(folder.path))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << "left behind: " << entry.path();
 }
 
 TEST(Png, FailureNamesTheFileAndLeavesNothing) {

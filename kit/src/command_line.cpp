@@ -1,6 +1,8 @@
 #include "command_line.hpp"
 
+#include <cstdio>
 #include <string_view>
+#include <vector>
 
 namespace kit {
 namespace {
@@ -19,7 +21,68 @@ std::optional<unsigned> parse_number(std::string_view text, unsigned low, unsign
 
 enum class Match { no, yes, missing_value };
 
+// The length of the UTF-8 sequence at the start of `text` that encodes a printable character
+// (not a control, C1 controls included), or 0.
+size_t printable_utf8(std::string_view text) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead >= 0x20 && lead < 0x7f) return 1;
+    size_t length = lead >= 0xc2 && lead <= 0xdf   ? 2
+                    : lead >= 0xe0 && lead <= 0xef ? 3
+                    : lead >= 0xf0 && lead <= 0xf4 ? 4
+                                                   : 0;
+    if (length == 0 || text.size() < length) return 0;
+    for (size_t i = 1; i < length; ++i)
+        if ((byte(i) & 0xc0) != 0x80) return 0;
+    const unsigned char second = byte(1);
+    if ((lead == 0xc2 && second < 0xa0) || (lead == 0xe0 && second < 0xa0) ||
+        (lead == 0xed && second > 0x9f) || (lead == 0xf0 && second < 0x90) ||
+        (lead == 0xf4 && second > 0x8f))
+        return 0; // a C1 control, an overlong form, a surrogate, beyond U+10FFFF
+    return length;
+}
+
 } // namespace
+
+std::string shown(std::string_view text, size_t limit) {
+    // The whole text escaped, and where each character's piece ends in it, so that a cut never
+    // splits a character or its escape.
+    std::string escaped;
+    std::vector<size_t> ends;
+    for (size_t i = 0; i < text.size();) {
+        if (const size_t length = printable_utf8(text.substr(i))) {
+            escaped += text.substr(i, length);
+            i += length;
+        } else {
+            const unsigned char c = static_cast<unsigned char>(text[i++]);
+            char escape[8];
+            if (c == '\n' || c == '\t' || c == '\r')
+                std::snprintf(escape, sizeof escape, "\\%c",
+                              c == '\n'   ? 'n'
+                              : c == '\t' ? 't'
+                                          : 'r');
+            else
+                std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            escaped += escape;
+        }
+        ends.push_back(escaped.size());
+    }
+    if (escaped.size() <= limit) return escaped;
+    // Two thirds of the room for the start, the rest for the end (a path's file name).
+    const size_t room = limit > 3 ? limit - 3 : 0;
+    size_t head = 0; // the characters kept at the start end here
+    for (size_t end : ends) {
+        if (end > room * 2 / 3) break;
+        head = end;
+    }
+    size_t tail = escaped.size(); // and those at the end start here
+    for (size_t i = ends.size(); i-- > 0;) {
+        const size_t start = i == 0 ? 0 : ends[i - 1];
+        if (start < head || head + escaped.size() - start > room) break;
+        tail = start;
+    }
+    return escaped.substr(0, head) + "..." + escaped.substr(tail);
+}
 
 std::optional<std::string> parse_options(int argc, char** argv, const Program& program,
                                          Options& options) {
@@ -62,14 +125,13 @@ std::optional<std::string> parse_options(int argc, char** argv, const Program& p
                 return std::string("--seed would change nothing: the colours are fixed");
             options.seed = parse_number(value, 0, 0xffffffffU);
             if (!options.seed)
-                return "bad seed '" + std::string(value) +
-                       "': give a whole number from 0 to 4294967295";
+                return "bad seed '" + shown(value) + "': give a whole number from 0 to 4294967295";
         } else if ((match = take("--scale")) != Match::no) {
             if (match == Match::missing_value)
                 return std::string("--scale needs a number: --scale N");
             const auto scale = parse_number(value, 1, max_scale);
             if (!scale)
-                return "bad scale '" + std::string(value) + "': give a whole number from 1 to " +
+                return "bad scale '" + shown(value) + "': give a whole number from 1 to " +
                        std::to_string(max_scale);
             options.scale = static_cast<int>(*scale);
             scale_given = true;
@@ -79,14 +141,14 @@ std::optional<std::string> parse_options(int argc, char** argv, const Program& p
                 return std::string("--start needs a slide number: --start N");
             const auto start = parse_number(value, 1, static_cast<unsigned>(program.slide_count));
             if (!start)
-                return "bad slide '" + std::string(value) + "' for --start: " +
+                return "bad slide '" + shown(value) + "' for --start: " +
                        (program.slide_count == 1
                             ? std::string("there is only slide 1")
                             : "give a number from 1 to " + std::to_string(program.slide_count));
             options.start = static_cast<int>(*start);
             window_option = "--start";
         } else {
-            return "unknown option " + std::string(arg);
+            return "unknown option " + shown(arg);
         }
     }
     if (scale_given && options.fullscreen)

@@ -3,8 +3,10 @@
 
 #include "kit/program.hpp"
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kit {
 
@@ -26,6 +28,11 @@ std::optional<std::string> parse_options(int argc, char** argv, const Program& p
                                          Options& options);
 
 std::string usage(const Program& program);
+
+// `text` (an argument, a path) as it may stand in a one-line message: control characters and
+// bytes that are not UTF-8 as escapes (\n, \t, \x1b), and a text of more than `limit` bytes cut
+// in the middle, where "..." stands for what was left out.
+std::string shown(std::string_view text, size_t limit = 100);
 
 // "figure6 1.0.0": the program and the project's version.
 std::string version_line(const Program& program);

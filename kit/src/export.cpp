@@ -2,37 +2,41 @@
 // here and nowhere else.
 #include "export.hpp"
 
+#include "command_line.hpp"
 #include "kit/canvas.hpp"
 #include "platform.hpp"
-#include "png.hpp"
 #include "runs.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
-#include <charconv>
+#include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 namespace kit {
 namespace {
 
 // The temporary file being written, for the signal handlers: a handler may not allocate, so the
-// name sits in a fixed buffer. `pending` is set only while the file exists under that name.
-char pending_name[4096];
-volatile sig_atomic_t pending = 0;
-
-constexpr std::array cleanup_signals{SIGINT, SIGTERM, SIGHUP, SIGXFSZ};
+// name sits in a fixed buffer, relative to the folder's descriptor (never re-resolved through a
+// path someone may have moved). `pending_folder` is that descriptor while the file exists under
+// that name, -1 otherwise.
+char pending_name[NAME_MAX + 1];
+volatile sig_atomic_t pending_folder = -1;
 
 extern "C" void remove_pending_and_stop(int signal) {
-    if (pending) unlink(pending_name);
+    if (pending_folder >= 0) unlinkat(pending_folder, pending_name, 0);
     // Then what the signal did before: end the program, with the signal's status.
     struct sigaction default_action {};
     default_action.sa_handler = SIG_DFL;
@@ -41,15 +45,29 @@ extern "C" void remove_pending_and_stop(int signal) {
     raise(signal);
 }
 
-// Blocks the cleanup signals for as long as it lives, so that creating or renaming the
-// temporary file and recording it happen as one step for the handlers.
+// Whether the signal's default action ends the process; SIGXFSZ is ignored instead.
+bool ends_the_process(int signal) {
+    switch (signal) {
+    case SIGKILL:
+    case SIGSTOP:
+    case SIGTSTP:
+    case SIGTTIN:
+    case SIGTTOU: // clang-format off
+    case SIGCHLD: case SIGCONT: case SIGURG: case SIGWINCH: case SIGXFSZ: // clang-format on
+        return false;
+    default:
+        return true;
+    }
+}
+
+// Blocks every signal for as long as it lives, so that creating or renaming the temporary file
+// and recording it happen as one step for the handlers.
 class SignalsHeld {
   public:
     SignalsHeld() {
-        sigset_t held;
-        sigemptyset(&held);
-        for (int signal : cleanup_signals) sigaddset(&held, signal);
-        sigprocmask(SIG_BLOCK, &held, &saved_);
+        sigset_t all;
+        sigfillset(&all);
+        sigprocmask(SIG_BLOCK, &all, &saved_);
     }
     ~SignalsHeld() { sigprocmask(SIG_SETMASK, &saved_, nullptr); }
     SignalsHeld(const SignalsHeld&) = delete;
@@ -59,26 +77,27 @@ class SignalsHeld {
     sigset_t saved_;
 };
 
-// Creates a temporary file beside `path` that did not exist before (O_EXCL: an existing name,
-// or a link planted under it, fails and the next name is tried) and records it for the signal
-// handlers. Returns its descriptor, or -1 with errno set.
-int create_temporary(const std::string& path, std::string& name) {
-    const std::filesystem::path target(path);
-    const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
+constexpr std::string_view temporary_suffix = ".part";
+
+// Creates ".NAME.PID.N.part" in the folder, a name that did not exist before (O_EXCL: an existing
+// name, or a link planted under it, fails and the next name is tried), and records it for the
+// signal handlers. Returns its descriptor, or -1 with errno set.
+int create_temporary(int folder, std::string_view name, std::string& temporary) {
     static unsigned serial = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder + "/." + target.filename().string() + "." + std::to_string(getpid()) + "." +
-               std::to_string(++serial) + ".part";
-        if (name.size() >= sizeof pending_name) {
+        temporary.assign(1, '.');
+        temporary.append(name).append(".").append(std::to_string(getpid()));
+        temporary.append(".").append(std::to_string(++serial)).append(temporary_suffix);
+        if (temporary.size() > NAME_MAX) {
             errno = ENAMETOOLONG;
             return -1;
         }
         const SignalsHeld held;
-        const int fd =
-            open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd = openat(folder, temporary.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            std::memcpy(pending_name, name.c_str(), name.size() + 1);
-            pending = 1;
+            std::memcpy(pending_name, temporary.c_str(), temporary.size() + 1);
+            pending_folder = folder;
             return fd;
         }
         if (errno != EEXIST) return -1;
@@ -86,49 +105,72 @@ int create_temporary(const std::string& path, std::string& name) {
     return -1;
 }
 
-void forget_temporary() {
-    pending = 0;
+// Removes the temporary file again, as one step with forgetting it.
+void discard_temporary(int folder, const std::string& temporary) {
+    const SignalsHeld held;
+    unlinkat(folder, temporary.c_str(), 0);
+    pending_folder = -1;
 }
 
-// Makes the export folder (and its parents) and proves that a file can be created in it, so
-// that a bad folder is reported before any drawing rather than after the first slide.
-std::optional<std::string> prepare_export_dir(const std::string& dir) {
-    std::error_code error;
-    std::filesystem::create_directories(dir, error);
-    if (error) return "cannot create export folder " + dir + ": " + error.message();
-    if (!std::filesystem::is_directory(dir, error))
-        return "cannot use export folder " + dir + ": not a folder";
-    std::string probe = dir + "/.figures-XXXXXX";
-    const int fd = mkstemp(probe.data());
-    if (fd < 0) return "cannot write to export folder " + dir + ": " + std::strerror(errno);
-    close(fd);
-    std::remove(probe.c_str());
-    return std::nullopt;
+// Gives the complete temporary file its final name, never replacing a file there. Where the
+// filesystem cannot rename that way, a hard link does the same (it fails on an existing name).
+int place_new(int folder, const std::string& temporary, std::string_view name) {
+    const std::string final_name(name);
+    if (renameat2(folder, temporary.c_str(), folder, final_name.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return -1;
+    if (linkat(folder, temporary.c_str(), folder, final_name.c_str(), 0) != 0) return -1;
+    unlinkat(folder, temporary.c_str(), 0);
+    return 0;
 }
 
+WriteFailure failure_of(int code) {
+    return {.code = code, .reason = std::strerror(code)};
+}
+
+// "slide-07.png" for slide 7.
 std::string slide_name(int slide) {
     char name[32];
     std::snprintf(name, sizeof name, "slide-%02d.png", slide);
     return name;
 }
 
-std::string slide_path(const std::string& dir, int slide) {
-    return dir + "/" + slide_name(slide);
+// The slide number of a name of slide_name's form, or 0.
+int slide_number(std::string_view name) {
+    if (!name.starts_with("slide-") || !name.ends_with(".png") || name.size() < 12) return 0;
+    int slide = 0;
+    for (char c : name.substr(6, name.size() - 10)) {
+        if (c < '0' || c > '9' || slide > 100000) return 0;
+        slide = slide * 10 + (c - '0');
+    }
+    return name == slide_name(slide) ? slide : 0;
+}
+
+bool is_slide_name(std::string_view name) {
+    return slide_number(name) > 0;
+}
+
+// The file names in the folder, read through its descriptor.
+std::vector<std::string> names_in(int folder) {
+    std::vector<std::string> names;
+    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return names;
+    DIR* listing = fdopendir(fd);
+    if (!listing) {
+        close(fd);
+        return names;
+    }
+    while (const dirent* entry = readdir(listing)) names.emplace_back(entry->d_name);
+    closedir(listing);
+    return names;
 }
 
 // The slide numbers above `count` whose files the folder holds: slides of a longer show exported
 // there before, which would now pass for part of this one.
-std::vector<int> slides_beyond(const std::string& dir, int count) {
+std::vector<int> slides_beyond(int folder, int count) {
     std::vector<int> found;
-    std::error_code error;
-    for (std::filesystem::directory_iterator entry(dir, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const std::string name = entry->path().filename().string();
-        if (name.rfind("slide-", 0) != 0) continue;
-        int slide = 0;
-        std::from_chars(name.data() + 6, name.data() + name.size(), slide);
-        if (slide > count && name == slide_name(slide)) found.push_back(slide);
-    }
+    for (const std::string& name : names_in(folder))
+        if (const int slide = slide_number(name); slide > count) found.push_back(slide);
     std::sort(found.begin(), found.end());
     return found;
 }
@@ -147,105 +189,253 @@ std::string name_slides(const std::vector<int>& slides) {
     return text;
 }
 
+// The export folder, open for as long as the export runs; closing it releases its lock.
+struct OpenFolder {
+    int fd = -1;
+    OpenFolder() = default;
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    ~OpenFolder() {
+        if (fd >= 0) close(fd);
+    }
+};
+
+// Makes the export folder (and its parents) and opens it: from here on the export works inside
+// this folder, whatever happens to its path.
+std::optional<std::string> open_export_folder(const std::string& dir, OpenFolder& folder) {
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    folder.fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder.fd >= 0) return std::nullopt;
+    if (errno == ENOTDIR && !error)
+        return "cannot use export folder " + shown(dir) + ": not a folder";
+    return "cannot create export folder " + shown(dir) + ": " +
+           (error ? error.message() : std::strerror(errno));
+}
+
+// How long an export waits for another one into the same folder before it gives up: longer than
+// any of the programs takes to export (well under a second, several under the sanitizers), short
+// enough for someone at the terminal.
+constexpr auto lock_wait = std::chrono::seconds(5);
+
+// Takes the folder's lock (on its descriptor, so that no lock file is added). An export that
+// waited lock_wait is refused; a filesystem without locks (some network ones) lets the export go
+// on unlocked, with a warning.
+std::optional<std::string> lock_folder(const Program& program, const std::string& dir, int fd) {
+    const auto deadline = std::chrono::steady_clock::now() + lock_wait;
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) {
+            std::fprintf(stderr,
+                         "%s: warning: cannot lock export folder %s (%s); an export into it at "
+                         "the same time could mix its slides with these\n",
+                         program.name, shown(dir).c_str(), std::strerror(errno));
+            return std::nullopt;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return "export folder " + shown(dir) + " is still in use by another export after " +
+                   std::to_string(lock_wait.count()) +
+                   " s: let it finish, or choose another folder";
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::nullopt;
+}
+
+// The text chunks of a slide: what wrote it, which slide it is, and the seed of its colours
+// where they have one, so that a file says how to show it again.
+std::vector<PngText> slide_texts(const Program& program, int slide, std::optional<unsigned> seed) {
+    std::vector<PngText> texts{
+        {.keyword = "Software", .text = std::string(program.name) + " " + FIGURES_VERSION},
+        {.keyword = "Program", .text = program.name},
+        {.keyword = "Slide", .text = std::to_string(slide)},
+    };
+    if (seed) texts.push_back({.keyword = "Seed", .text = std::to_string(*seed)});
+    return texts;
+}
+
 } // namespace
 
-static_assert(std::size(cleanup_signals) == 4, "one saved action a signal");
-
 TemporaryFileGuard::TemporaryFileGuard() {
-    for (size_t i = 0; i < cleanup_signals.size(); ++i) {
-        sigaction(cleanup_signals[i], nullptr, &saved_[i]);
-        if (saved_[i].sa_handler == SIG_IGN) continue;
-        struct sigaction cleanup {};
-        cleanup.sa_handler = remove_pending_and_stop;
-        sigemptyset(&cleanup.sa_mask);
-        for (int other : cleanup_signals) sigaddset(&cleanup.sa_mask, other);
-        sigaction(cleanup_signals[i], &cleanup, nullptr);
+    struct sigaction cleanup {};
+    cleanup.sa_handler = remove_pending_and_stop;
+    sigfillset(&cleanup.sa_mask);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        // Some numbers are the C library's own (its threads' signals): they refuse to be read.
+        if (sigaction(signal, nullptr, &saved_[signal]) != 0) continue;
+        if ((saved_[signal].sa_flags & SA_SIGINFO) || saved_[signal].sa_handler != SIG_DFL)
+            continue;
+        if (signal == SIGXFSZ)
+            changed_[signal] = sigaction(signal, &ignore, nullptr) == 0;
+        else if (ends_the_process(signal))
+            changed_[signal] = sigaction(signal, &cleanup, nullptr) == 0;
     }
 }
 
 TemporaryFileGuard::~TemporaryFileGuard() {
-    for (size_t i = 0; i < cleanup_signals.size(); ++i)
-        sigaction(cleanup_signals[i], &saved_[i], nullptr);
+    for (int signal = 1; signal < NSIG; ++signal)
+        if (changed_[signal]) sigaction(signal, &saved_[signal], nullptr);
 }
 
-std::optional<std::string> write_slide(const std::string& path, SDL_Surface* surface) {
+std::optional<WriteFailure> write_png_file(int folder, std::string_view name, SDL_Surface* surface,
+                                           std::span<const PngText> texts, Replace replace) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != name.npos ||
+        name.find('\0') != name.npos)
+        return WriteFailure{.code = EINVAL, .reason = "not a plain file name"};
     std::string temporary;
-    auto fail = [&](const std::string& reason) {
-        if (!temporary.empty()) {
-            const SignalsHeld held;
-            unlink(temporary.c_str());
-            forget_temporary();
-        }
-        return "cannot write " + path + ": " + reason;
-    };
     errno = 0;
-    const int fd = create_temporary(path, temporary);
-    if (fd < 0) {
-        const int reason = errno;
-        temporary.clear();
-        return fail(std::strerror(reason));
-    }
+    const int fd = create_temporary(folder, name, temporary);
+    if (fd < 0) return failure_of(errno ? errno : EEXIST);
     std::FILE* file = fdopen(fd, "wb");
     if (!file) {
         const int reason = errno;
         close(fd);
-        return fail(std::strerror(reason));
+        discard_temporary(folder, temporary);
+        return failure_of(reason);
     }
-    auto error = write_png(file, surface);
-    // The data reaches the disk (or fails to, on a full one) only at the flush.
+    auto error = write_png(file, surface, texts);
+    // The data reaches the disk (or fails to, on a full one) at the flush and the sync; a file
+    // renamed before it is on the disk may be empty there after a power loss.
     errno = 0;
-    const bool flushed = !error && std::fflush(file) == 0 && !std::ferror(file);
+    const bool flushed =
+        !error && std::fflush(file) == 0 && !std::ferror(file) && fsync(fileno(file)) == 0;
     const int flush_errno = errno;
     errno = 0;
     const bool closed = std::fclose(file) == 0;
-    if (error) return fail(*error);
-    if (!flushed || !closed) return fail(std::strerror(flushed ? errno : flush_errno));
-    {
-        const SignalsHeld held;
-        if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-            const int reason = errno;
-            unlink(temporary.c_str());
-            forget_temporary();
-            return "cannot write " + path + ": " + std::strerror(reason);
-        }
-        forget_temporary();
+    const int close_errno = errno;
+    if (error || !flushed || !closed) {
+        discard_temporary(folder, temporary);
+        if (error) return WriteFailure{.code = EIO, .reason = *error};
+        return failure_of(!flushed ? flush_errno : close_errno);
     }
+    const SignalsHeld held;
+    const int placed = replace == Replace::existing
+                           ? renameat(folder, temporary.c_str(), folder, std::string(name).c_str())
+                           : place_new(folder, temporary, name);
+    const int reason = errno;
+    if (placed != 0) unlinkat(folder, temporary.c_str(), 0);
+    pending_folder = -1;
+    if (placed != 0) return failure_of(reason);
+    return std::nullopt;
+}
+
+std::optional<WriteFailure> sync_folder(int folder) {
+    // Some filesystems cannot sync a folder (EINVAL): there is nothing more to do on them.
+    if (fsync(folder) != 0 && errno != EINVAL) return failure_of(errno);
+    return std::nullopt;
+}
+
+void remove_stale_temporaries(int folder, bool (*is_ours)(std::string_view name)) {
+    for (const std::string& entry : names_in(folder)) {
+        // ".NAME.PID.N.part": take off the suffix and the two numbers, then ask about NAME.
+        std::string_view rest = entry;
+        if (!rest.starts_with('.') || !rest.ends_with(temporary_suffix)) continue;
+        rest = rest.substr(1, rest.size() - 1 - temporary_suffix.size());
+        bool numbers = true;
+        for (int i = 0; i < 2 && numbers; ++i) {
+            const size_t dot = rest.rfind('.');
+            numbers = dot != rest.npos && dot + 1 < rest.size() &&
+                      rest.find_first_not_of("0123456789", dot + 1) == rest.npos;
+            if (numbers) rest = rest.substr(0, dot);
+        }
+        if (numbers && is_ours(rest)) unlinkat(folder, entry.c_str(), 0);
+    }
+}
+
+std::optional<std::string> write_slide(const std::string& path, SDL_Surface* surface,
+                                       std::span<const PngText> texts) {
+    const std::filesystem::path target(path);
+    const std::string folder_path = target.has_parent_path() ? target.parent_path().string() : ".";
+    std::optional<WriteFailure> failure;
+    OpenFolder folder;
+    folder.fd = open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder.fd < 0)
+        failure = failure_of(errno);
+    else
+        failure = write_png_file(folder.fd, target.filename().string(), surface, texts,
+                                 Replace::existing);
+    if (failure) return "cannot write " + shown(path) + ": " + failure->reason;
     return std::nullopt;
 }
 
 int platform::export_slides(const Program& program, const std::string& dir,
                             std::optional<unsigned> seed) {
-    if (auto error = prepare_export_dir(dir)) {
-        std::fprintf(stderr, "%s: %s\n", program.name, error->c_str());
-        return 1;
-    }
+    // From the start: a signal that arrives while the folder is probed removes the probe too.
     const TemporaryFileGuard guard;
-    std::optional<unsigned> clock_seed;
+    auto fail = [&](const std::string& message) {
+        std::fprintf(stderr, "%s: %s\n", program.name, message.c_str());
+        return 1;
+    };
+    OpenFolder folder;
+    if (auto error = open_export_folder(dir, folder)) return fail(*error);
+    if (auto error = lock_folder(program, dir, folder.fd)) return fail(*error);
+    // Under the lock no other export writes here: any temporary slide is a killed one's.
+    remove_stale_temporaries(folder.fd, is_slide_name);
+    // A bad folder is reported before any drawing rather than after the first slide: the probe
+    // is the temporary file of the last slide, the longest name the export writes.
+    {
+        std::string probe;
+        const int fd = create_temporary(folder.fd, slide_name(program.slide_count), probe);
+        if (fd < 0)
+            return fail("cannot write to export folder " + shown(dir) + ": " +
+                        std::strerror(errno));
+        close(fd);
+        discard_temporary(folder.fd, probe);
+    }
+    // The seed is decided here, not by the run, so that the first slide's file can carry it.
+    // A program that never seeds draws the palette of seed 1.
+    std::optional<unsigned> palette_seed = seed;
+    bool clock_chose = false;
+    if (program.uses_palette && !seed) {
+        clock_chose = program.seeds_from_clock;
+        palette_seed = clock_chose ? static_cast<unsigned>(std::time(nullptr)) : 1;
+    }
+    const std::string shown_dir = shown(dir);
     try {
-        clock_seed = run_headless(
+        run_headless(
             program,
             [&](int slide) {
-                if (auto error = write_slide(slide_path(dir, slide), screen)) throw Failure(*error);
+                const std::string name = slide_name(slide);
+                const auto texts =
+                    slide_texts(program, slide, program.uses_palette ? palette_seed : seed);
+                if (auto failure =
+                        write_png_file(folder.fd, name, screen, texts, Replace::existing))
+                    throw Failure("cannot write " + shown_dir + "/" + name + ": " +
+                                  failure->reason);
             },
-            seed);
+            clock_chose ? palette_seed : seed);
     } catch (const Failure& failure) {
-        std::fprintf(stderr, "%s: %s\n", program.name, failure.what());
-        return 1;
+        return fail(failure.what());
     }
+    if (auto failure = sync_folder(folder.fd))
+        return fail("cannot flush export folder " + shown_dir + " to disk: " + failure->reason);
     const int count = slides_shown();
-    std::printf("%s: %d %s written to %s", program.name, count, count == 1 ? "slide" : "slides",
-                dir.c_str());
-    if (clock_seed) std::printf(", seed %u", *clock_seed);
-    std::printf("\n");
-    std::fflush(stdout);
+    std::string line = std::string(program.name) + ": " + std::to_string(count) +
+                       (count == 1 ? " slide" : " slides") + " written to " + shown(dir, PATH_MAX);
+    const std::string seed_part = clock_chose ? ", seed " + std::to_string(*palette_seed) : "";
+    line += seed_part + "\n";
+    // The line is the only record of a seed the clock chose: one that does not arrive is a
+    // failure, though the slides stay.
+    errno = 0;
+    int status = 0;
+    if (std::fputs(line.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        const int reason = errno;
+        std::fprintf(stderr,
+                     "%s: the slides are written to %s%s, but the line saying so cannot be: %s\n",
+                     program.name, shown_dir.c_str(), seed_part.c_str(),
+                     reason ? std::strerror(reason) : "output error");
+        status = 1;
+    }
     // What was there stays: only the files of this show were asked to be replaced.
-    if (const auto extra = slides_beyond(dir, count); !extra.empty())
+    if (const auto extra = slides_beyond(folder.fd, count); !extra.empty())
         std::fprintf(stderr,
                      "%s: warning: %s also holds %s, which this export did not write (%s has %d "
                      "%s); they were left as they are\n",
-                     program.name, dir.c_str(), name_slides(extra).c_str(), program.name, count,
-                     count == 1 ? "slide" : "slides");
-    return 0;
+                     program.name, shown_dir.c_str(), name_slides(extra).c_str(), program.name,
+                     count, count == 1 ? "slide" : "slides");
+    return status;
 }
 
 } // namespace kit

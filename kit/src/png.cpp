@@ -95,7 +95,8 @@ bool index_colours(SDL_Surface* surface, Indexed& out) {
 }
 
 // Encodes into writer.file; returns false with writer.error set on failure.
-bool encode(PngWriter& writer, SDL_Surface* surface, std::vector<png_byte>& row) {
+bool encode(PngWriter& writer, SDL_Surface* surface, std::span<png_text> chunks,
+            std::vector<png_byte>& row) {
     png_structp png = writer.png;
     // Filled before the jump point, so that nothing a longjmp skips needs destroying.
     Indexed indexed;
@@ -113,6 +114,9 @@ bool encode(PngWriter& writer, SDL_Surface* surface, std::vector<png_byte>& row)
     if (with_palette)
         png_set_PLTE(png, writer.info, indexed.colours.data(),
                      static_cast<int>(indexed.colours.size()));
+    // Before the image data, so that a reader finds them without decoding the picture.
+    if (!chunks.empty())
+        png_set_text(png, writer.info, chunks.data(), static_cast<int>(chunks.size()));
     png_write_info(png, writer.info);
     if (with_palette) {
         for (int y = 0; y < surface->h; ++y)
@@ -146,7 +150,8 @@ bool encode(PngWriter& writer, SDL_Surface* surface, std::vector<png_byte>& row)
 
 } // namespace
 
-std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface) {
+std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface,
+                                     std::span<const PngText> texts) {
     std::vector<png_byte> row(3 * static_cast<size_t>(surface->w));
     PngWriter writer;
     writer.file = file;
@@ -155,8 +160,63 @@ std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface) {
     if (writer.png) writer.info = png_create_info_struct(writer.png);
     if (!writer.png || !writer.info) return "out of memory";
     errno = 0;
-    if (!encode(writer, surface, row)) return writer.error;
+    // libpng copies the texts; their keywords must be valid, or the write fails.
+    std::vector<png_text> chunks(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+        chunks[i].compression = PNG_TEXT_COMPRESSION_NONE;
+        chunks[i].key = const_cast<char*>(texts[i].keyword.c_str());
+        chunks[i].text = const_cast<char*>(texts[i].text.c_str());
+        chunks[i].text_length = texts[i].text.size();
+    }
+    if (!encode(writer, surface, chunks, row)) return writer.error;
     return std::nullopt;
+}
+
+namespace {
+
+struct PngReader {
+    std::FILE* file = nullptr;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~PngReader() {
+        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        if (file) std::fclose(file);
+    }
+};
+
+void on_read_error(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+
+bool read_text(PngReader& reader, std::map<std::string, std::string>& out) {
+    if (setjmp(png_jmpbuf(reader.png))) return false;
+    png_init_io(reader.png, reader.file);
+    png_read_info(reader.png, reader.info);
+    png_textp chunks = nullptr;
+    const int count = png_get_text(reader.png, reader.info, &chunks, nullptr);
+    for (int i = 0; i < count; ++i)
+        out[chunks[i].key] = std::string(chunks[i].text, chunks[i].text_length);
+    return true;
+}
+
+} // namespace
+
+std::optional<std::map<std::string, std::string>> read_png_text(const std::string& path) {
+    PngReader reader;
+    reader.file = std::fopen(path.c_str(), "rbe");
+    if (!reader.file) return std::nullopt;
+    unsigned char signature[8];
+    if (std::fread(signature, 1, sizeof signature, reader.file) != sizeof signature ||
+        png_sig_cmp(signature, 0, sizeof signature) != 0)
+        return std::nullopt;
+    reader.png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, on_read_error, on_png_warning);
+    if (reader.png) reader.info = png_create_info_struct(reader.png);
+    if (!reader.png || !reader.info) return std::nullopt;
+    png_set_sig_bytes(reader.png, sizeof signature);
+    std::map<std::string, std::string> texts;
+    if (!read_text(reader, texts)) return std::nullopt;
+    return texts;
 }
 
 } // namespace kit

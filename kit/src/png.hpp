@@ -4,14 +4,30 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <map>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace kit {
 
+// A PNG text chunk (tEXt): a keyword of 1 to 79 Latin-1 characters ("Software", "Title", ...)
+// and its text.
+struct PngText {
+    std::string keyword;
+    std::string text;
+};
+
 // Writes the surface to `file` as an 8-bit PNG: a palette image when it holds at most 256
-// colours (the slides' usual case), RGB otherwise. The data may still sit in the stream's
-// buffer; flushing it, and closing the file, is the caller's. Returns the reason on failure.
-std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface);
+// colours (the slides' usual case), RGB otherwise, with `texts` as text chunks before the image
+// data. The data may still sit in the stream's buffer; flushing it, and closing the file, is the
+// caller's. Returns the reason on failure.
+std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface,
+                                     std::span<const PngText> texts = {});
+
+// The text chunks of the PNG file at `path` that stand before its image data (where write_png
+// puts them), keyword to text; a keyword given twice keeps its last text. Nothing when the file
+// cannot be read or is not a PNG.
+std::optional<std::map<std::string, std::string>> read_png_text(const std::string& path);
 
 } // namespace kit
