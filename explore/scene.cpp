@@ -202,8 +202,8 @@ std::optional<std::string> set_key(Scene& scene, std::string_view key, std::stri
                                " to " + std::to_string(max_tile) + " pixels");
         scene.tile = *tile;
     } else {
-        return "unknown key " + quoted(key) +
-               ": the keys are v, kick, group, palette, size, theta, p, step, length, orbit, "
+        return "unknown key " + quoted(key) + " (given " + quoted(value) +
+               "): the keys are v, kick, group, palette, size, theta, p, step, length, orbit, "
                "keep and tile";
     }
     return std::nullopt;
