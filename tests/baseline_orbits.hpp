@@ -32,13 +32,13 @@ inline void baseline_plot(const kit::OrbitRow& row) {
     float s = 0;
     do {
         const Uint32 colour =
-            kit::palette[kit::trunc(s * row.colour_scale + row.colour_offset) & 0xff];
+            kit::palette[kit::trunc_to_int(s * row.colour_scale + row.colour_offset) & 0xff];
         float p = s;
         float theta = 0;
         for (int i = 0; i < row.orbit_length; ++i) {
             const BaselineStep next = baseline_step(row.kick, p, theta);
-            kit::put_pixel(kit::trunc(next.t * row.x_scale + row.x_offset),
-                           kit::trunc(row.y_base - next.p * row.y_scale), colour);
+            kit::put_pixel(kit::trunc_to_int(next.t * row.x_scale + row.x_offset),
+                           kit::trunc_to_int(row.y_base - next.p * row.y_scale), colour);
             p = next.p;
             theta = next.theta;
         }

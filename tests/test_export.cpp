@@ -2,6 +2,7 @@
 // the slide showed, nothing else written.
 #include "command_line.hpp"
 #include "kit/canvas.hpp"
+#include "kit/pacing.hpp"
 #include "kit/program.hpp"
 #include "png.hpp"
 #include "support.hpp"

@@ -188,8 +188,8 @@ TEST(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnySurface) {
         float p = start.p, theta = start.theta;
         for (int i = 0; i < r.orbit_length; ++i) {
             const test::BaselineStep next = test::baseline_step(r.kick, p, theta);
-            const int x = kit::trunc(next.t * r.x_scale + r.x_offset);
-            const int y = kit::trunc(r.y_base - next.p * r.y_scale);
+            const int x = kit::trunc_to_int(next.t * r.x_scale + r.x_offset);
+            const int y = kit::trunc_to_int(r.y_base - next.p * r.y_scale);
             if (x >= 0 && x < width && y >= 0 && y < height) at(expected, x, y) = start.colour;
             p = next.p;
             theta = next.theta;

@@ -4,7 +4,7 @@
 
 #include "command_line.hpp"
 #include "kit/canvas.hpp"
-#include "platform.hpp"
+#include "kit/pacing.hpp"
 #include "runs.hpp"
 
 #include <dirent.h>
@@ -360,8 +360,7 @@ std::optional<std::string> write_slide(const std::string& path, SDL_Surface* sur
     return std::nullopt;
 }
 
-int platform::export_slides(const Program& program, const std::string& dir,
-                            std::optional<unsigned> seed) {
+int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed) {
     // From the start: a signal that arrives while the folder is probed removes the probe too.
     const TemporaryFileGuard guard;
     auto fail = [&](const std::string& message) {

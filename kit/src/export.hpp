@@ -2,6 +2,7 @@
 // own, flushed to disk, and renamed into place once complete, all inside a folder opened once.
 #pragma once
 
+#include "kit/program.hpp"
 #include "png.hpp"
 
 #include <SDL.h>
@@ -19,6 +20,10 @@ enum class Replace {
     existing, // the new picture replaces it (a link there is replaced, not followed)
     never,    // the write fails with EEXIST and the file stays as it was
 };
+
+// Writes every slide of the show into a folder, without a window; returns the exit status.
+// Only the desktop has files to write to: the browser build refuses (export_web.cpp).
+int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed);
 
 // Why a write failed: errno's value (EEXIST where Replace::never met a file) and its text.
 struct WriteFailure {

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "kit/orbits.hpp"
-#include "kit/tile.hpp"
+#include "kit/truncate.hpp"
 
 #include <cmath>
 #include <cstdint>
@@ -68,8 +68,8 @@ inline double wrap_angle(double t) {
 }
 
 inline std::uint32_t place(double t, float p, const Frame& frame) {
-    const int x = trunc(t * frame.x_scale + frame.x_offset);
-    const int y = trunc(frame.y_base - p * frame.y_scale);
+    const int x = trunc_to_int(t * frame.x_scale + frame.x_offset);
+    const int y = trunc_to_int(frame.y_base - p * frame.y_scale);
     if (static_cast<unsigned>(x) >= static_cast<unsigned>(frame.width) ||
         static_cast<unsigned>(y) >= static_cast<unsigned>(frame.height))
         return off_screen;

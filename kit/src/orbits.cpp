@@ -1,7 +1,7 @@
 #include "kit/orbits.hpp"
 
 #include "kit/canvas.hpp"
-#include "kit/tile.hpp"
+#include "kit/truncate.hpp"
 #include "orbit_paths.hpp"
 #include "orbit_steps.hpp"
 
@@ -26,7 +26,7 @@ bool next_seed(float& s, double step) {
 }
 
 Uint32 colour_of(float s, const OrbitRow& row) {
-    return palette[trunc(s * row.colour_scale + row.colour_offset) & 0xff];
+    return palette[trunc_to_int(s * row.colour_scale + row.colour_offset) & 0xff];
 }
 
 // The sweep's starts, one after the other: p = s, theta = 0, coloured by s.
@@ -79,8 +79,8 @@ void plot_plain(const OrbitRow& row, const Target& target, Starts starts) {
         for (int i = 0; i < row.orbit_length; ++i) {
             p = wrap_momentum(orbit_steps::kick(p, theta, row.kick));
             const double t = wrap_angle(static_cast<double>(theta) + p);
-            target.put(trunc(t * row.x_scale + row.x_offset), trunc(row.y_base - p * row.y_scale),
-                       start.colour);
+            target.put(trunc_to_int(t * row.x_scale + row.x_offset),
+                       trunc_to_int(row.y_base - p * row.y_scale), start.colour);
             theta = static_cast<float>(t);
         }
     }

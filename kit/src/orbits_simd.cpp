@@ -256,8 +256,8 @@ KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length
 // point by point. The column is formed from a value in [0, 2 pi) and the row from a momentum in
 // [0, F+]; both formulas are monotonic in that value, so the ends of the ranges decide.
 bool lands_on_screen(const Frame& f) {
-    const auto column = [&f](double t) { return trunc(t * f.x_scale + f.x_offset); };
-    const auto row = [&f](double p) { return trunc(f.y_base - p * f.y_scale); };
+    const auto column = [&f](double t) { return trunc_to_int(t * f.x_scale + f.x_offset); };
+    const auto row = [&f](double p) { return trunc_to_int(f.y_base - p * f.y_scale); };
     const auto inside = [](int v, int size) { return v >= 0 && v < size; };
     return inside(column(0), f.width) && inside(column(two_pi), f.width) &&
            inside(row(0), f.height) && inside(row(6.2831855f), f.height);

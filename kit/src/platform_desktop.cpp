@@ -1,7 +1,7 @@
 // The kit on a desktop: a window of SDL 1.2's, and the process's signals around it.
+#include "failure.hpp"
 #include "kit/canvas.hpp"
 #include "platform.hpp"
-#include "runs.hpp"
 
 #include <SDL.h>
 
@@ -102,6 +102,16 @@ void show_caption(int slide) {
     SDL_WM_SetCaption(text.c_str(), caption.program->name);
 }
 
+// Drawing writes the pixels directly: the surface stays locked where SDL needs that, except
+// while it is put on view.
+void lock_screen() {
+    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
+}
+
+void unlock_screen() {
+    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+}
+
 } // namespace
 
 std::optional<std::string> platform::open_window(const Program& program,
@@ -142,18 +152,23 @@ std::optional<std::string> platform::open_window(const Program& program,
     }
     caption = {.program = &program, .clock_seed = settings.clock_seed};
     show_caption(0);
+    lock_screen();
     return std::nullopt;
 }
 
 void platform::close_window() {
+    unlock_screen();
+    screen = nullptr;
     SDL_Quit();
 }
 
-void platform::present() {
+void platform::flip_screen() {
+    unlock_screen();
     SDL_Flip(screen);
+    lock_screen();
 }
 
-void platform::slide_shown(int slide) {
+void platform::announce_slide(int slide) {
     show_caption(slide);
 }
 
@@ -161,12 +176,12 @@ void platform::slide_shown(int slide) {
 // system reports it with expose (and resize) events; the wait shows the same slide again and
 // goes on waiting. Exposures come in bursts (one for each uncovered part), so the slide is put
 // back once, when the burst has been read.
-int wait_for_key() {
+int platform::wait_for_key() {
     SDL_Event event;
     bool exposed = false;
     for (;;) {
         if (exposed && SDL_PollEvent(nullptr) == 0) {
-            present_screen();
+            flip_screen();
             exposed = false;
         }
         if (SDL_WaitEvent(&event) == 0)

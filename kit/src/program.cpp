@@ -1,7 +1,7 @@
 #include "kit/program.hpp"
 
 #include "command_line.hpp"
-#include "platform.hpp"
+#include "export.hpp"
 #include "runs.hpp"
 
 #include <cerrno>
@@ -32,8 +32,7 @@ int run(int argc, char** argv, const Program& program) {
     }
     if (options.help) return print(program, usage(program), "help");
     if (options.version) return print(program, version_line(program), "version");
-    if (options.export_dir)
-        return platform::export_slides(program, *options.export_dir, options.seed);
+    if (options.export_dir) return export_slides(program, *options.export_dir, options.seed);
     return run_in_window(program, options);
 }
 
