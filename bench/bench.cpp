@@ -113,13 +113,13 @@ void orbit_plotter() {
                     identical ? "identical" : "DIFFERENT PICTURE");
         std::printf("  [ran the %s path", kit::path_name(used));
         if (used == kit::OrbitPath::vector)
-            std::printf(", %llu fallbacks to std::sin", static_cast<unsigned long long>(one_run));
+            std::printf(", %llu fallbacks to map_sine", static_cast<unsigned long long>(one_run));
         std::printf("]\n");
     }
     std::printf("  targets: interleaved <= 0.5, vector <= 0.25\n");
 
     if (kit::vector_sine_available()) {
-        std::printf("\nFallbacks to std::sin on every orbit row (vector path)\n");
+        std::printf("\nFallbacks to map_sine on every orbit row (vector path)\n");
         for (const kit::Program* p : figure_programs)
             for (size_t i = 0; i < p->orbit_rows.size(); ++i) {
                 const kit::OrbitRow& r = p->orbit_rows[i];
