@@ -4,12 +4,12 @@
 //   the whole `figure1 --export` process against the textbook loop of its orbit plots and against
 //   its bare orbit plotting, (e) the studio's redraw of its default scene after a change of kick.
 #include "baseline_orbits.hpp"
+#include "export.hpp"
 #include "kit/canvas.hpp"
 #include "kit/orbits.hpp"
 #include "kit/program.hpp"
 #include "kit/tile.hpp"
 #include "orbit_paths.hpp"
-#include "export.hpp"
 #include "random.hpp"
 #include "runs.hpp"
 
@@ -128,8 +128,8 @@ void orbit_plotter() {
                 const std::uint64_t total = static_cast<std::uint64_t>(kit::orbit_count(r)) *
                                             static_cast<std::uint64_t>(r.orbit_length);
                 const std::uint64_t fallbacks = kit::sine_fallbacks() - before;
-                std::printf("  %s O%zu  %9llu steps  %4llu fallbacks (1 in %.0f)\n",
-                            p->name, i + 1, static_cast<unsigned long long>(total),
+                std::printf("  %s O%zu  %9llu steps  %4llu fallbacks (1 in %.0f)\n", p->name, i + 1,
+                            static_cast<unsigned long long>(total),
                             static_cast<unsigned long long>(fallbacks),
                             fallbacks ? static_cast<double>(total) / fallbacks : 0.0);
             }
@@ -247,8 +247,8 @@ void image_writing() {
     for (const kit::Program* p : figure_programs) {
         double draw = 0, png = 0;
         for (const Slide& s : best_slides(*p, folder)) draw += s.draw_ms, png += s.png_ms;
-        std::printf("  %-8s drawing %8.1f ms  encoding %7.1f ms  encoding share %4.1f%%\n",
-                    p->name, draw, png, 100 * png / (draw + png));
+        std::printf("  %-8s drawing %8.1f ms  encoding %7.1f ms  encoding share %4.1f%%\n", p->name,
+                    draw, png, 100 * png / (draw + png));
     }
 #ifdef FIGURE1_BINARY
     kit::install_software_screen();
@@ -317,13 +317,17 @@ void studio_redraw() {
     kit::release_screen();
 }
 
-int main() {
+// `figures_bench studio` times the studio's redraw alone.
+int main(int argc, char** argv) {
     std::printf("Machine: %s; vectorised sine %s\nAll times are CPU time in ms.\n\n",
                 machine().c_str(),
                 kit::vector_sine_available() ? "available (AVX2+FMA)" : "not available");
-    orbit_plotter();
-    slide_scripts();
-    image_writing();
+    const bool studio_only = argc > 1 && std::strcmp(argv[1], "studio") == 0;
+    if (!studio_only) {
+        orbit_plotter();
+        slide_scripts();
+        image_writing();
+    }
     studio_redraw();
     return 0;
 }
