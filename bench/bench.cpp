@@ -296,7 +296,8 @@ void studio_redraw() {
     kit::install_software_screen();
     explore::Scene scene;
     const int height = scene.tile, width = explore::tile_width_for(height);
-    SDL_Surface* tile = explore::new_surface(width, height);
+    const explore::Surface surface{explore::new_surface(width, height)};
+    SDL_Surface* tile = surface.get();
     const std::uint64_t steps_before = kit::orbit_steps_done();
     explore::prepare_colours(scene);
     explore::draw_portrait(scene, tile);
@@ -307,13 +308,12 @@ void studio_redraw() {
         scene.kick = kick;
         explore::prepare_colours(scene);
         explore::draw_portrait(scene, tile);
-        explore::build_strip(scene.group, scene.keep, tile, kit::screen, 240);
+        explore::build_strip(scene.group, scene.keep, tile, explore::pixels_of(kit::screen), 240);
     });
     std::printf("  %dx%d tile, %.2f million steps: %.1f ms (%.2f ns a step, path %s)\n\n", width,
                 height, steps / 1e6, time, time * 1e6 / steps,
                 kit::path_name(kit::orbit_path_for(explore::portrait_row(scene, width, height),
                                                    kit::OrbitPath::automatic, tile)));
-    SDL_FreeSurface(tile);
     kit::release_screen();
 }
 

@@ -159,14 +159,19 @@ void draw_portrait(const Scene& scene, SDL_Surface* tile) {
     }
 }
 
-void build_strip(Group group, int keep, const SDL_Surface* portrait, SDL_Surface* out, int top) {
+Pixels pixels_of(SDL_Surface* surface) {
+    return {static_cast<Uint32*>(surface->pixels), surface->w, surface->h,
+            static_cast<size_t>(surface->pitch / 4)};
+}
+
+void build_strip(Group group, int keep, const SDL_Surface* portrait, const Pixels& out, int top) {
     const int width = portrait->w, height = portrait->h;
     const Rect kept = kept_part(group, keep, width, height);
     const std::span<const TileMap> maps = tile_maps(group);
     for (int y = 0; y < height; ++y) {
-        if (top + y < 0 || top + y >= out->h) continue;
-        Uint32* row = row_of(out, top + y);
-        const int tile_columns = std::min(width, out->w);
+        if (top + y < 0 || top + y >= out.height) continue;
+        Uint32* row = out.pixels + static_cast<size_t>(top + y) * out.stride;
+        const int tile_columns = std::min(width, out.width);
         for (int x = 0; x < tile_columns; ++x)
             for (const TileMap& map : maps) {
                 const Pixel from = apply(map, {x, y}, width, height);
@@ -176,7 +181,7 @@ void build_strip(Group group, int keep, const SDL_Surface* portrait, SDL_Surface
                 }
             }
         // Further tiles repeat the first; the last one is cut where the strip ends.
-        for (int x = tile_columns; x < out->w; ++x) row[x] = row[x - width];
+        for (int x = tile_columns; x < out.width; ++x) row[x] = row[x - width];
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include <SDL.h>
 
+#include <memory>
 #include <span>
 
 namespace explore {
@@ -70,12 +71,28 @@ void prepare_colours(const Scene& scene);
 // in a colour of its own. The tile is any 32-bit surface.
 void draw_portrait(const Scene& scene, SDL_Surface* tile);
 
+// 32-bit pixels in rows, `stride` pixels apart: the screen, or a strip wider than an SDL 1.2
+// surface can be (its pitch has 16 bits).
+struct Pixels {
+    Uint32* pixels;
+    int width, height;
+    size_t stride;
+};
+
+Pixels pixels_of(SDL_Surface* surface);
+
 // Rows top .. top + H - 1 of `out`, all its columns, become the strip rebuilt from the kept part
 // of the portrait (H x T): each pixel takes the colour of its image in the kept part, and
 // column X shows tile column X mod T. Only the kept part of the portrait is read.
-void build_strip(Group group, int keep, const SDL_Surface* portrait, SDL_Surface* out, int top);
+void build_strip(Group group, int keep, const SDL_Surface* portrait, const Pixels& out, int top);
 
-// A 32-bit surface in the screen's pixel format, or null when there is no memory for it.
+// A 32-bit surface in the screen's pixel format (at most 16383 pixels wide), or null when there
+// is no memory for it.
 SDL_Surface* new_surface(int width, int height);
+
+struct SurfaceDeleter {
+    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+};
+using Surface = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
 
 } // namespace explore

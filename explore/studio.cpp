@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <string_view>
 
 namespace explore {
@@ -28,11 +29,6 @@ constexpr const char* program_name = "explore";
 constexpr const char* scene_keyword = "Scene";
 // The window is the slide shows' 800x600; kit's window code opens it.
 const kit::Program window_program{.name = program_name};
-
-struct SurfaceDeleter {
-    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
-};
-using Surface = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
 
 std::string usage() {
     return std::string(
@@ -89,7 +85,7 @@ int export_strip(const Scene& scene, const std::string& path) {
         return complain(1, kit::shown(path) + " is a folder: give --export a file name, "
                                               "such as strip.png");
     kit::install_software_screen();
-    Surface strip{render_strip(scene)};
+    auto strip = render_strip(scene);
     if (!strip) {
         kit::release_screen();
         return complain(1, "not enough memory for a " + std::to_string(scene.width) + "x" +
@@ -97,7 +93,7 @@ int export_strip(const Scene& scene, const std::string& path) {
     }
     const kit::TemporaryFileGuard guard;
     const auto texts = scene_texts(scene);
-    auto error = kit::write_slide(path, strip.get(), texts);
+    auto error = kit::write_slide(path, strip->image(), texts);
     strip.reset();
     kit::release_screen();
     if (error) return complain(1, *error);
@@ -186,7 +182,7 @@ int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir) {
     const kit::TemporaryFileGuard guard;
     int status = 0;
     for (int i = 0; i < sweep.count && status == 0; ++i) {
-        Surface strip{render_strip(frames[i])};
+        const auto strip = render_strip(frames[i]);
         if (!strip) {
             status = complain(1, "not enough memory for the strip: give a smaller size=");
             break;
@@ -195,7 +191,7 @@ int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir) {
         std::snprintf(name, sizeof name, "frame-%04d.png", i + 1);
         const auto texts = scene_texts(frames[i]);
         if (auto failure =
-                kit::write_png_file(folder, name, strip.get(), texts, kit::Replace::existing))
+                kit::write_png_file(folder, name, strip->image(), texts, kit::Replace::existing))
             status = complain(1, "cannot write " + kit::shown(dir) + "/" + name + ": " +
                                      failure->reason);
     }
@@ -258,7 +254,7 @@ void redraw(Studio& studio) {
     kit::draw_line_clipped(x1, y0, x1, y1, studio.outline);
     kit::draw_line_clipped(x1, y1, x0, y1, studio.outline);
     kit::draw_line_clipped(x0, y1, x0, y0, studio.outline);
-    build_strip(scene.group, scene.keep, portrait, kit::screen, strip_top(studio));
+    build_strip(scene.group, scene.keep, portrait, pixels_of(kit::screen), strip_top(studio));
     set_title(studio);
     kit::platform::flip_screen();
 }
@@ -271,7 +267,7 @@ void save(const Studio& studio) {
         complain(1, std::string("cannot save here: ") + std::strerror(errno));
         return;
     }
-    Surface strip{render_strip(scene)};
+    const auto strip = render_strip(scene);
     if (!strip) {
         close(folder);
         complain(1, "not enough memory for the strip: give a smaller size=");
@@ -286,7 +282,7 @@ void save(const Studio& studio) {
         if (n > 1) name += '-' + std::to_string(n);
         name += ".png";
         const auto failure =
-            kit::write_png_file(folder, name, strip.get(), texts, kit::Replace::never);
+            kit::write_png_file(folder, name, strip->image(), texts, kit::Replace::never);
         if (failure && failure->code == EEXIST) continue;
         if (failure)
             complain(1, "cannot save " + name + ": " + failure->reason);
@@ -490,15 +486,31 @@ std::optional<int> whole_number(std::string_view text, int low, int high) {
 
 } // namespace
 
-SDL_Surface* render_strip(const Scene& scene) {
+kit::PixelImage Strip::image() const {
+    return {.pixels = pixels.data(),
+            .width = width,
+            .height = height,
+            .pitch = static_cast<size_t>(width) * 4,
+            .format = kit::screen->format};
+}
+
+std::optional<Strip> render_strip(const Scene& scene) {
     Surface portrait{new_surface(tile_width_for(scene.height), scene.height)};
-    if (!portrait) return nullptr;
-    Surface strip{new_surface(scene.width, scene.height)};
-    if (!strip) return nullptr;
+    if (!portrait) return std::nullopt;
+    Strip strip;
+    try {
+        strip.pixels.resize(static_cast<size_t>(scene.width) * static_cast<size_t>(scene.height));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    strip.width = scene.width;
+    strip.height = scene.height;
     prepare_colours(scene);
     draw_portrait(scene, portrait.get());
-    build_strip(scene.group, scene.keep, portrait.get(), strip.get(), 0);
-    return strip.release();
+    build_strip(scene.group, scene.keep, portrait.get(),
+                {strip.pixels.data(), strip.width, strip.height, static_cast<size_t>(strip.width)},
+                0);
+    return strip;
 }
 
 std::vector<kit::PngText> scene_texts(const Scene& scene) {

@@ -1,6 +1,7 @@
 // The studio program: its command line, its exports and its window.
 #pragma once
 
+#include "picture.hpp"
 #include "scene.hpp"
 
 #include "png.hpp"
@@ -13,9 +14,17 @@
 
 namespace explore {
 
-// The strip of a scene at the scene's size, in the screen's pixel format (a screen must be
-// installed). Returns null when the memory for it cannot be had.
-SDL_Surface* render_strip(const Scene& scene);
+// A strip: pixels in the screen's format, row by row.
+struct Strip {
+    std::vector<Uint32> pixels;
+    int width = 0, height = 0;
+    // As the PNG writer takes it.
+    kit::PixelImage image() const;
+};
+
+// The strip of a scene at the scene's size (a screen must be installed, for its pixel format).
+// Nothing when the memory for it cannot be had.
+std::optional<Strip> render_strip(const Scene& scene);
 
 // The text chunks every studio PNG carries: the program and its version, and the scene line.
 std::vector<kit::PngText> scene_texts(const Scene& scene);

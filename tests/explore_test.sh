@@ -51,6 +51,10 @@ if command -v identify >/dev/null; then
     identify -verbose "$work/a.png" | grep -q "Software: explore " ||
         fail "no Software text chunk in the export"
 fi
+# A strip wider than an SDL 1.2 surface can be (16383 pixels) is written all the same.
+expect 0 "" -- "$explore" --scene "size=20000x8 length=20" --export "$work/wide.png"
+command -v file >/dev/null && { file "$work/wide.png" | grep -q "20000 x 8" ||
+    fail "the wide strip is $(file "$work/wide.png")"; }
 # A PNG without a scene, and a file that is no PNG.
 expect 0 "" -- "$bin/figure6" --export "$work/slides"
 expect 1 "holds no scene" -- "$explore" --scene-from "$work/slides/slide-01.png" --export "$work/d.png"
