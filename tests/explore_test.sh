@@ -9,6 +9,9 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# In the sanitizer build: SDL's video start-up without a display leaves allocations of the X
+# libraries that LeakSanitizer cannot attribute; they are not this program's.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 # expect STATUS STDERR_PATTERN -- command...
 expect() {
@@ -64,7 +67,11 @@ expect 1 "is a folder" -- "$explore" --export "$work/slides"
 
 # The size limit is refused before anything is allocated: with 300 MB of address space, the
 # largest strip allowed runs out of memory (and says so), one pixel more is refused as a size.
-(
+# (AddressSanitizer reserves far more address space than that to start at all.)
+if ldd "$explore" 2>/dev/null | grep -q libasan; then
+    echo "the size limit under a small address space is not checked in the sanitizer build"
+else (
+    failures=0
     ulimit -v 300000
     expect 1 "not enough memory" -- "$explore" --scene "size=100000x1000" --export "$work/f.png"
     expect 2 "size: '100001x1000' is not allowed" -- "$explore" --scene "size=100001x1000" \
@@ -72,6 +79,7 @@ expect 1 "is a folder" -- "$explore" --export "$work/slides"
     [ -e "$work/f.png" ] && fail "a refused size wrote a picture"
     exit "$failures"
 ) || failures=$((failures + $?))
+fi
 
 # A sweep: COUNT frames of evenly spaced values, each with its scene.
 expect 0 "" -- "$explore" --scene "size=120x20 length=50" --sweep kick=0.5:1.5:5 --export "$work/frames"
