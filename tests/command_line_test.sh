@@ -52,6 +52,11 @@ grep -q "^usage: figure6" "$work/err" || fail "a bad option does not print the u
 expect 2 "^figure6: bad seed 'x1'" -- "$program" --seed x1
 expect 2 "^figure6: --seed needs a number" -- "$program" --seed
 expect 2 "^figure6: --export needs a folder" -- "$program" --export
+# An argument is echoed on the message's one line, control bytes escaped, a long one cut short.
+expect 2 "^figure6: unknown option --x\\\\n\\\\x1b\\[2J$" -- "$program" $'--x\n\e[2J'
+sed -n 2p "$work/err" | grep -q "^usage: figure6" || fail "an argument with a newline split its message"
+expect 2 "" -- "$program" --seed "$(head -c 100000 /dev/zero | tr '\0' 7)"
+[ "$(head -n1 "$work/err" | wc -c)" -lt 300 ] || fail "a 100 KB argument was echoed in full"
 
 # A folder that cannot be made: its parent is a file.
 touch "$work/file"
@@ -82,6 +87,12 @@ expect 0 "also holds slide-07.png, slide-08.png, slide-13.png" -- "$program" --e
 cmp -s "$work/mixed/slide-01.png" "$work/a/b/slides/slide-01.png" ||
     fail "slide-01.png was not replaced"
 
+# The line an export prints is the only record of a clock seed: when it cannot be written, that
+# is a failure (status 1), and the message on standard error gives the seed instead.
+expect 1 "^figure4: the slides are written to $work/full, seed [0-9]+, but .*: No space left on device$" -- \
+    "$bin/figure4" --export "$work/full" --stdout=/dev/full
+[ "$(ls "$work/full" | wc -l)" = 9 ] || fail "figure4 >/dev/full did not keep its slides"
+
 # figure4 seeds from the clock and tells the seed, which draws the same slides again.
 expect 0 "" -- "$bin/figure4" --export "$work/clock"
 seed=$(sed -n 's/^figure4: 9 slides written to .*, seed \([0-9]*\)$/\1/p' "$work/out")
@@ -99,6 +110,12 @@ expect 0 "" -- env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "$program" -
 # keys on an invisible window.
 expect 1 "no display.*--export DIR" -- \
     timeout 20 env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "$program"
+# A display that nothing answers at is named, on the one line, without SDL's own complaints.
+expect 1 "^figure6: no display .*DISPLAY=:59317\\..*--export DIR\\.$" -- timeout 20 env -u WAYLAND_DISPLAY \
+    -u SDL_VIDEODRIVER -u XDG_RUNTIME_DIR DISPLAY=:59317 "$program"
+# (A sanitizer's report at exit may follow; SDL's noise would come first.)
+head -n1 "$work/err" | grep -q "^figure6: no display" && ! grep -q XDG_RUNTIME_DIR "$work/err" ||
+    fail "no display: more than the program's line: $(cat "$work/err")"
 
 if [ "$failures" != 0 ]; then
     echo "$failures command line check(s) failed"

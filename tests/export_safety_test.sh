@@ -3,7 +3,7 @@
 # that exists is byte for byte the one a complete export writes, and no temporary file stays
 # behind. A full disk (tiny tmpfs mounts) and a file size limit end the export with status 1 and
 # a message naming the file; terminating signals end it with their own status. Links planted in
-# the folder are never followed, and two exports into one folder at once both succeed.
+# the folder are never followed, and two exports into one folder at once make one whole set.
 #   export_safety_test.sh BIN_DIR
 # Exit 0 passed, 1 failed, 77 skipped.
 set -u
@@ -112,7 +112,8 @@ else
 fi
 
 # Case 3: exports killed outright at moments spread over their run. Whatever is there is whole;
-# a later export into the same folder completes over the leftovers.
+# a later export into the same folder completes over the leftovers and removes a temporary slide
+# a killed export left (one is planted, in case none was), but no other hidden file.
 for delay in 0.01 0.03 0.06 0.1 0.15 0.2 0.3; do
     out=$work/killed-$delay
     "$bin" --seed 1 --export "$out" >/dev/null 2>&1 &
@@ -125,8 +126,12 @@ done
 echo "ok: exports killed at 7 moments left only complete slides" \
     "($(ls "$work"/killed-*/slide-*.png 2>/dev/null | wc -l) in all)"
 out=$work/killed-0.1
+mkdir -p "$out"
+touch "$out/.slide-03.png.4999999.7.part" "$out/.keep"
 if "$bin" --seed 1 --export "$out" >/dev/null 2>&1; then
     check_slides "$out" "$slides" "export over a killed one"
+    left=$(ls -A "$out" | grep -v '^slide-..\.png$')
+    [ "$left" = .keep ] || fail "export over a killed one: left behind: $left"
 else
     fail "an export into a folder left by a killed one failed"
 fi
@@ -160,34 +165,88 @@ else
     fail "planted links: the export failed: $(cat "$work/out.log")"
 fi
 
-# Case 5: exports into one folder at the same time, round after round: each succeeds, and every
-# slide is whole.
-for round in 1 2 3 4 5; do
+# Case 5: two exports of other colours (figure4, seeds 7 and 8) into one folder at the same
+# time: the second waits for the first, so the folder ends up one whole set, not a mix. A folder
+# held by another for longer than the export waits is refused, with nothing written.
+bin4=$(dirname "$bin")/figure4
+"$bin4" --seed 7 --export "$work/seed-7" >/dev/null && "$bin4" --seed 8 --export "$work/seed-8" >/dev/null ||
+    fail "figure4's reference exports failed"
+for round in 1 2 3; do
     out=$work/together-$round
-    "$bin" --seed 1 --export "$out" >"$work/a.log" 2>&1 &
+    "$bin4" --seed 7 --export "$out" >"$work/a.log" 2>&1 &
     first=$!
-    "$bin" --seed 1 --export "$out" >"$work/b.log" 2>&1 &
+    "$bin4" --seed 8 --export "$out" >"$work/b.log" 2>&1 &
     second=$!
     wait "$first" || fail "concurrent exports: the first failed: $(cat "$work/a.log")"
     wait "$second" || fail "concurrent exports: the second failed: $(cat "$work/b.log")"
-    check_slides "$out" "$slides" "concurrent exports, round $round"
-    left=$(ls -A "$out" | grep -v '^slide-..\.png$')
-    [ -z "$left" ] || fail "concurrent exports: left behind: $left"
+    diff -r "$out" "$work/seed-7" >/dev/null || diff -r "$out" "$work/seed-8" >/dev/null ||
+        fail "concurrent exports, round $round: the folder is not one whole set"
 done
-echo "ok: two exports into one folder at once, five rounds"
+echo "ok: two exports of other colours into one folder at once, three rounds, one whole set each"
+if command -v flock >/dev/null; then
+    mkdir "$work/held"
+    flock "$work/held" sleep 1 &
+    sleep 0.2
+    started=$(date +%s%N)
+    "$bin" --seed 1 --export "$work/held" >/dev/null 2>"$work/err.log" ||
+        fail "an export waiting for a folder failed: $(cat "$work/err.log")"
+    waited=$((($(date +%s%N) - started) / 1000000))
+    [ "$waited" -ge 600 ] || fail "an export into a held folder did not wait for it (${waited} ms)"
+    check_slides "$work/held" "$slides" "a folder waited for"
+    wait
+    flock "$work/held" sleep 8 &
+    holder=$!
+    sleep 0.2
+    "$bin" --seed 1 --export "$work/held" >/dev/null 2>"$work/err.log"
+    status=$?
+    [ "$status" -eq 1 ] && grep -q "^figure6: export folder .* is still in use by another export" \
+        "$work/err.log" || fail "a held folder: status $status, $(cat "$work/err.log")"
+    left=$(ls -A "$work/held" | grep -v '^slide-..\.png$')
+    [ -z "$left" ] || fail "a held folder: left behind: $left"
+    kill "$holder"
+    wait "$holder" 2>/dev/null
+    echo "ok: an export waited ${waited} ms for a held folder; one held too long is refused"
+fi
 
-# Case 6: SIGINT and SIGTERM at moments spread over an export end it with the signal's status
-# (or it finished first), remove the temporary file of a slide being written, and leave only
-# whole slides.
+# Case 5b: the export folder's name swapped again and again, atomically, between links to two
+# folders while exports run: each export writes every slide into the one folder the name led to
+# when it started, none into the other, and leaves no temporary file in either.
+mkdir -p "$work/swap/A" "$work/swap/B"
+ln -s A "$work/swap/out"
+(
+    while :; do
+        ln -sfn B "$work/swap/next" && mv -T "$work/swap/next" "$work/swap/out"
+        ln -sfn A "$work/swap/next" && mv -T "$work/swap/next" "$work/swap/out"
+    done
+) 2>/dev/null &
+swapper=$!
+for round in 1 2 3 4 5; do
+    rm -f "$work/swap/A"/* "$work/swap/B"/*
+    "$bin" --seed 1 --export "$work/swap/out" >"$work/out.log" 2>&1 ||
+        fail "swapped folder, round $round: the export failed: $(cat "$work/out.log")"
+    a=$(ls -A "$work/swap/A" | wc -l) b=$(ls -A "$work/swap/B" | wc -l)
+    [ "$a:$b" = "$slides:0" ] || [ "$a:$b" = "0:$slides" ] ||
+        fail "swapped folder, round $round: A holds $(ls -A "$work/swap/A"), B $(ls -A "$work/swap/B")"
+    check_slides "$work/swap/A" 0 "swapped folder A"
+    check_slides "$work/swap/B" 0 "swapped folder B"
+done
+kill "$swapper"
+wait "$swapper" 2>/dev/null
+echo "ok: a folder swapped under five exports got every slide of each in one place"
+
+# Case 6: signals whose default ends a program, at moments spread over an export from its very
+# start (before the folder is probed): each ends it with the signal's status (or it finished
+# first), removes the temporary file of a slide being written, and leaves only whole slides.
+# The signals start at their defaults, as from a terminal (bash would start them ignored).
 interrupted=0
-for delay in 0.005 0.01 0.02 0.03 0.04 0.05 0.06 0.07 0.08 0.09 0.1 0.12 0.14 0.16 0.18 0.2; do
-    for signal in INT TERM; do
+for delay in 0 0.005 0.02 0.05 0.1 0.15; do
+    for signal in INT TERM HUP QUIT PIPE USR1 ALRM PWR; do
         out=$work/signal-$signal-$delay
-        "$bin" --seed 1 --export "$out" >/dev/null 2>&1 &
+        env --default-signal "$bin" --seed 1 --export "$out" >/dev/null 2>&1 &
         pid=$!
         sleep "$delay"
         kill -s "$signal" "$pid" 2>/dev/null
-        wait "$pid"
+        wait "$pid" 2>/dev/null
         status=$?
         expected=$((128 + $(kill -l "$signal")))
         if [ "$status" -eq "$expected" ]; then
@@ -200,7 +259,7 @@ for delay in 0.005 0.01 0.02 0.03 0.04 0.05 0.06 0.07 0.08 0.09 0.1 0.12 0.14 0.
         [ -z "$left" ] || fail "SIG$signal after ${delay}s: left behind: $left"
     done
 done
-echo "ok: SIGINT and SIGTERM ended $interrupted exports with their status and left nothing behind"
+echo "ok: eight signals ended $interrupted exports of 48 with their status and left nothing behind"
 
 if [ "$mounted" -eq 0 ]; then
     [ "$failures" -eq 0 ] || exit 1

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real figure6 in a window: SIGINT and SIGTERM end it at once, killed by the signal (the
-# status a shell reports as 130 and 143), a signal it was started with ignored stays ignored,
-# and a close request from the window still advances exactly one slide.
+# status a shell reports as 130 and 143), also while the window is being opened; a signal it was
+# started with ignored stays ignored, and a close request from the window still advances exactly
+# one slide.
 #   signals_test.sh BIN_DIR
 # Runs under Xvfb when it is installed, otherwise against SDL's dummy video driver (which has
 # no window to close). Exit 0 passed, 1 failed, 77 skipped.
@@ -108,6 +109,28 @@ for case in INT:130 TERM:143; do
         wait "$show_pid" 2>/dev/null
     fi
 done
+
+# SIGINT while the window is still being opened (SDL's start-up takes some 40 to 150 ms here)
+# ends the program too: it must not become a quit request that skips slide 1.
+startup_ok=0
+for delay in 0.02 0.04 0.06 0.08 0.1 0.12 0.15; do
+    env --default-signal=INT "$bin" 2>"$work/stderr" &
+    pid=$!
+    sleep "$delay"
+    kill -s INT "$pid"
+    if wait_for_end "$pid" 3; then
+        if [ "$ended_status" -eq 130 ]; then
+            startup_ok=$((startup_ok + 1))
+        else
+            fail "SIGINT ${delay}s into the start-up: status $ended_status, not 130"
+        fi
+    else
+        fail "figure6 still runs 3 s after SIGINT ${delay}s into its start-up"
+        kill -KILL "$pid"
+        wait "$pid" 2>/dev/null
+    fi
+done
+echo "ok: SIGINT during the window's start-up ended figure6 $startup_ok times of 7"
 
 # Started with SIGINT ignored (nohup, a background job of a script), figure6 keeps ignoring it.
 if start_show env --ignore-signal=INT; then

@@ -107,4 +107,21 @@ TEST(Options, UsageNamesTheProgramAndItsSlides) {
     EXPECT_NE(text.find("Ctrl+C"), std::string::npos);
 }
 
+// An echoed argument stays on one line: controls (C1 ones and bytes that are no UTF-8 included)
+// become escapes, UTF-8 text stays, and a long one is cut in the middle between whole characters.
+TEST(Options, ShownArgumentsAreOneShortLine) {
+    EXPECT_EQ(kit::shown("a\nb\tc\x1b[31m\x7f"), "a\\nb\\tc\\x1b[31m\\x7f");
+    EXPECT_EQ(kit::shown("caf\xc3\xa9 \xc2\x9b \xff"), "caf\xc3\xa9 \\xc2\\x9b \\xff");
+    EXPECT_EQ(kit::shown(std::string(100, 'x')), std::string(100, 'x'));
+    const std::string cut =
+        kit::shown(std::string(60, 'a') + std::string(100000, '\n') + "/end", 100);
+    EXPECT_LE(cut.size(), 100u);
+    EXPECT_TRUE(cut.starts_with(std::string(60, 'a') + "\\n")) << cut;
+    EXPECT_TRUE(cut.ends_with("\\n/end")) << cut;
+    EXPECT_NE(cut.find("\\n...\\n"), std::string::npos) << cut;
+    // A parse error echoes the argument that way.
+    EXPECT_EQ(parse({"--seed", "1\n2"}).error,
+              "bad seed '1\\n2': give a whole number from 0 to 4294967295");
+}
+
 } // namespace

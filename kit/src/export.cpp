@@ -207,10 +207,11 @@ std::optional<std::string> open_export_folder(const std::string& dir, OpenFolder
     std::filesystem::create_directories(dir, error);
     folder.fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder.fd >= 0) return std::nullopt;
-    if (errno == ENOTDIR && !error)
+    const int reason = errno;
+    if (reason == ENOTDIR && !error)
         return "cannot use export folder " + shown(dir) + ": not a folder";
     return "cannot create export folder " + shown(dir) + ": " +
-           (error ? error.message() : std::strerror(errno));
+           (error ? error.message() : std::strerror(reason));
 }
 
 // How long an export waits for another one into the same folder before it gives up: longer than
@@ -225,11 +226,11 @@ std::optional<std::string> lock_folder(const Program& program, const std::string
     const auto deadline = std::chrono::steady_clock::now() + lock_wait;
     while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) continue;
-        if (errno != EWOULDBLOCK) {
+        if (const int reason = errno; reason != EWOULDBLOCK) {
             std::fprintf(stderr,
                          "%s: warning: cannot lock export folder %s (%s); an export into it at "
                          "the same time could mix its slides with these\n",
-                         program.name, shown(dir).c_str(), std::strerror(errno));
+                         program.name, shown(dir).c_str(), std::strerror(reason));
             return std::nullopt;
         }
         if (std::chrono::steady_clock::now() >= deadline)
@@ -388,9 +389,11 @@ int export_slides(const Program& program, const std::string& dir, std::optional<
     {
         std::string probe;
         const int fd = create_temporary(folder.fd, slide_name(program.slide_count), probe);
-        if (fd < 0)
+        if (fd < 0) {
+            const int reason = errno;
             return fail("cannot write to export folder " + shown(dir) + ": " +
-                        std::strerror(errno));
+                        std::strerror(reason));
+        }
         close(fd);
         discard_temporary(folder.fd, probe);
     }

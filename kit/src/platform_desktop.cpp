@@ -1,12 +1,17 @@
 // The kit on a desktop: a window of SDL 1.2's, and the process's signals around it.
+#include "command_line.hpp"
 #include "failure.hpp"
 #include "kit/canvas.hpp"
 #include "platform.hpp"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -24,23 +29,85 @@ bool is_invisible_driver() {
 
 // SDL answers SIGINT and SIGTERM by queueing a quit request, and a quit request only ends the
 // current wait: a viewer's Ctrl+C, or a system stopping the program, would have to be repeated
-// once per slide. The two signals get back what they did before SDL started: end the program
-// (killed by the signal, the status a shell reports as 130 or 143), or stay ignored when the
-// program was started with them ignored (nohup, a background job).
+// once per slide. The two signals keep what they did before SDL started: end the program (killed
+// by the signal, the status a shell reports as 130 or 143), or stay ignored when the program was
+// started with them ignored (nohup, a background job). SDL 2 (under sdl12-compat) is asked not
+// to install its handlers; the original SDL 1.2 has no such switch, so the signals' actions are
+// put back once the start-up is over. Across the start-up the two signals are blocked: one that
+// arrives meanwhile waits, and ends the program as soon as the start-up is over, instead of
+// meeting SDL's handler.
 struct StopSignals {
     struct sigaction interrupt, terminate;
+    sigset_t mask;
 };
 
-StopSignals save_stop_signals() {
+StopSignals hold_stop_signals() {
+    setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
     StopSignals saved{};
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGINT);
+    sigaddset(&stop, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop, &saved.mask);
     sigaction(SIGINT, nullptr, &saved.interrupt);
     sigaction(SIGTERM, nullptr, &saved.terminate);
     return saved;
 }
 
-void restore_stop_signals(const StopSignals& saved) {
+void release_stop_signals(const StopSignals& saved) {
     sigaction(SIGINT, &saved.interrupt, nullptr);
     sigaction(SIGTERM, &saved.terminate, nullptr);
+    pthread_sigmask(SIG_SETMASK, &saved.mask, nullptr);
+}
+
+// What SDL and the libraries under it print on standard error while looking for a display
+// (Wayland's "XDG_RUNTIME_DIR is invalid or not set", say) is held back in an unnamed file: when
+// no window opens, the program's own message says what went wrong, and the noise is dropped;
+// when one does, it is passed on.
+struct HeldErrors {
+    std::FILE* file = nullptr;
+    int saved = -1;
+};
+
+HeldErrors hold_errors() {
+    HeldErrors held;
+    std::fflush(stderr);
+    held.file = std::tmpfile();
+    if (held.file) held.saved = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (held.saved < 0 || dup2(fileno(held.file), STDERR_FILENO) < 0) {
+        if (held.saved >= 0) close(held.saved);
+        if (held.file) std::fclose(held.file);
+        return {};
+    }
+    return held;
+}
+
+void release_errors(HeldErrors& held, bool pass_on) {
+    if (!held.file) return;
+    std::fflush(stderr);
+    dup2(held.saved, STDERR_FILENO);
+    close(held.saved);
+    if (pass_on) {
+        std::rewind(held.file);
+        char buffer[4096];
+        size_t size;
+        while ((size = std::fread(buffer, 1, sizeof buffer, held.file)) > 0)
+            std::fwrite(buffer, 1, size, stderr);
+    }
+    std::fclose(held.file);
+    held.file = nullptr;
+}
+
+// The display a window was looked for on, for the message when none answered.
+std::string displays_tried() {
+    std::string tried;
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(variable);
+        if (!value || !*value) continue;
+        tried += (tried.empty() ? "" : " nor ") + std::string(variable) + "=" + shown(value);
+    }
+    return tried.empty() ? "no display to open a window on: DISPLAY is not set"
+                         : "no display to open a window on: nothing answers at " + tried;
 }
 
 // Debian's SDL 1.2 (and most systems' today) is sdl12-compat, a layer over SDL 2 that numbers
@@ -114,18 +181,18 @@ void unlock_screen() {
 
 } // namespace
 
-std::optional<std::string> platform::open_window(const Program& program,
-                                                 const WindowSettings& settings) {
-    ask_for_sharp_pixels(settings.scale);
-    const StopSignals stop_signals = save_stop_signals();
+namespace {
+
+// SDL's start-up, with the stop signals held and the start-up's own messages held back (see
+// above); returns what went wrong.
+std::optional<std::string> start_window(const platform::WindowSettings& settings) {
     const int started = SDL_Init(SDL_INIT_VIDEO);
-    restore_stop_signals(stop_signals);
     if (started != 0) return std::string("cannot start the video system: ") + SDL_GetError();
     const char* requested = std::getenv("SDL_VIDEODRIVER");
     if (is_invisible_driver() && !(requested && *requested)) {
         SDL_Quit();
-        return std::string("no display to open a window on (is DISPLAY set?). Run it on a "
-                           "desktop, or save the slides as images with --export DIR.");
+        return displays_tried() +
+               ". Run it on a desktop, or save the slides as images with --export DIR.";
     }
     if (auto problem = scale_problem(settings.scale)) {
         SDL_Quit();
@@ -140,8 +207,6 @@ std::optional<std::string> platform::open_window(const Program& program,
                          (settings.fullscreen ? SDL_FULLSCREEN : 0) |
                          (resizable ? SDL_RESIZABLE : 0);
     screen = SDL_SetVideoMode(screen_width, screen_height, 32, flags);
-    // Opening the window may start further parts of SDL that install the handlers again.
-    restore_stop_signals(stop_signals);
     if (!screen) {
         const std::string error =
             std::string(settings.fullscreen ? "cannot show the picture full screen: "
@@ -150,6 +215,21 @@ std::optional<std::string> platform::open_window(const Program& program,
         SDL_Quit();
         return error;
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> platform::open_window(const Program& program,
+                                                 const WindowSettings& settings) {
+    ask_for_sharp_pixels(settings.scale);
+    const StopSignals stop_signals = hold_stop_signals();
+    HeldErrors held = hold_errors();
+    auto error = start_window(settings);
+    release_errors(held, !error);
+    // Opening the window may have started parts of SDL that installed their handlers.
+    release_stop_signals(stop_signals);
+    if (error) return error;
     caption = {.program = &program, .clock_seed = settings.clock_seed};
     show_caption(0);
     lock_screen();
