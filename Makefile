@@ -1,9 +1,11 @@
 # The two commands of the README:  make run [FIGURE=figureN] [ARGS="--scale 2"]   and   make test
+# A Debian package of the programs:  make package
 # The browser build:                make web   and   make serve [PORT=8080]
 FIGURE ?= figure1
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 WEB_BUILD ?= build-web
+FUZZ_BUILD ?= build-fuzz
 PORT ?= 8080
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
@@ -11,10 +13,15 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # needs; tools/packages.sh test adds the test suite's, and tries the optional ones (the browser
 # build, Chromium, clang's fuzzing runtime, valgrind, openbox), whose tests skip without them.
 
+# Warnings are errors in the builds that run the checks, not in the one make run uses (a newer
+# compiler's new warning must not keep anyone from seeing the slides).
+CHECKS = -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+
 # The page and the programs compiled for it land beside the desktop programs, in $(BUILD)/web.
 WEB_DIR = $(abspath $(BUILD)/web)
 
-.PHONY: run-deps deps programs configure build run test test-asan web serve bench fuzz clean
+.PHONY: run-deps deps programs configure build run test check package test-asan test-fuzz test-i686 fuzz-build web serve \
+	bench fuzz clean
 
 run-deps:
 	@bash tools/packages.sh run
@@ -30,10 +37,15 @@ programs: run-deps
 	cmake --build $(BUILD) -j $(JOBS) --target programs
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON $(CHECKS)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
+
+# The programs, their manual pages and the README as a .deb in $(BUILD)/packages.
+package: programs
+	cmake --build $(BUILD) -j $(JOBS) --target man_pages
+	cd $(BUILD) && cpack -G DEB
 
 run: programs
 	@if [ ! -x $(BUILD)/bin/$(FIGURE) ]; then \
@@ -49,11 +61,25 @@ test: build
 	  echo "emcc is not installed: no browser build, the browser test will be skipped"; \
 	fi
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory test-fuzz
 	$(MAKE) --no-print-directory test-asan
+
+# The six programs cross-built for 32-bit x86 must draw every slide as this machine's do. Only on
+# request (CI makes it): it adds i386 to dpkg's architectures for the :i386 libraries.
+test-i686: programs
+	@bash tools/packages.sh i686
+	@bash tests/i686_test.sh $(CURDIR) $(BUILD) $(BUILD)/i686; status=$$?; \
+	  if [ $$status = 77 ]; then echo "the 32-bit x86 comparison was not made"; \
+	  else exit $$status; fi
+
+# The inner loop: the unit tests, each program's slides, the command line and the install, in
+# seconds; no browser, windows, valgrind, fuzzing or cross build.
+check: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L quick
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFIGURES_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFIGURES_SANITIZE=ON $(CHECKS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
@@ -76,7 +102,7 @@ serve:
 	python3 -m http.server --bind 127.0.0.1 --directory $(BUILD)/web $(PORT)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WEB_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WEB_BUILD) $(FUZZ_BUILD)
 
 
 # The orbit plotter against the textbook loop, every slide's drawing time and image writing,
@@ -85,10 +111,22 @@ bench: programs
 	cmake --build $(BUILD) -j $(JOBS) --target figures_bench
 	$(BUILD)/bin/figures_bench
 
-# Every fuzz target for a minute, from its committed seeds (needs clang and its libFuzzer
-# runtime, which `make test` runs for a few seconds each).
-fuzz: build
-	@if ! cmake --build $(BUILD) --target help | grep -q run_fuzzers; then \
-	  echo "no fuzz targets: install clang and its runtime" \
-	    "(Debian: clang libclang-rt-N-dev, N its major version) and rerun"; exit 2; fi
-	cmake --build $(BUILD) --target run_fuzzers
+# The fuzz targets, in a clang build of their own (clang and its libFuzzer runtime); make test
+# runs each for a few seconds there, make fuzz for a minute each.
+fuzz-build: deps
+	@command -v clang++ >/dev/null || { echo "clang is not installed: no fuzz targets" \
+	  "(Debian: clang libclang-rt-N-dev, N its major version)"; exit 2; }
+	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFIGURES_FUZZ=ON \
+	  $(CHECKS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+
+test-fuzz:
+	@if command -v clang++ >/dev/null; then \
+	  $(MAKE) --no-print-directory fuzz-build && \
+	  ctest --test-dir $(FUZZ_BUILD) --output-on-failure -j $(JOBS); \
+	else \
+	  echo "clang is not installed: the fuzz targets are not run"; \
+	fi
+
+fuzz: fuzz-build
+	cmake --build $(FUZZ_BUILD) --target run_fuzzers

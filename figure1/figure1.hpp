@@ -7,48 +7,30 @@
 
 namespace figure1 {
 
+// Each row on two lines (the formatter would give every field a line of its own).
+// clang-format off
 // The portraits of the three tiles, in slide order. O1 over the tile on row 168 (slide 1),
 // 6284 orbits of 2000 points: by far the longest plot of all the programs.
-inline constexpr kit::OrbitRow kick_0_9{.kick = 0.9f,
-                                        .seed_step = 0.001,
-                                        .orbit_length = 2000,
-                                        .x_scale = 40,
-                                        .x_offset = 20,
-                                        .y_base = 238,
-                                        .y_scale = 35,
-                                        .colour_scale = 5,
-                                        .colour_offset = 7};
+inline constexpr kit::OrbitRow kick_0_9{
+    .kick = 0.9f, .seed_step = 0.001, .orbit_length = 2000, .x_scale = 40, .x_offset = 20,
+    .y_base = 238, .y_scale = 35, .colour_scale = 5, .colour_offset = 7};
 
 // O2 over row 268 (slide 6), 65 pixels a radian: it spills far right of its tile.
-inline constexpr kit::OrbitRow kick_1_wide{.kick = 1,
-                                           .seed_step = 0.005,
-                                           .orbit_length = 1000,
-                                           .x_scale = 65,
-                                           .x_offset = 20,
-                                           .y_base = 420,
-                                           .y_scale = 55,
-                                           .colour_scale = 10,
-                                           .colour_offset = 0};
+inline constexpr kit::OrbitRow kick_1_wide{
+    .kick = 1, .seed_step = 0.005, .orbit_length = 1000, .x_scale = 65, .x_offset = 20,
+    .y_base = 420, .y_scale = 55, .colour_scale = 10, .colour_offset = 0};
 
 // O3 over row 368 (slide 11).
-inline constexpr kit::OrbitRow kick_1{.kick = 1,
-                                      .seed_step = 0.005,
-                                      .orbit_length = 1000,
-                                      .x_scale = 40,
-                                      .x_offset = 20,
-                                      .y_base = 424,
-                                      .y_scale = 25,
-                                      .colour_scale = 10,
-                                      .colour_offset = 0};
+inline constexpr kit::OrbitRow kick_1{
+    .kick = 1, .seed_step = 0.005, .orbit_length = 1000, .x_scale = 40, .x_offset = 20,
+    .y_base = 424, .y_scale = 25, .colour_scale = 10, .colour_offset = 0};
+// clang-format on
 
 inline constexpr std::array orbit_rows{kick_0_9, kick_1_wide, kick_1};
 
-// The steps of the script. All work on the current tile, 250 pixels wide; so does the kit's
+// The steps of the script of its own. They work on the current tile, 250 pixels wide; so do the
+// kit's fill_tile_background (all red, or red left of column L + 125 and blue from there) and
 // replicate_tile, which repeats the tile's rows B - 83 .. B across the window.
-
-// Repaints the white pixels of columns L .. L + 249, rows B down to B - 83: all red, or with
-// `split` red left of column L + 125 and blue from there. The top and right edges are not visited.
-void fill_background(bool split);
 
 // Whitens the 640 x 480 area except the tile's lower half, rows B - 42 .. B of columns
 // L .. L + 250.
@@ -62,10 +44,7 @@ void mirror_upper_half();
 // repeated across the window.
 void script();
 
-inline const kit::Program program{.name = "figure1",
-                                  .slide_count = 13,
-                                  .seeds_from_clock = false,
-                                  .orbit_rows = orbit_rows,
-                                  .script = script};
+inline const kit::Program program{
+    .name = "figure1", .slide_count = 13, .orbit_rows = orbit_rows, .script = script};
 
 } // namespace figure1

@@ -15,13 +15,6 @@ constexpr double width = 250;
 
 } // namespace
 
-void fill_background(bool split) {
-    if (split)
-        fill_tile_background(width, 125);
-    else
-        fill_tile_background(width);
-}
-
 // 0.17 lies just above 1/6, so the kept rows end one above the mirror line's row B - 42.
 void keep_lower_half() {
     mask_outside(1, 0.17);
@@ -41,64 +34,57 @@ void mirror_upper_half() {
 void script() {
     set_up_canvas(primary_colours);
 
-    // 1. The first plot is by far the longest step: show the empty box while it runs.
+    // The first plot is by far the longest step: show the empty box while it runs.
     start_tile(20, 168, width);
     flip_screen();
     plot_orbits(kick_0_9);
-    fill_background(false);
-    show_slide();
+    fill_tile_background(width);
+    show_slide(); // 1
 
-    // 2. The mask whitens the outline's upper part too; draw the box again.
+    // The mask whitens the outline's upper part too; draw the box again.
     keep_lower_half();
     start_tile(20, 168, width);
-    show_slide();
+    show_slide(); // 2
 
-    // 3.
     mirror_upper_half();
-    show_slide();
+    show_slide(); // 3
 
-    // 4.
     replicate_tile();
-    show_slide();
+    show_slide(); // 4
 
-    // 5. The second tile on a clean screen.
+    // The second tile on a clean screen.
     start_tile_on_white(20, 268, width);
-    show_slide();
+    show_slide(); // 5
 
-    // 6. These orbits spill far to the right of the box until the mask.
+    // These orbits spill far to the right of the box until the mask.
     plot_orbits(kick_1_wide);
-    show_slide();
+    show_slide(); // 6
 
-    // 7.
-    fill_background(true);
-    show_slide();
+    fill_tile_background(width, 125);
+    show_slide(); // 7
 
-    // 8. This time the outline is not redrawn.
+    // This time the outline is not redrawn.
     keep_lower_half();
-    show_slide();
+    show_slide(); // 8
 
-    // 9.
     mirror_upper_half();
     replicate_tile();
-    show_slide();
+    show_slide(); // 9
 
-    // 10. The third tile.
+    // The third tile.
     start_tile_on_white(20, 368, width);
-    show_slide();
+    show_slide(); // 10
 
-    // 11.
     plot_orbits(kick_1);
-    show_slide();
+    show_slide(); // 11
 
-    // 12.
-    fill_background(true);
+    fill_tile_background(width, 125);
     keep_lower_half();
-    show_slide();
+    show_slide(); // 12
 
-    // 13.
     mirror_upper_half();
     replicate_tile();
-    show_slide();
+    show_slide(); // 13
 }
 
 } // namespace figure1

@@ -7,28 +7,19 @@
 
 namespace figure4 {
 
+// Each row on two lines (the formatter would give every field a line of its own).
+// clang-format off
 // The orbit plots of slides 2 and 7: kick 1, 1257 orbits of 1000 points each, coloured
 // palette[trunc(10 s)]. The first stretches the map to 55 pixels a radian, so the tile shows
 // only part of it; the second compresses one period of theta into the 220-pixel tile.
-inline constexpr kit::OrbitRow stretched{.kick = 1,
-                                         .seed_step = 0.005,
-                                         .orbit_length = 1000,
-                                         .x_scale = 55,
-                                         .x_offset = 20,
-                                         .y_base = 374,
-                                         .y_scale = 45,
-                                         .colour_scale = 10,
-                                         .colour_offset = 0};
+inline constexpr kit::OrbitRow stretched{
+    .kick = 1, .seed_step = 0.005, .orbit_length = 1000, .x_scale = 55, .x_offset = 20,
+    .y_base = 374, .y_scale = 45, .colour_scale = 10, .colour_offset = 0};
 
-inline constexpr kit::OrbitRow compressed{.kick = 1,
-                                          .seed_step = 0.005,
-                                          .orbit_length = 1000,
-                                          .x_scale = 35,
-                                          .x_offset = 20,
-                                          .y_base = 474,
-                                          .y_scale = 45,
-                                          .colour_scale = 10,
-                                          .colour_offset = 0};
+inline constexpr kit::OrbitRow compressed{
+    .kick = 1, .seed_step = 0.005, .orbit_length = 1000, .x_scale = 35, .x_offset = 20,
+    .y_base = 474, .y_scale = 45, .colour_scale = 10, .colour_offset = 0};
+// clang-format on
 
 inline constexpr std::array orbit_rows{stretched, compressed};
 

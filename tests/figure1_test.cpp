@@ -132,26 +132,6 @@ TEST(Figure1Slides, MirrorThenReplicateRebuildTheStrip) {
         << "slide 13";
 }
 
-TEST(Figure1Steps, FillVisitsNeitherTheRightNorTheTopEdge) {
-    test::SoftwareScreen screen;
-    kit::place_tile(20, 168, 250); // white edges show whether the fill visits them
-    put_pixel(100, 150, 0x123456);
-    figure1::fill_background(false);
-    Picture expected = filled(test::blank(), 168, false);
-    expected.at(100, 150) = 0x123456;
-    EXPECT_TRUE(test::same_picture(test::snapshot(), expected)) << "fill without split";
-
-    kit::place_tile(20, 368, 250);
-    kit::clear_screen(kit::white);
-    figure1::fill_background(true);
-    EXPECT_TRUE(test::same_picture(test::snapshot(), filled(test::blank(), 368, true)))
-        << "fill with split";
-    EXPECT_EQ(get_pixel(144, 300), kit::red);
-    EXPECT_EQ(get_pixel(145, 300), kit::blue);
-    EXPECT_EQ(get_pixel(270, 300), kit::white);
-    EXPECT_EQ(get_pixel(100, 284), kit::white);
-}
-
 TEST(Figure1Remaps, MirrorCopiesEachUpperRowFromItsImageInTheSameColumn) {
     test::SoftwareScreen screen;
     for (int base : bases) {

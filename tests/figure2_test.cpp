@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <set>
-#include <tuple>
 
 namespace {
 
@@ -66,21 +65,9 @@ const test::Picture& slide(int n) {
     return test::slides_of(figure2::program).at(static_cast<size_t>(n - 1));
 }
 
-TEST(Figure2Slides, FifteenSlidesTheSameEveryRun) {
-    EXPECT_TRUE(test::same_slides_every_run(figure2::program, 15));
-}
-
-TEST(Figure2Slides, EachStageStartsWithOnlyItsBox) {
-    for (auto [n, base] : {std::pair{1, 138}, {7, 268}, {12, 368}})
-        EXPECT_TRUE(test::only_box(slide(n), {20, base - 84, 270, base}, red)) << "slide " << n;
-}
-
-TEST(Figure2Slides, PortraitsLandWhereTheirRowsReach) {
-    for (auto [n, last_column, top, bottom] :
-         {std::tuple{2, 82, 8, 184}, {8, 239, 155, 300}, {13, 82, 249, 407}})
-        EXPECT_TRUE(
-            test::changed_within(slide(n - 1), slide(n), {20, top, last_column, bottom}, 1000))
-            << "slide " << n;
+TEST(Figure2Slides, ThreeTilesFromEmptyBoxToStrip) {
+    test::expect_three_tile_course(figure2::program,
+                                   {{{82, 8, 184}, {239, 155, 300}, {82, 249, 407}}});
 }
 
 TEST(Figure2Slides, MaskKeepsOnlyTheFirstQuarter) {
@@ -111,9 +98,7 @@ TEST(Figure2Slides, MirrorLeavesTheQuarterAndRotationWhitensTheBottomRow) {
     for (int x = 145; x <= 270; ++x) EXPECT_EQ(slide(5).at(x, 138), white) << x;
 }
 
-TEST(Figure2Slides, ReplicationMakesAStripOfPeriod250) {
-    for (auto [n, base] : {std::pair{6, 138}, {11, 268}, {15, 368}})
-        EXPECT_TRUE(test::one_strip(slide(n), 20, base - 83, base, 250)) << "slide " << n;
+TEST(Figure2Slides, ReplicationRepeatsTheFinishedTile) {
     EXPECT_TRUE(test::same_picture(slide(6), test::replicated(slide(5), 20, 55, 138, 250)));
 }
 

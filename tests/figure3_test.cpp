@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <tuple>
 
 namespace {
 
@@ -57,21 +56,9 @@ const test::Picture& slide(int n) {
     return test::slides_of(figure3::program).at(static_cast<size_t>(n - 1));
 }
 
-TEST(Figure3Slides, FifteenSlidesTheSameEveryRun) {
-    EXPECT_TRUE(test::same_slides_every_run(figure3::program, 15));
-}
-
-TEST(Figure3Slides, EachStageStartsWithOnlyItsBox) {
-    for (auto [n, base] : {std::pair{1, 138}, {7, 268}, {12, 368}})
-        EXPECT_TRUE(test::only_box(slide(n), {20, base - 84, 270, base}, red)) << "slide " << n;
-}
-
-TEST(Figure3Slides, PortraitsLandWhereTheirRowsReach) {
-    for (auto [n, last_column, top, bottom] :
-         {std::tuple{2, 145, 16, 192}, {8, 271, 174, 300}, {13, 145, 266, 424}})
-        EXPECT_TRUE(
-            test::changed_within(slide(n - 1), slide(n), {20, top, last_column, bottom}, 1000))
-            << "slide " << n;
+TEST(Figure3Slides, ThreeTilesFromEmptyBoxToStrip) {
+    test::expect_three_tile_course(figure3::program,
+                                   {{{145, 16, 192}, {271, 174, 300}, {145, 266, 424}}});
 }
 
 TEST(Figure3Slides, MaskKeepsOnlyTheLowerLeftCorner) {
@@ -105,9 +92,7 @@ TEST(Figure3Slides, MirrorsKeepTheCornerAndCloseTheTopRow) {
     }
 }
 
-TEST(Figure3Slides, ReplicationMakesAStripOfPeriod250) {
-    for (auto [n, base] : {std::pair{6, 138}, {11, 268}, {15, 368}})
-        EXPECT_TRUE(test::one_strip(slide(n), 20, base - 83, base, 250)) << "slide " << n;
+TEST(Figure3Slides, ReplicationRepeatsTheFinishedTile) {
     EXPECT_TRUE(test::same_picture(slide(6), test::replicated(slide(5), 20, 55, 138, 250)));
 }
 

@@ -39,7 +39,7 @@ TEST(Figure6Remaps, MirrorReadsTheRoundedSourceColumns) {
 
 TEST(Figure6Remaps, PointReflectionReadsBackItsOwnCentreColumn) {
     TaggedTile screen;
-    figure6::reflect_half();
+    figure6::rotate_half();
     for (int y = 55; y <= 138; ++y) {
         EXPECT_EQ(get_pixel(146, y), tag(143, 192 - y));
         EXPECT_EQ(get_pixel(147, y), tag(142, 192 - y));

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# cmake --install puts every program into bin/ and the README into the doc folder; the
-# installed programs run from there.
-#   install_test.sh BUILD_DIR SOURCE_DIR
+# cmake --install puts every program into bin/, its manual page into share/man/man1/ and the
+# README into the doc folder; the installed programs run from there (in a cross build, under the
+# emulator given).
+#   install_test.sh BUILD_DIR SOURCE_DIR VERSION [EMULATOR...]
 set -u
-build=$1 source=$2
+build=$1 source=$2 version=$3
+emulator=("${@:4}")
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 failures=0
@@ -18,14 +20,18 @@ if ! cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1; then
     exit 1
 fi
 rm -f "$prefix.log"
-version=$(sed -n 's/^project(figures VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
-programs=$(sed -n 's/^set(FIGURES_PROGRAMS \(.*\))$/\1/p' "$source/CMakeLists.txt")
-# The studio is installed beside the slide shows.
-for program in $programs explore; do
+mapfile -t programs <"$build/programs.txt"
+[ "${#programs[@]}" -gt 0 ] || fail "$build/programs.txt lists no programs"
+for program in "${programs[@]}"; do
     [ -x "$prefix/bin/$program" ] || { fail "bin/$program is not installed"; continue; }
-    [ "$("$prefix/bin/$program" --version)" = "$program $version" ] ||
-        fail "the installed $program --version says '$("$prefix/bin/$program" --version)'"
+    [ -s "$prefix/share/man/man1/$program.1" ] || fail "share/man/man1/$program.1 is not installed"
+    said=$("${emulator[@]}" "$prefix/bin/$program" --version)
+    [ "$said" = "$program $version" ] || fail "the installed $program --version says '$said'"
 done
+# The studio is installed beside the slide shows.
+[ -x "$prefix/bin/explore" ] || fail "bin/explore is not installed"
+said=$("${emulator[@]}" "$prefix/bin/explore" --version)
+[ "$said" = "explore $version" ] || fail "the installed explore --version says '$said'"
 cmp -s "$source/README.md" "$prefix/share/doc/figures/README.md" ||
     fail "share/doc/figures/README.md is not the README"
 for picture in figure6.png studio-groups.png; do
@@ -34,4 +40,4 @@ done
 "$prefix/bin/figure6" --export "$prefix/slides" >/dev/null 2>&1 &&
     [ "$(ls "$prefix/slides" | wc -l)" = 6 ] || fail "the installed figure6 does not export"
 [ "$failures" -eq 0 ] || exit 1
-echo "PASS: $(echo $programs explore | wc -w) programs in bin/, the README in share/doc/figures/"
+echo "PASS: ${#programs[@]} programs and explore in bin/, the README in share/doc/figures/"

@@ -227,6 +227,23 @@ std::optional<Picture> read_png(const std::string& path) {
     return picture;
 }
 
+void expect_three_tile_course(const kit::Program& program,
+                              const std::array<PortraitArea, 3>& portraits) {
+    const std::vector<Picture>& slides = slides_of(program);
+    ASSERT_TRUE(same_slides_every_run(program, 15));
+    constexpr int bases[] = {138, 268, 368}, boxes[] = {1, 7, 12}, strips[] = {6, 11, 15};
+    for (int tile = 0; tile < 3; ++tile) {
+        const int base = bases[tile], box = boxes[tile];
+        const PortraitArea& area = portraits[tile];
+        EXPECT_TRUE(only_box(slides[box - 1], {20, base - 84, 270, base}, red)) << "slide " << box;
+        EXPECT_TRUE(changed_within(slides[box - 1], slides[box],
+                                   {20, area.top, area.last_column, area.bottom}, 1000))
+            << "slide " << box + 1;
+        EXPECT_TRUE(one_strip(slides[strips[tile] - 1], 20, base - 83, base, 250))
+            << "slide " << strips[tile];
+    }
+}
+
 WindowShow::WindowShow(const kit::Program& program) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     // The count of slides shown starts from 0 before the test reads it, not when the show's

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <optional>
 #include <ostream>
@@ -102,6 +103,17 @@ testing::AssertionResult changed_within(const Picture& before, const Picture& af
 // outside them is white: the whole picture is one strip of tiles.
 testing::AssertionResult one_strip(const Picture& picture, int left, int top, int bottom,
                                    int period);
+
+// The course figure2 and figure3 share: fifteen slides, the same on every run, over three tiles
+// at columns 20..270 with bottom rows 138, 268 and 368. Each tile starts as its empty red box
+// (slides 1, 7, 12), its portrait lands next (slides 2, 8, 13) within columns 20..last_column and
+// rows top..bottom, and it ends as a strip of period 250 (slides 6, 11, 15). Reports every
+// difference as a test failure.
+struct PortraitArea {
+    int last_column, top, bottom;
+};
+void expect_three_tile_course(const kit::Program& program,
+                              const std::array<PortraitArea, 3>& portraits);
 
 // Where a portrait lands: plotted alone on a white screen whose palette entry i is a colour of
 // its own, the box its dots fill and the first and last palette entries they use.

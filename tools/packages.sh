@@ -5,10 +5,12 @@
 #   packages.sh test   that, and what the test suite needs. The optional parts are tried group
 #                      by group: a group that cannot be installed (not in this release, no network)
 #                      is reported, and its tests report themselves skipped.
+#   packages.sh i686   what the 32-bit x86 build needs (make test-i686): the cross compiler and
+#                      the :i386 libraries, after adding i386 to dpkg's architectures.
 # Package names are the same on Debian 12 and later and on current Ubuntu; the one name that
 # carries a version, clang's fuzzing runtime, is derived from the clang that is installed.
 set -u
-what=${1:?usage: packages.sh run|test}
+what=${1:?usage: packages.sh run|test|i686}
 
 run_packages="cmake g++ make pkg-config libsdl1.2-compat-dev libpng-dev"
 test_packages="libgtest-dev xvfb xdotool x11-utils imagemagick"
@@ -37,14 +39,20 @@ if [ "$(id -u)" != 0 ]; then
     sudo=sudo
 fi
 
-# A Node.js from outside Debian (NodeSource's) brings its own npm and conflicts with Debian's npm
-# package: a command already there counts as its package installed.
+# A package counts when it is installed for this machine's architecture (or for all): the :i386
+# library of a 32-bit build does not build this machine's programs. A name may carry its
+# architecture (libpng-dev:i386). A Node.js from outside Debian (NodeSource's) brings its own npm
+# and conflicts with Debian's npm package: a command already there counts as its package.
+native=$(dpkg --print-architecture)
 installed() {
     case $1 in
     npm) command -v npm >/dev/null && return 0 ;;
     nodejs) command -v node >/dev/null && return 0 ;;
     esac
-    dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed'
+    local name=${1%%:*} arch=$native
+    [ "$name" = "$1" ] || arch=${1#*:}
+    dpkg-query -W -f='${Status} ${Architecture}\n' "$name:*" 2>/dev/null |
+        grep -qE "^install ok installed ($arch|all)\$"
 }
 
 missing() {
@@ -60,6 +68,28 @@ apt_install() {
     fi
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$@"
 }
+
+# The 32-bit x86 build, which must draw every slide as this machine's does, only when asked for:
+# Debian's cross compiler and the :i386 libraries, once i386 is a foreign architecture of dpkg's.
+if [ "$what" = i686 ]; then
+    if [ "$native" != amd64 ]; then
+        echo "The 32-bit x86 build is made on x86-64 machines only; this one is $native."
+        exit 0
+    fi
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        echo "Adding i386 to dpkg's architectures for the 32-bit x86 build's libraries"
+        $sudo dpkg --add-architecture i386 || exit 1
+    fi
+    absent=$(missing g++-i686-linux-gnu libsdl1.2-compat-dev:i386 libpng-dev:i386)
+    [ -z "$absent" ] && exit 0
+    echo "Installing:" $absent
+    # shellcheck disable=SC2086
+    apt_install $absent || {
+        echo "Could not install:" $absent
+        exit 1
+    }
+    exit 0
+fi
 
 # shellcheck disable=SC2086 # the lists are words
 required=$(missing $run_packages $([ "$what" = test ] && echo $test_packages))
@@ -90,15 +120,6 @@ done
 if command -v clang >/dev/null; then
     major=$(clang -dumpversion | cut -d. -f1)
     try_group "libclang-rt-$major-dev" "the fuzz targets"
-fi
-# The 32-bit x86 build, which draws every slide as this one must: Debian's cross compiler and
-# the :i386 libraries (on x86-64 machines, once i386 is a foreign architecture of dpkg's).
-if [ "$(dpkg --print-architecture)" = amd64 ]; then
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        $sudo dpkg --add-architecture i386 && updated=
-    fi
-    try_group "g++-i686-linux-gnu libsdl1.2-compat-dev:i386 libpng-dev:i386 libgtest-dev:i386" \
-        "the 32-bit x86 build"
 fi
 # The browser test's driver and PNG reader, at the versions web/package-lock.json pins; again
 # whenever the lock file changes (npm ci leaves its own copy of it in node_modules).

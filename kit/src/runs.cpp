@@ -21,7 +21,7 @@ std::optional<unsigned> seed_random(const Program& program, std::optional<unsign
     } else if (program.seeds_from_clock) {
         const auto now = static_cast<unsigned>(std::time(nullptr));
         seed_rand(now);
-        if (program.uses_palette) return now;
+        return now;
     } else {
         // The state of a generator nobody seeded: a second run in the same process (tests,
         // benchmarks) then draws the same palette as a fresh process does.

@@ -18,7 +18,7 @@ int run_in_window(const Program& program, const Options& options);
 
 // Runs the script against an 800x600 32-bit software surface, without a window and without
 // waiting. Seeds like the program would (the clock or never) unless a seed is given. Returns the
-// seed when the clock chose it and the palette shows it, so that it can be told.
+// seed when the clock chose it, so that it can be told.
 std::optional<unsigned> run_headless(const Program& program, const SlideObserver& on_slide,
                                      std::optional<unsigned> seed = std::nullopt);
 

@@ -1,0 +1,53 @@
+# Writes a program's manual page from its --help, so that the two never disagree.
+#   cmake -DPROGRAM=path -DNAME=figure1 -DSUMMARY=text -DVERSION=1.0.0 -DOUTPUT=figure1.1
+#         [-DEMULATOR=command] -P man_page.cmake
+# The help is: "usage: " lines, a description, then options as "  --name ARG   text" with
+# continuation lines indented further.
+execute_process(COMMAND ${EMULATOR} ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${PROGRAM} --help failed (${status}): no manual page")
+endif()
+
+# roff: backslashes escaped, hyphens of options literal, no line taken for a request.
+function(roff text out)
+    string(REPLACE "\\" "\\e" text "${text}")
+    string(REPLACE "-" "\\-" text "${text}")
+    string(REGEX REPLACE "^([.'])" "\\\\&\\1" text "${text}")
+    set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+string(TOUPPER ${NAME} title)
+roff("${SUMMARY}" summary)
+set(page ".TH ${title} 1 \"\" \"figures ${VERSION}\" \"User Commands\"\n.SH NAME\n${NAME} \\- ${summary}\n")
+string(REGEX REPLACE "\n$" "" help "${help}")
+string(REPLACE ";" "\\;" help "${help}")
+string(REPLACE "\n" ";" lines "${help}")
+set(part synopsis)
+string(APPEND page ".SH SYNOPSIS\n.nf\n")
+foreach(line IN LISTS lines)
+    if(part STREQUAL synopsis AND line MATCHES "^(usage: |       )(.*)$")
+        roff("${CMAKE_MATCH_2}" text)
+        string(APPEND page "${text}\n")
+        continue()
+    endif()
+    if(part STREQUAL synopsis)
+        string(APPEND page ".fi\n.SH DESCRIPTION\n")
+        set(part description)
+    endif()
+    if(line MATCHES "^  (-[^ ]+( [A-Z]+)?) +(.*)$")
+        if(part STREQUAL description)
+            string(APPEND page ".SH OPTIONS\n")
+            set(part options)
+        endif()
+        roff("${CMAKE_MATCH_1}" option)
+        roff("${CMAKE_MATCH_3}" text)
+        string(APPEND page ".TP\n.B ${option}\n${text}\n")
+    else()
+        string(STRIP "${line}" line)
+        roff("${line}" text)
+        string(APPEND page "${text}\n")
+    endif()
+endforeach()
+
+file(WRITE ${OUTPUT}.part "${page}")
+file(RENAME ${OUTPUT}.part ${OUTPUT})
