@@ -99,8 +99,8 @@ void orbit_plotter() {
     std::printf("  (a) textbook loop             %8.1f ms  %5.1f ns/step\n", baseline,
                 baseline * 1e6 / steps);
 
-    for (kit::OrbitPath path :
-         {kit::OrbitPath::interleaved, kit::OrbitPath::vector, kit::OrbitPath::automatic}) {
+    for (kit::OrbitPath path : {kit::OrbitPath::plain, kit::OrbitPath::interleaved,
+                                kit::OrbitPath::vector, kit::OrbitPath::automatic}) {
         const kit::OrbitPath used = kit::orbit_path_for(row, path);
         const std::uint64_t fallbacks = kit::sine_fallbacks();
         kit::clear_screen(white);

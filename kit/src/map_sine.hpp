@@ -9,9 +9,10 @@ namespace kit {
 // platform computes the same bits; a C library's sine differs between libraries by one unit in
 // the last place on many angles, and one such step moves a whole orbit.
 //
-// Wider singles are reduced exactly modulo pi, so their results are as accurate (within 2^-100
-// or so of the true value before the last rounding) without being checked one by one; infinities
-// and NaN give NaN.
+// Larger singles, which orbits reach only with kicks far beyond any row's, are reduced modulo pi
+// with every bit of 1/pi that matters: their results lie within 2^-65 of sin theta, relative,
+// before the last rounding (so within one unit in the last place, and nearly always the correctly
+// rounded value), unchecked one by one. Infinities and NaN give NaN.
 double map_sine(float theta);
 
 } // namespace kit

@@ -11,7 +11,7 @@ namespace kit {
 
 enum class OrbitPath {
     automatic,   // the fastest path the processor and the row allow (what plot_orbits(row) takes)
-    plain,       // one orbit at a time, the steps exactly as written
+    plain,       // one orbit at a time, the steps as written
     interleaved, // eight orbits side by side, the quick sine checked (map_sine where it cannot
                  // decide)
     vector,      // sixteen orbits side by side, a vectorised sine checked against rounding bounds

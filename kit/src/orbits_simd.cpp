@@ -138,9 +138,10 @@ struct Stepped {
 // B of 6: the rounding boundary between the singles either side of 2 pi.
 constexpr double wrap_boundary = 0x1.921fb5p+2;
 
-// One step of n vectors of orbits (4 to 7 above), with the kick and its margin. Lanes whose step
-// the vector arithmetic does not vouch for turn nonzero in `doubts`.
-template <int n>
+// One step of n vectors of orbits (4 to 7 above), with the kick and its margin; `wide` for kicks
+// beyond 1, whose momenta may wrap twice. Lanes whose step the vector arithmetic does not vouch
+// for turn nonzero in `doubts`.
+template <int n, bool wide>
 KIT_LANES void advance(const Doubles* p, const Doubles* theta, Doubles kick, Doubles margin,
                        Stepped* out, Words& doubts) {
     Doubles sum[n];
@@ -158,10 +159,12 @@ KIT_LANES void advance(const Doubles* p, const Doubles* theta, Doubles kick, Dou
     for (int v = 0; v < n; ++v) {
         const Bits down = sum[v] >= wrap_boundary;
         const Bits shift = (down & bits(splat(two_pi))) | ((sum[v] < 0) & bits(splat(-two_pi)));
-        const Doubles once = round_single(widen(below[v]) - from_bits(shift));
-        const Bits again =
-            (down & (once >= two_pi) & bits(splat(two_pi))) | ((once < 0) & bits(splat(-two_pi)));
-        q[v] = round_single(once - from_bits(again));
+        q[v] = round_single(widen(below[v]) - from_bits(shift));
+        if constexpr (wide) {
+            const Bits again = (down & (q[v] >= two_pi) & bits(splat(two_pi))) |
+                               ((q[v] < 0) & bits(splat(-two_pi)));
+            q[v] = round_single(q[v] - from_bits(again));
+        }
     }
     // Drift: the exact double sum, wrapped once; the wrap's rounding is the new angle's as well.
     for (int v = 0; v < n; ++v) {
@@ -177,7 +180,7 @@ KIT_LANES_TARGET __attribute__((noinline)) Stepped recompute(Doubles p, Doubles 
                                                              double kick_value, Stepped out) {
     Words doubts{};
     Stepped again;
-    advance<1>(&p, &theta, splat(kick_value), splat(kick_margin(kick_value)), &again, doubts);
+    advance<1, true>(&p, &theta, splat(kick_value), splat(kick_margin(kick_value)), &again, doubts);
     for (int l = 0; l < 4; ++l) {
         if (doubts[l] == 0) continue;
         const float p_lane = static_cast<float>(p[l]);
@@ -210,7 +213,7 @@ template <bool checked> KIT_LANES Words place(Doubles column_angle, Doubles p, c
 
 constexpr int vectors = vector_group / 4;
 
-template <bool checked>
+template <bool checked, bool wide>
 KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length,
                              const KernelRow& kernel_row, std::uint32_t* buffer) {
     const Placement placement{.x_scale = splat(kernel_row.x_scale),
@@ -235,7 +238,7 @@ KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length
     for (int i = 0; i < length; ++i) {
         Stepped next[vectors];
         Words doubts{};
-        advance<vectors>(p, theta, kick, margin, next, doubts);
+        advance<vectors, wide>(p, theta, kick, margin, next, doubts);
         if (any(doubts)) [[unlikely]] {
             for (int v = 0; v < vectors; ++v)
                 next[v] = recompute(p[v], theta[v], kernel_row.kick, next[v]);
@@ -273,7 +276,10 @@ bool lands_on_screen(const KernelRow& f) {
 } // namespace
 
 Kernel vector_kernel(const KernelRow& kernel_row) {
-    return lands_on_screen(kernel_row) ? orbits<false> : orbits<true>;
+    // The programs' kicks are at most 1: their rows leave out the second wrap.
+    const bool wide = !(kernel_row.kick >= -1 && kernel_row.kick <= 1);
+    if (lands_on_screen(kernel_row)) return wide ? orbits<false, true> : orbits<false, false>;
+    return wide ? orbits<true, true> : orbits<true, false>;
 }
 
 } // namespace kit::orbit_kernels
@@ -315,7 +321,7 @@ KIT_LANES_TARGET void vector_steps(float kick, const float* p, const float* thet
         }
         Words doubts{};
         Stepped next;
-        advance<1>(&ps, &thetas, splat(kick), splat(kick_margin(kick)), &next, doubts);
+        advance<1, true>(&ps, &thetas, splat(kick), splat(kick_margin(kick)), &next, doubts);
         if (any(doubts)) next = recompute(ps, thetas, kick, next);
         for (int l = 0; l < count; ++l)
             out[i + l] = {.p = static_cast<float>(next.p[l]),
