@@ -46,7 +46,7 @@ std::string usage() {
            "                      (keys: v kick group palette size theta p step length orbit "
            "keep tile)\n"
            "  --scene-from FILE   the scene of a PNG the studio wrote\n"
-           "  --export FILE.png   no window: write the strip at the scene's size\n"
+           "  --export FILE       no window: write the strip to FILE, a PNG, at the scene's size\n"
            "  --sweep KEY=FROM:TO:COUNT  with --export DIR: DIR/frame-0001.png ... for COUNT "
            "evenly\n"
            "                      spaced values of kick, palette, step or length\n"

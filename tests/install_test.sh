@@ -30,6 +30,7 @@ for program in "${programs[@]}"; do
 done
 # The studio is installed beside the slide shows.
 [ -x "$prefix/bin/explore" ] || fail "bin/explore is not installed"
+[ -s "$prefix/share/man/man1/explore.1" ] || fail "share/man/man1/explore.1 is not installed"
 said=$("${emulator[@]}" "$prefix/bin/explore" --version)
 [ "$said" = "explore $version" ] || fail "the installed explore --version says '$said'"
 cmp -s "$source/README.md" "$prefix/share/doc/figures/README.md" ||
