@@ -28,10 +28,17 @@ for program in "${programs[@]}"; do
     said=$("${emulator[@]}" "$prefix/bin/$program" --version)
     [ "$said" = "$program $version" ] || fail "the installed $program --version says '$said'"
 done
+# The studio is installed beside the slide shows.
+[ -x "$prefix/bin/explore" ] || fail "bin/explore is not installed"
+[ -s "$prefix/share/man/man1/explore.1" ] || fail "share/man/man1/explore.1 is not installed"
+said=$("${emulator[@]}" "$prefix/bin/explore" --version)
+[ "$said" = "explore $version" ] || fail "the installed explore --version says '$said'"
 cmp -s "$source/README.md" "$prefix/share/doc/figures/README.md" ||
     fail "share/doc/figures/README.md is not the README"
-[ -f "$prefix/share/doc/figures/docs/figure6.png" ] || fail "the README's picture is not installed"
+for picture in figure6.png studio-groups.png; do
+    [ -f "$prefix/share/doc/figures/docs/$picture" ] || fail "the README's $picture is not installed"
+done
 "${emulator[@]}" "$prefix/bin/figure6" --export "$prefix/slides" >/dev/null 2>&1 &&
     [ "$(ls "$prefix/slides" | wc -l)" = 6 ] || fail "the installed figure6 does not export"
 [ "$failures" -eq 0 ] || exit 1
-echo "PASS: ${#programs[@]} programs in bin/, the README in share/doc/figures/"
+echo "PASS: ${#programs[@]} programs and explore in bin/, the README in share/doc/figures/"

@@ -36,6 +36,18 @@ Picture snapshot() {
     return picture;
 }
 
+Picture copy_of(const SDL_Surface* surface) {
+    Picture picture{surface->w, surface->h, {}};
+    picture.pixels.reserve(static_cast<size_t>(picture.w) * picture.h);
+    for (int y = 0; y < picture.h; ++y) {
+        const auto* row =
+            reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(surface->pixels) +
+                                            static_cast<ptrdiff_t>(y) * surface->pitch);
+        picture.pixels.insert(picture.pixels.end(), row, row + picture.w);
+    }
+    return picture;
+}
+
 Picture blank(Uint32 colour) {
     return Picture{kit::screen_width, kit::screen_height,
                    std::vector<Uint32>(kit::screen_width * kit::screen_height, colour)};

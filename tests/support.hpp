@@ -41,6 +41,9 @@ struct Picture {
 
 Picture snapshot();
 
+// A copy of any 32-bit surface's pixels.
+Picture copy_of(const SDL_Surface* surface);
+
 // An 800x600 picture in one colour.
 Picture blank(Uint32 colour = white);
 

@@ -185,3 +185,68 @@ TEST(OrbitSweep, AnAbsurdKickStillEnds) {
 }
 
 } // namespace
+
+namespace {
+
+// Orbits started anywhere, into a surface of another size than the screen's and through a window
+// onto part of the plane (points off it dropped): every path draws what the textbook loop draws.
+class OrbitStarts : public testing::TestWithParam<float> {};
+
+TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnySurface) {
+    test::SoftwareScreen screen;
+    numbered_palette();
+    constexpr int width = 333, height = 111;
+    // theta from 1 to 5 across the width, p from 0.5 to 4.5 down the height.
+    const kit::OrbitRow r{.kick = GetParam(),
+                          .orbit_length = 700,
+                          .x_scale = width / 4.0,
+                          .x_offset = -width / 4.0,
+                          .y_base = 4.5 * height / 4.0,
+                          .y_scale = height / 4.0};
+    std::mt19937 random{7};
+    std::uniform_real_distribution<float> anywhere(0, 6.2831850f);
+    std::vector<kit::OrbitStart> starts;
+    for (int i = 0; i < 37; ++i) // two groups of sixteen and a part
+        starts.push_back({anywhere(random), anywhere(random), static_cast<Uint32>(0x02000000 + i)});
+    starts.push_back({0, 0, 0x03000000});
+
+    SDL_Surface* expected = SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0);
+    SDL_Surface* actual = SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0);
+    ASSERT_TRUE(expected && actual);
+    auto at = [](SDL_Surface* s, int x, int y) -> Uint32& {
+        return reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + y * s->pitch)[x];
+    };
+    for (const kit::OrbitStart& start : starts) {
+        float p = start.p, theta = start.theta;
+        for (int i = 0; i < r.orbit_length; ++i) {
+            const test::BaselineStep next = test::baseline_step(r.kick, p, theta);
+            const int x = kit::trunc_to_int(next.t * r.x_scale + r.x_offset);
+            const int y = kit::trunc_to_int(r.y_base - next.p * r.y_scale);
+            if (x >= 0 && x < width && y >= 0 && y < height) at(expected, x, y) = start.colour;
+            p = next.p;
+            theta = next.theta;
+        }
+    }
+    long drawn = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) drawn += at(expected, x, y) != 0;
+    EXPECT_GT(drawn, width * height / 8);
+    for (kit::OrbitPath path :
+         {kit::OrbitPath::plain, kit::OrbitPath::interleaved, kit::OrbitPath::vector}) {
+        SDL_FillRect(actual, nullptr, 0);
+        kit::plot_orbits_from(r, starts, actual, path);
+        long wrong = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) wrong += at(actual, x, y) != at(expected, x, y);
+        EXPECT_EQ(wrong, 0) << kit::path_name(path);
+    }
+    // Nothing was drawn on the screen.
+    EXPECT_EQ(test::count(test::snapshot(), kit::white), 800 * 600);
+    SDL_FreeSurface(expected);
+    SDL_FreeSurface(actual);
+}
+
+// A kick within one, and one of a scene's larger kicks.
+INSTANTIATE_TEST_SUITE_P(Kicks, OrbitStarts, testing::Values(0.97f, -7.25f));
+
+} // namespace

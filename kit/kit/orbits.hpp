@@ -1,6 +1,10 @@
 // Phase portraits of the kicked map p' = p + K sin(theta), theta' = theta + p' (both mod 2 pi).
 #pragma once
 
+#include <SDL.h>
+
+#include <span>
+
 namespace kit {
 
 inline constexpr double two_pi = 6.283185307179586;
@@ -18,6 +22,20 @@ struct OrbitRow {
 
 // Sweeps s from 0 while s < 2 pi; each orbit starts at p = s, theta = 0.
 void plot_orbits(const OrbitRow& row);
+
+// The same sweep drawn into `target`, any 32-bit surface, instead of the screen; points that fall
+// off it are dropped.
+void plot_orbits(const OrbitRow& row, SDL_Surface* target);
+
+// An orbit started anywhere on the torus (0 <= p, theta < 2 pi), drawn in a colour of its own.
+struct OrbitStart {
+    float p = 0, theta = 0;
+    Uint32 colour = 0;
+};
+
+// Orbits from the given starts, one after the other, into `target`: the row gives the kick, the
+// orbit length and where points land (its seed step and colour scales are not used).
+void plot_orbits_from(const OrbitRow& row, std::span<const OrbitStart> starts, SDL_Surface* target);
 
 // The number of orbits a row sweeps (6284 for a step of 0.001, 1257 for 0.005).
 int orbit_count(const OrbitRow& row);

@@ -271,6 +271,12 @@ TemporaryFileGuard::~TemporaryFileGuard() {
 
 std::optional<WriteFailure> write_png_file(int folder, std::string_view name, SDL_Surface* surface,
                                            std::span<const PngText> texts, Replace replace) {
+    return write_png_file(folder, name, image_of(surface), texts, replace);
+}
+
+std::optional<WriteFailure> write_png_file(int folder, std::string_view name,
+                                           const PixelImage& image, std::span<const PngText> texts,
+                                           Replace replace) {
     if (name.empty() || name == "." || name == ".." || name.find('/') != name.npos ||
         name.find('\0') != name.npos)
         return WriteFailure{.code = EINVAL, .reason = "not a plain file name"};
@@ -285,7 +291,7 @@ std::optional<WriteFailure> write_png_file(int folder, std::string_view name, SD
         discard_temporary(folder, temporary);
         return failure_of(reason);
     }
-    auto error = write_png(file, surface, texts);
+    auto error = write_png(file, image, texts);
     // The data reaches the disk (or fails to, on a full one) at the flush and the sync; a file
     // renamed before it is on the disk may be empty there after a power loss.
     errno = 0;
@@ -336,6 +342,11 @@ void remove_stale_temporaries(int folder, bool (*is_ours)(std::string_view name)
 
 std::optional<std::string> write_slide(const std::string& path, SDL_Surface* surface,
                                        std::span<const PngText> texts) {
+    return write_slide(path, image_of(surface), texts);
+}
+
+std::optional<std::string> write_slide(const std::string& path, const PixelImage& image,
+                                       std::span<const PngText> texts) {
     const std::filesystem::path target(path);
     const std::string folder_path = target.has_parent_path() ? target.parent_path().string() : ".";
     std::optional<WriteFailure> failure;
@@ -344,8 +355,8 @@ std::optional<std::string> write_slide(const std::string& path, SDL_Surface* sur
     if (folder.fd < 0)
         failure = failure_of(errno);
     else
-        failure = write_png_file(folder.fd, target.filename().string(), surface, texts,
-                                 Replace::existing);
+        failure =
+            write_png_file(folder.fd, target.filename().string(), image, texts, Replace::existing);
     if (failure) return "cannot write " + shown(path) + ": " + failure->reason;
     return std::nullopt;
 }

@@ -41,6 +41,10 @@ struct WriteFailure {
 // file.
 std::optional<WriteFailure> write_png_file(int folder, std::string_view name, SDL_Surface* surface,
                                            std::span<const PngText> texts, Replace replace);
+// The same for a picture wider than a surface can be.
+std::optional<WriteFailure> write_png_file(int folder, std::string_view name,
+                                           const PixelImage& image, std::span<const PngText> texts,
+                                           Replace replace);
 
 // Flushes the folder's entries (the renames) to disk. Returns the failure, if any.
 std::optional<WriteFailure> sync_folder(int folder);
@@ -53,6 +57,8 @@ void remove_stale_temporaries(int folder, bool (*is_ours)(std::string_view name)
 // write_png_file into the folder of `path` (the folder as it is now), replacing what is there;
 // returns an error message naming `path`. For the tests and the benchmark.
 std::optional<std::string> write_slide(const std::string& path, SDL_Surface* surface,
+                                       std::span<const PngText> texts = {});
+std::optional<std::string> write_slide(const std::string& path, const PixelImage& image,
                                        std::span<const PngText> texts = {});
 
 // While it lives, every signal whose default action ends the program first removes the

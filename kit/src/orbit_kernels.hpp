@@ -118,14 +118,14 @@ inline std::uint32_t place(double t, float p, const KernelRow& kernel_row) {
     return static_cast<std::uint32_t>(y * kernel_row.stride + x);
 }
 
-// A kernel computes one group of orbits: seeds[G] start them (G the path's group size), and
-// buffer[l * row_length(length) + i] receives point i of orbit l. Orbits past the end of the sweep
-// repeat a real seed and are simply not plotted.
-using Kernel = void (*)(const float* seeds, int length, const KernelRow& kernel_row,
-                        std::uint32_t* buffer);
+// A kernel computes one group of orbits: orbit l (l < G, the path's group size) starts at
+// p = seeds[l], theta = angles[l], and buffer[l * row_length(length) + i] receives its point i.
+// Orbits past the end of the group repeat a real start and are simply not plotted.
+using Kernel = void (*)(const float* seeds, const float* angles, int length,
+                        const KernelRow& kernel_row, std::uint32_t* buffer);
 
-void interleaved_orbits(const float* seeds, int length, const KernelRow& kernel_row,
-                        std::uint32_t* buffer);
+void interleaved_orbits(const float* seeds, const float* angles, int length,
+                        const KernelRow& kernel_row, std::uint32_t* buffer);
 
 // The vector path's kernel for a row (with the vectorised sine; only for
 // |kick| <= vector_kick_limit and when vector_sine_available()). The groups call it through a

@@ -29,26 +29,65 @@ Uint32 colour_of(float s, const OrbitRow& row) {
     return palette[trunc_to_int(s * row.colour_scale + row.colour_offset) & 0xff];
 }
 
+// The sweep's starts, one after the other: p = s, theta = 0, coloured by s.
+struct Sweep {
+    const OrbitRow& row;
+    float s = 0;
+    bool more = true;
+    bool next(OrbitStart& start) {
+        if (!more) return false;
+        start = {.p = s, .theta = 0, .colour = colour_of(s, row)};
+        more = next_seed(s, row.seed_step);
+        return true;
+    }
+};
+
+// Starts given one by one.
+struct Listed {
+    std::span<const OrbitStart> starts;
+    size_t taken = 0;
+    bool next(OrbitStart& start) {
+        if (taken == starts.size()) return false;
+        start = starts[taken++];
+        return true;
+    }
+};
+
+// Where the points go: a 32-bit surface's pixels, `pitch` bytes a row.
+struct Target {
+    Uint8* pixels;
+    int width, height, pitch;
+    void put(int x, int y, Uint32 colour) const {
+        if (static_cast<unsigned>(x) < static_cast<unsigned>(width) &&
+            static_cast<unsigned>(y) < static_cast<unsigned>(height))
+            reinterpret_cast<Uint32*>(pixels + static_cast<std::ptrdiff_t>(y) * pitch)[x] = colour;
+    }
+};
+
+Target target_of(SDL_Surface* surface) {
+    return {static_cast<Uint8*>(surface->pixels), surface->w, surface->h, surface->pitch};
+}
+
 // One orbit at a time, every step as the map is written (within a scene's kicks, the sine from
 // kicked_quickly, which gives the same singles).
-void plot_plain(const OrbitRow& row) {
+template <typename Starts>
+void plot_plain(const OrbitRow& row, const Target& target, Starts starts) {
     const bool quick = row.kick >= -vector_kick_limit && row.kick <= vector_kick_limit;
     const double margin = kick_margin(row.kick);
-    float s = 0;
-    do {
-        const Uint32 colour = colour_of(s, row);
+    OrbitStart start;
+    while (starts.next(start)) {
         steps_done += static_cast<std::uint64_t>(std::max(row.orbit_length, 0));
-        float p = s;
-        float theta = 0;
+        float p = start.p;
+        float theta = start.theta;
         for (int i = 0; i < row.orbit_length; ++i) {
             p = wrap_momentum(quick ? kicked_quickly(p, theta, row.kick, margin)
                                     : kicked(p, theta, row.kick));
             const double t = wrap_angle(static_cast<double>(theta) + p);
-            put_pixel(trunc_to_int(t * row.x_scale + row.x_offset), trunc_to_int(row.y_base - p * row.y_scale),
-                      colour);
+            target.put(trunc_to_int(t * row.x_scale + row.x_offset),
+                       trunc_to_int(row.y_base - p * row.y_scale), start.colour);
             theta = static_cast<float>(t);
         }
-    } while (next_seed(s, row.seed_step));
+    }
 }
 
 // Writes the points of a group's first n orbits, orbit by orbit, point by point, each orbit in its
@@ -56,11 +95,10 @@ void plot_plain(const OrbitRow& row) {
 // only from its next call on, and inlined into the sweep this loop would never be optimised
 // during the sweep that runs first.
 [[gnu::noinline]] void write_points(const std::uint32_t* buffer, int n, int length,
-                                    const float* seeds, const OrbitRow& row) {
-    Uint32* const pixels = static_cast<Uint32*>(screen->pixels);
+                                    const Uint32* colours, Uint32* pixels) {
     const int stride = row_length(length);
     for (int l = 0; l < n; ++l) {
-        const Uint32 colour = colour_of(seeds[l], row);
+        const Uint32 colour = colours[l];
         const std::uint32_t* points = buffer + l * stride;
         for (int i = 0; i < length; ++i)
             if (points[i] != off_screen) pixels[points[i]] = colour;
@@ -70,23 +108,53 @@ void plot_plain(const OrbitRow& row) {
 // Groups of orbits computed side by side into the buffer, then plotted orbit by orbit, point by
 // point: the pixels are written in the plain path's order, so later points still cover earlier
 // ones the same way.
-template <int group>
-void plot_grouped(const OrbitRow& row, const KernelRow& kernel_row, Kernel kernel) {
+template <int group, typename Starts>
+void plot_grouped(const OrbitRow& row, const KernelRow& kernel_row, Kernel kernel, Starts starts,
+                  Uint32* pixels) {
     const int length = row.orbit_length;
     alignas(16) std::uint32_t buffer[buffer_points];
-    float s = 0;
-    bool more = true;
-    while (more) {
-        float seeds[group];
+    for (;;) {
+        OrbitStart starts_of_group[group];
         int n = 0;
-        while (n < group && more) {
-            seeds[n++] = s;
-            more = next_seed(s, row.seed_step);
+        while (n < group && starts.next(starts_of_group[n])) ++n;
+        if (n == 0) break;
+        float seeds[group], angles[group];
+        Uint32 colours[group];
+        for (int l = 0; l < group; ++l) {
+            const OrbitStart& start = starts_of_group[std::min(l, n - 1)];
+            seeds[l] = start.p;
+            angles[l] = start.theta;
+            colours[l] = start.colour;
         }
-        std::fill(seeds + n, seeds + group, seeds[n - 1]);
-        kernel(seeds, length, kernel_row, buffer);
+        kernel(seeds, angles, length, kernel_row, buffer);
         steps_done += static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(length);
-        write_points(buffer, n, length, seeds, row);
+        write_points(buffer, n, length, colours, pixels);
+        if (n < group) break;
+    }
+}
+
+template <typename Starts>
+void plot_along(const OrbitRow& row, OrbitPath path, SDL_Surface* surface, Starts starts) {
+    const Target target = target_of(surface);
+    const KernelRow kernel_row{.kick = row.kick,
+                               .margin = kick_margin(row.kick),
+                               .x_scale = row.x_scale,
+                               .x_offset = row.x_offset,
+                               .y_base = row.y_base,
+                               .y_scale = row.y_scale,
+                               .width = surface->w,
+                               .height = surface->h,
+                               .stride = surface->pitch / 4};
+    Uint32* const pixels = static_cast<Uint32*>(surface->pixels);
+    switch (orbit_path_for(row, path, surface)) {
+    case OrbitPath::vector:
+        plot_grouped<vector_group>(row, kernel_row, vector_kernel(kernel_row), starts, pixels);
+        break;
+    case OrbitPath::interleaved:
+        plot_grouped<interleaved_group>(row, kernel_row, interleaved_orbits, starts, pixels);
+        break;
+    default:
+        plot_plain(row, target, starts);
     }
 }
 
@@ -94,14 +162,14 @@ void plot_grouped(const OrbitRow& row, const KernelRow& kernel_row, Kernel kerne
 
 namespace orbit_kernels {
 
-void interleaved_orbits(const float* seeds, int length, const KernelRow& kernel_row,
-                        std::uint32_t* buffer) {
+void interleaved_orbits(const float* seeds, const float* angles, int length,
+                        const KernelRow& kernel_row, std::uint32_t* buffer) {
     constexpr int group = interleaved_group;
     const int stride = row_length(length);
     float p[group], theta[group];
     for (int l = 0; l < group; ++l) {
         p[l] = seeds[l];
-        theta[l] = 0;
+        theta[l] = angles[l];
     }
     // Within a scene's kicks the quick sine decides most steps (kicked_quickly).
     const double kick = kernel_row.kick;
@@ -120,10 +188,11 @@ void interleaved_orbits(const float* seeds, int length, const KernelRow& kernel_
 
 } // namespace orbit_kernels
 
-OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path) {
+OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path, const SDL_Surface* target) {
     if (path == OrbitPath::plain) return OrbitPath::plain;
     // The grouped paths address pixels as 32-bit words of the rows.
-    if (row.orbit_length <= 0 || (screen && screen->pitch % 4 != 0)) return OrbitPath::plain;
+    if (!target) target = screen;
+    if (row.orbit_length <= 0 || (target && target->pitch % 4 != 0)) return OrbitPath::plain;
     // The buffer's rows are padded to a multiple of four, as its capacities per orbit are, so an
     // orbit fits when its length does. The vector path's bounds hold for |kick| up to
     // vector_kick_limit.
@@ -148,25 +217,21 @@ void plot_orbits(const OrbitRow& row) {
 }
 
 void plot_orbits(const OrbitRow& row, OrbitPath path) {
-    const KernelRow kernel_row{.kick = row.kick,
-                               .margin = kick_margin(row.kick),
-                               .x_scale = row.x_scale,
-                               .x_offset = row.x_offset,
-                               .y_base = row.y_base,
-                               .y_scale = row.y_scale,
-                               .width = screen->w,
-                               .height = screen->h,
-                               .stride = screen->pitch / 4};
-    switch (orbit_path_for(row, path)) {
-    case OrbitPath::vector:
-        plot_grouped<vector_group>(row, kernel_row, vector_kernel(kernel_row));
-        break;
-    case OrbitPath::interleaved:
-        plot_grouped<interleaved_group>(row, kernel_row, interleaved_orbits);
-        break;
-    default:
-        plot_plain(row);
-    }
+    plot_along(row, path, screen, Sweep{row});
+}
+
+void plot_orbits(const OrbitRow& row, SDL_Surface* target) {
+    plot_along(row, OrbitPath::automatic, target, Sweep{row});
+}
+
+void plot_orbits_from(const OrbitRow& row, std::span<const OrbitStart> starts,
+                      SDL_Surface* target) {
+    plot_orbits_from(row, starts, target, OrbitPath::automatic);
+}
+
+void plot_orbits_from(const OrbitRow& row, std::span<const OrbitStart> starts, SDL_Surface* target,
+                      OrbitPath path) {
+    plot_along(row, path, target, Listed{starts});
 }
 
 int orbit_count(const OrbitRow& row) {

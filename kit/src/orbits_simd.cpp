@@ -11,7 +11,8 @@
 // show. Below, F+ = 6.2831855f is the single just above 2 pi and F- = 0x1.921fb4p+2 the one
 // below; u = 2^-53. A double v with |v| < 2^e rounds by at most 2^(e-54). K is a single (exact as
 // a double) with |K| <= 10 (kit::vector_kick_limit, the kicks of a scene). Invariants (by
-// induction over the steps): 0 <= p, theta <= F+ (a zero may be -0), so the sum p + K sin theta
+// induction over the steps, for an orbit started with 0 <= p, theta < 2 pi): 0 <= p,
+// theta <= F+ (a zero may be -0), so the sum p + K sin theta
 // lies in [-10.000001, 16.283187], and in [-1.0000001, 7.3] when |K| <= 1.
 //
 // 1. Reduction, for |x| <= 7 (kit::vector_sine_domain). shifted = x * c + 1.5 * 2^52 with
@@ -213,8 +214,8 @@ template <bool checked> KIT_LANES Words place(Doubles column_angle, Doubles p, c
 constexpr int vectors = vector_group / 4;
 
 template <bool checked, bool wide>
-KIT_LANES_TARGET void orbits(const float* seeds, int length, const KernelRow& kernel_row,
-                             std::uint32_t* buffer) {
+KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length,
+                             const KernelRow& kernel_row, std::uint32_t* buffer) {
     const Placement placement{.x_scale = splat(kernel_row.x_scale),
                               .x_offset = splat(kernel_row.x_offset),
                               .y_base = splat(kernel_row.y_base),
@@ -226,10 +227,11 @@ KIT_LANES_TARGET void orbits(const float* seeds, int length, const KernelRow& ke
     const int row = row_length(length);
     Doubles p[vectors], theta[vectors];
     for (int v = 0; v < vectors; ++v) {
-        Floats s;
+        Floats s, a;
         std::memcpy(&s, seeds + 4 * v, sizeof s);
+        std::memcpy(&a, angles + 4 * v, sizeof a);
         p[v] = widen(s);
-        theta[v] = splat(0);
+        theta[v] = widen(a);
     }
     // Four steps of every lane, turned into four points of each orbit's row at once.
     Words block[4][vectors] = {};

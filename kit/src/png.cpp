@@ -53,8 +53,8 @@ struct Indexed {
     std::vector<png_byte> indices; // row by row, width bytes a row
 };
 
-// False when the surface holds more than 256 colours (then it is written as RGB).
-bool index_colours(SDL_Surface* surface, Indexed& out) {
+// False when the image holds more than 256 colours (then it is written as RGB).
+bool index_colours(const PixelImage& image, Indexed& out) {
     // Open addressing over the pixel values; the picture's long runs of one colour mostly hit
     // the previous pixel's entry without a lookup.
     constexpr size_t slots = 1024;
@@ -62,14 +62,14 @@ bool index_colours(SDL_Surface* surface, Indexed& out) {
     int values[slots];
     bool used[slots] = {};
     std::vector<Uint32> pixel_of_index;
-    out.indices.resize(static_cast<size_t>(surface->w) * surface->h);
+    out.indices.resize(static_cast<size_t>(image.width) * image.height);
     Uint32 previous_pixel = 0;
     int previous_index = -1;
-    for (int y = 0; y < surface->h; ++y) {
+    for (int y = 0; y < image.height; ++y) {
         const auto* pixels = reinterpret_cast<const Uint32*>(
-            static_cast<const Uint8*>(surface->pixels) + y * surface->pitch);
-        png_byte* indices = out.indices.data() + static_cast<size_t>(y) * surface->w;
-        for (int x = 0; x < surface->w; ++x) {
+            static_cast<const Uint8*>(image.pixels) + y * image.pitch);
+        png_byte* indices = out.indices.data() + static_cast<size_t>(y) * image.width;
+        for (int x = 0; x < image.width; ++x) {
             const Uint32 pixel = pixels[x];
             if (pixel != previous_pixel || previous_index < 0) {
                 size_t slot = (pixel * 2654435761u) >> 22; // the top 10 bits: 0 .. 1023
@@ -89,26 +89,25 @@ bool index_colours(SDL_Surface* surface, Indexed& out) {
     }
     out.colours.resize(pixel_of_index.size());
     for (size_t i = 0; i < pixel_of_index.size(); ++i)
-        SDL_GetRGB(pixel_of_index[i], surface->format, &out.colours[i].red, &out.colours[i].green,
+        SDL_GetRGB(pixel_of_index[i], image.format, &out.colours[i].red, &out.colours[i].green,
                    &out.colours[i].blue);
     return true;
 }
 
 // Encodes into writer.file; returns false with writer.error set on failure.
-bool encode(PngWriter& writer, SDL_Surface* surface, std::span<png_text> chunks,
+bool encode(PngWriter& writer, const PixelImage& image, std::span<png_text> chunks,
             std::vector<png_byte>& row) {
     png_structp png = writer.png;
     // Filled before the jump point, so that nothing a longjmp skips needs destroying.
     Indexed indexed;
-    const bool with_palette =
-        surface->format->BytesPerPixel == 4 && index_colours(surface, indexed);
+    const bool with_palette = image.format->BytesPerPixel == 4 && index_colours(image, indexed);
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, writer.file);
     // The slides are mostly flat colour: the fastest compression without row filters keeps
     // writing well below the cost of drawing and still makes small files.
     png_set_compression_level(png, 1);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-    png_set_IHDR(png, writer.info, surface->w, surface->h, 8,
+    png_set_IHDR(png, writer.info, image.width, image.height, 8,
                  with_palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     if (with_palette)
@@ -119,27 +118,27 @@ bool encode(PngWriter& writer, SDL_Surface* surface, std::span<png_text> chunks,
         png_set_text(png, writer.info, chunks.data(), static_cast<int>(chunks.size()));
     png_write_info(png, writer.info);
     if (with_palette) {
-        for (int y = 0; y < surface->h; ++y)
-            png_write_row(png, indexed.indices.data() + static_cast<size_t>(y) * surface->w);
+        for (int y = 0; y < image.height; ++y)
+            png_write_row(png, indexed.indices.data() + static_cast<size_t>(y) * image.width);
         png_write_end(png, writer.info);
         return true;
     }
     // With whole bytes per channel (the 32-bit screens of the programs) each channel is a plain
     // shift; a call of SDL_GetRGB per pixel would cost as much as the compression.
-    const SDL_PixelFormat* format = surface->format;
+    const SDL_PixelFormat* format = image.format;
     const bool whole_bytes = format->BytesPerPixel == 4 && !format->palette && format->Rloss == 0 &&
                              format->Gloss == 0 && format->Bloss == 0;
     const int r_shift = format->Rshift, g_shift = format->Gshift, b_shift = format->Bshift;
-    for (int y = 0; y < surface->h; ++y) {
-        const Uint8* pixels = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
-        for (int x = 0; x < surface->w; ++x) {
+    for (int y = 0; y < image.height; ++y) {
+        const Uint8* pixels = static_cast<const Uint8*>(image.pixels) + y * image.pitch;
+        for (int x = 0; x < image.width; ++x) {
             const Uint32 pixel = pixel_at(pixels, x, format->BytesPerPixel);
             if (whole_bytes) {
                 row[3 * x] = static_cast<png_byte>(pixel >> r_shift);
                 row[3 * x + 1] = static_cast<png_byte>(pixel >> g_shift);
                 row[3 * x + 2] = static_cast<png_byte>(pixel >> b_shift);
             } else {
-                SDL_GetRGB(pixel, surface->format, &row[3 * x], &row[3 * x + 1], &row[3 * x + 2]);
+                SDL_GetRGB(pixel, image.format, &row[3 * x], &row[3 * x + 1], &row[3 * x + 2]);
             }
         }
         png_write_row(png, row.data());
@@ -150,9 +149,22 @@ bool encode(PngWriter& writer, SDL_Surface* surface, std::span<png_text> chunks,
 
 } // namespace
 
+PixelImage image_of(const SDL_Surface* surface) {
+    return {.pixels = surface->pixels,
+            .width = surface->w,
+            .height = surface->h,
+            .pitch = surface->pitch,
+            .format = surface->format};
+}
+
 std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface,
                                      std::span<const PngText> texts) {
-    std::vector<png_byte> row(3 * static_cast<size_t>(surface->w));
+    return write_png(file, image_of(surface), texts);
+}
+
+std::optional<std::string> write_png(std::FILE* file, const PixelImage& image,
+                                     std::span<const PngText> texts) {
+    std::vector<png_byte> row(3 * static_cast<size_t>(image.width));
     PngWriter writer;
     writer.file = file;
     writer.png =
@@ -168,7 +180,7 @@ std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface,
         chunks[i].text = const_cast<char*>(texts[i].text.c_str());
         chunks[i].text_length = texts[i].text.size();
     }
-    if (!encode(writer, surface, chunks, row)) return writer.error;
+    if (!encode(writer, image, chunks, row)) return writer.error;
     return std::nullopt;
 }
 

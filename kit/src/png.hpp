@@ -18,11 +18,25 @@ struct PngText {
     std::string text;
 };
 
+// A picture's pixels as the PNG writer reads them: row y at pixels + y * pitch bytes, each pixel
+// in `format`. Unlike an SDL 1.2 surface, whose pitch has 16 bits (at most 16383 pixels of 32
+// bits a row), it may be as wide as memory allows.
+struct PixelImage {
+    const void* pixels = nullptr;
+    int width = 0, height = 0;
+    size_t pitch = 0;
+    const SDL_PixelFormat* format = nullptr;
+};
+
+PixelImage image_of(const SDL_Surface* surface);
+
 // Writes the surface to `file` as an 8-bit PNG: a palette image when it holds at most 256
 // colours (the slides' usual case), RGB otherwise, with `texts` as text chunks before the image
 // data. The data may still sit in the stream's buffer; flushing it, and closing the file, is the
 // caller's. Returns the reason on failure.
 std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface,
+                                     std::span<const PngText> texts = {});
+std::optional<std::string> write_png(std::FILE* file, const PixelImage& image,
                                      std::span<const PngText> texts = {});
 
 // The text chunks of the PNG file at `path` that stand before its image data (where write_png

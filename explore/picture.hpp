@@ -1,0 +1,98 @@
+// The picture of a scene: the portrait plotted into the tile, the kept part of it, and the strip
+// rebuilt from that part by the group's mirrors, glide reflections and half-turns.
+//
+// Tile pixels are whole: a tile H pixels high is T = tile_width_for(H) wide, and every isometry
+// of a group maps pixel (x, y) to a pixel by integer arithmetic alone. The mirrors and half-turns
+// act as x -> T - 1 - x (a line or centre on the edge between two pixels, or on the middle of
+// one where T is odd, which it never is), y -> H - 1 - y (the middle row's edge, or its centre
+// where H is odd), and the glide shifts by T / 2 and p2mg's mirrors reflect about T / 4 edges,
+// which T, a multiple of four, keeps whole. So the strip has no seams and its symmetry is exact.
+#pragma once
+
+#include "scene.hpp"
+
+#include "kit/orbits.hpp"
+
+#include <SDL.h>
+
+#include <memory>
+#include <span>
+
+namespace explore {
+
+// Three times the height, rounded down to a multiple of four (for p2mg's quarters).
+constexpr int tile_width_for(int height) {
+    return (3 * height) & ~3;
+}
+
+struct Pixel {
+    int x, y;
+    bool operator==(const Pixel&) const = default;
+};
+
+struct Rect {
+    int left, top, width, height;
+    bool contains(Pixel p) const {
+        return p.x >= left && p.x < left + width && p.y >= top && p.y < top + height;
+    }
+};
+
+// The parts the group cuts the tile into: 1 (p1), 2 (column halves, or row halves for p11m) or
+// 4 (column quarters for p2mg, quadrants for p2mm). Each is a fundamental region of the group
+// acting on the tile: every pixel has an image in it.
+int part_count(Group group);
+
+// Part `keep` (counted modulo part_count) of a tile width x height.
+Rect kept_part(Group group, int keep, int width, int height);
+
+// A map of tile pixels onto tile pixels: an isometry of the group taken modulo the translation
+// by the tile's width.
+struct TileMap {
+    enum class Columns { same, mirror, shift, quarter_mirror } columns;
+    bool flip_rows;
+};
+
+// The group's maps of the tile, the identity first.
+std::span<const TileMap> tile_maps(Group group);
+
+Pixel apply(const TileMap& map, Pixel pixel, int width, int height);
+
+// The orbit row that plots the scene's window onto the plane into a tile width x height: theta
+// from theta_from to theta_to across, p from p_to at the top down to p_from.
+kit::OrbitRow portrait_row(const Scene& scene, int width, int height);
+
+// Where an orbit started at tile pixel (x, y) of that window begins: the pixel's centre.
+Start start_at(const Scene& scene, int width, int height, Pixel pixel);
+
+// Sets kit::palette (and kit::white) for the scene's palette seed, in the screen's format.
+void prepare_colours(const Scene& scene);
+
+// The portrait: the tile turned white, the seed line's orbits, then the scene's own orbits, each
+// in a colour of its own. The tile is any 32-bit surface.
+void draw_portrait(const Scene& scene, SDL_Surface* tile);
+
+// 32-bit pixels in rows, `stride` pixels apart: the screen, or a strip wider than an SDL 1.2
+// surface can be (its pitch has 16 bits).
+struct Pixels {
+    Uint32* pixels;
+    int width, height;
+    size_t stride;
+};
+
+Pixels pixels_of(SDL_Surface* surface);
+
+// Rows top .. top + H - 1 of `out`, all its columns, become the strip rebuilt from the kept part
+// of the portrait (H x T): each pixel takes the colour of its image in the kept part, and
+// column X shows tile column X mod T. Only the kept part of the portrait is read.
+void build_strip(Group group, int keep, const SDL_Surface* portrait, const Pixels& out, int top);
+
+// A 32-bit surface in the screen's pixel format (at most 16383 pixels wide), or null when there
+// is no memory for it.
+SDL_Surface* new_surface(int width, int height);
+
+struct SurfaceDeleter {
+    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
+};
+using Surface = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+
+} // namespace explore

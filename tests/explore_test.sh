@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The studio from the outside: help, bad scenes, the export with its scene inside, a scene read
+# back from the picture, the size limit, sweeps.
+set -u
+bin=${1:?usage: explore_test.sh BIN_DIR}
+explore=$bin/explore
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# In the sanitizer build: SDL's video start-up without a display leaves allocations of the X
+# libraries that LeakSanitizer cannot attribute; they are not this program's.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+
+# expect STATUS STDERR_PATTERN -- command...
+expect() {
+    local status=$1 pattern=$2
+    shift 3
+    "$@" >"$work/out" 2>"$work/err"
+    local got=$?
+    [ "$got" = "$status" ] || fail "$* exited $got, expected $status: $(head -c 300 "$work/err")"
+    if [ -n "$pattern" ] && ! grep -qE -- "$pattern" "$work/err"; then
+        fail "$*: stderr lacks /$pattern/: $(head -c 300 "$work/err")"
+    fi
+}
+
+expect 0 "" -- "$explore" --help
+for word in --scene --scene-from --export --sweep --tour --scale --fullscreen click undo reset; do
+    grep -q -- "$word" "$work/out" || fail "--help does not mention $word"
+done
+
+# A bad scene: one line naming the key, exit status 2, nothing written.
+expect 2 "^explore: bad scene: kick: '12' " -- "$explore" --scene "kick=12" --export "$work/a.png"
+[ "$(wc -l <"$work/err")" = 1 ] || fail "a bad scene takes more than one line: $(cat "$work/err")"
+[ -e "$work/a.png" ] && fail "a bad scene wrote a picture"
+expect 2 "^explore: unknown option --bogus" -- "$explore" --bogus
+expect 2 "exclude each other" -- "$explore" --scene "" --scene-from "$work/x.png"
+
+# The export carries its scene: --scene-from of it exports the same file, byte for byte.
+scene="kick=0.77 group=spinning-sidle size=900x61 keep=2 orbit=1,1 theta=0.5:6"
+expect 0 "" -- "$explore" --scene "$scene" --export "$work/a.png"
+grep -q "^explore: wrote .*a.png (900x61): v=1 kick=0.77 group=p2mg " "$work/out" ||
+    fail "the export does not say what it wrote: $(cat "$work/out")"
+line=$(sed -n 's/^explore: wrote .*(900x61): //p' "$work/out")
+expect 0 "" -- "$explore" --scene-from "$work/a.png" --export "$work/b.png"
+cmp -s "$work/a.png" "$work/b.png" || fail "--scene-from of an export exports another picture"
+expect 0 "" -- "$explore" --scene "$line" --export "$work/c.png"
+cmp -s "$work/a.png" "$work/c.png" || fail "the printed scene line draws another picture"
+if command -v identify >/dev/null; then
+    [ "$(identify -format '%wx%h' "$work/a.png")" = 900x61 ] || fail "the export is not 900x61"
+    identify -verbose "$work/a.png" | grep -q "Scene: v=1 kick=0.77" ||
+        fail "no Scene text chunk in the export"
+    identify -verbose "$work/a.png" | grep -q "Software: explore " ||
+        fail "no Software text chunk in the export"
+fi
+# A strip wider than an SDL 1.2 surface can be (16383 pixels) is written all the same.
+expect 0 "" -- "$explore" --scene "size=20000x8 length=20" --export "$work/wide.png"
+command -v file >/dev/null && { file "$work/wide.png" | grep -q "20000 x 8" ||
+    fail "the wide strip is $(file "$work/wide.png")"; }
+# A PNG without a scene, and a file that is no PNG.
+expect 0 "" -- "$bin/figure6" --export "$work/slides"
+expect 1 "holds no scene" -- "$explore" --scene-from "$work/slides/slide-01.png" --export "$work/d.png"
+echo "not a picture" >"$work/e.png"
+expect 1 "cannot read .* as a PNG" -- "$explore" --scene-from "$work/e.png" --export "$work/d.png"
+expect 1 "is a folder" -- "$explore" --export "$work/slides"
+
+# The size limit is refused before anything is allocated: with 300 MB of address space, the
+# largest strip allowed runs out of memory (and says so), one pixel more is refused as a size.
+# (AddressSanitizer reserves far more address space than that to start at all.)
+if ldd "$explore" 2>/dev/null | grep -q libasan; then
+    echo "the size limit under a small address space is not checked in the sanitizer build"
+else (
+    failures=0
+    ulimit -v 300000
+    expect 1 "not enough memory" -- "$explore" --scene "size=100000x1000" --export "$work/f.png"
+    expect 2 "size: '100001x1000' is not allowed" -- "$explore" --scene "size=100001x1000" \
+        --export "$work/f.png"
+    [ -e "$work/f.png" ] && fail "a refused size wrote a picture"
+    exit "$failures"
+) || failures=$((failures + $?))
+fi
+
+# A sweep: COUNT frames of evenly spaced values, each with its scene.
+expect 0 "" -- "$explore" --scene "size=120x20 length=50" --sweep kick=0.5:1.5:5 --export "$work/frames"
+[ "$(ls "$work/frames" | tr '\n' ' ')" = "frame-0001.png frame-0002.png frame-0003.png frame-0004.png frame-0005.png " ] ||
+    fail "the sweep wrote $(ls "$work/frames")"
+expect 0 "" -- "$explore" --scene "size=120x20 length=50 kick=1" --export "$work/k1.png"
+cmp -s "$work/k1.png" "$work/frames/frame-0003.png" || fail "the sweep's middle frame is not kick=1"
+expect 2 "frame 2: kick: '10.5' is not allowed" -- "$explore" --sweep kick=0:21:3 --export "$work/bad"
+[ -e "$work/bad" ] && fail "a refused sweep made its folder"
+expect 2 "--sweep 'size=1:2:3'" -- "$explore" --sweep size=1:2:3 --export "$work/bad"
+expect 2 "add --export DIR" -- "$explore" --sweep kick=0:1:3
+
+# No display: the window cannot open, and says so.
+expect 1 "no display" -- env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER= "$explore"
+
+[ "$failures" = 0 ] && echo "all explore command-line checks passed"
+exit $((failures > 0))
