@@ -1,10 +1,11 @@
 # The two commands of the README:  make run [FIGURE=figureN] [ARGS="--scale 2"]   and   make test
-# The browser build:                make web   and   make serve [PORT=8080]
+# The browser build:                make web   and   make serve [PORT=8080] [HOST=0.0.0.0]
 FIGURE ?= figure1
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 WEB_BUILD ?= build-web
 PORT ?= 8080
+HOST ?= 127.0.0.1
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 # The Debian packages: tools/packages.sh run installs what building and running the programs
@@ -14,10 +15,13 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # The page and the programs compiled for it land beside the desktop programs, in $(BUILD)/web.
 WEB_DIR = $(abspath $(BUILD)/web)
 
-.PHONY: run-deps deps programs configure build run test test-asan web serve bench fuzz clean
+.PHONY: run-deps web-deps deps programs configure build run test test-asan web serve bench fuzz clean
 
 run-deps:
 	@bash tools/packages.sh run
+
+web-deps:
+	@bash tools/packages.sh web
 
 deps:
 	@bash tools/packages.sh test
@@ -58,22 +62,31 @@ test-asan: deps
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-# Every program compiled to WebAssembly, with the page that runs them, into $(BUILD)/web.
-# emcc's JavaScript optimiser needs Debian's acorn module, which lives outside node's own path.
+# Every program compiled to WebAssembly, with the page that runs them, into $(BUILD)/web. The
+# desktop programs are built first: the landing page shows each one's last slide, exported by
+# them. emcc's JavaScript optimiser needs Debian's acorn module, which lives outside node's path.
 web: export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
-web: deps
+web: web-deps
 	@command -v emcc >/dev/null || { \
-	  echo "emscripten is not installed (tools/packages.sh test tries to): no browser build"; exit 2; }
-	emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DFIGURES_WEB_DIR=$(WEB_DIR)
+	  echo "emscripten is not installed (tools/packages.sh web installs it): no browser build"; exit 2; }
+	$(MAKE) --no-print-directory programs
+	emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DFIGURES_WEB_DIR=$(WEB_DIR) \
+	  -DFIGURES_DESKTOP_BIN=$(abspath $(BUILD))/bin
 	cmake --build $(WEB_BUILD) -j $(JOBS)
 	@echo "The page is in $(BUILD)/web: make serve, then open http://127.0.0.1:$(PORT)/"
 
-# The browser runs the programs only from a web server; this one answers on this machine only.
+# The browser runs the programs only from a web server. This one answers on this machine only;
+# HOST=0.0.0.0 lets a phone or another computer on the same network in (at this machine's
+# address, which the second line names).
 serve:
 	@if [ ! -f $(BUILD)/web/index.html ]; then \
 	  echo "no page in $(BUILD)/web: make web builds it"; exit 2; fi
-	@echo "Open http://127.0.0.1:$(PORT)/ in a browser; Ctrl+C stops the server."
-	python3 -m http.server --bind 127.0.0.1 --directory $(BUILD)/web $(PORT)
+	@command -v python3 >/dev/null || { \
+	  echo "make serve needs python3 (apt-get install python3), or any web server for $(BUILD)/web"; exit 2; }
+	@echo "Open http://$(if $(filter 0.0.0.0,$(HOST)),127.0.0.1,$(HOST)):$(PORT)/ in a browser; Ctrl+C stops the server."
+	@if [ "$(HOST)" = 0.0.0.0 ]; then \
+	  echo "From another device on this network: http://$$(hostname -I 2>/dev/null | cut -d' ' -f1):$(PORT)/"; fi
+	python3 -m http.server --bind $(HOST) --directory $(BUILD)/web $(PORT)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(WEB_BUILD)

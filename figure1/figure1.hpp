@@ -62,8 +62,28 @@ void mirror_upper_half();
 // repeated across the window.
 void script();
 
+// What each slide shows, in slide order: the window title, the page and --help show it, and
+// an exported slide carries it.
+inline constexpr std::array<const char*, 13> captions{{
+    "the orbits of the kicked map with K = 0.9 over the first tile, its empty background filled "
+    "red",
+    "the lower half of the tile kept, and the box drawn again",
+    "the upper half rebuilt as the mirror image of the lower half",
+    "the tile repeated across the window",
+    "a clean screen and the empty box of the second tile",
+    "the orbits of the kicked map with K = 1, spilling far to the right of the box",
+    "the empty background filled, red in the left half and blue in the right",
+    "the lower half of the tile kept",
+    "the upper half mirrored from the lower, and the tile repeated across the window",
+    "a clean screen and the empty box of the third tile",
+    "the orbits of the kicked map with K = 1 over the third tile",
+    "the empty background filled red and blue, and the lower half kept",
+    "the upper half mirrored from the lower, and the tile repeated across the window",
+}};
+
 inline const kit::Program program{.name = "figure1",
-                                  .slide_count = 13,
+                                  .slide_count = static_cast<int>(captions.size()),
+                                  .captions = captions,
                                   .seeds_from_clock = false,
                                   .orbit_rows = orbit_rows,
                                   .script = script};

@@ -54,8 +54,31 @@ void rotate_half();
 // Three stages with the tile on rows 138, 268 and 368; fifteen slides.
 void script();
 
+// What each slide shows, in slide order: the window title, the page and --help show it, and
+// an exported slide carries it.
+inline constexpr std::array<const char*, 15> captions{{
+    "the empty tile box",
+    "the orbits of the kicked map with K = 0.4, spread over the first quarter of the tile",
+    "the first quarter of the tile kept",
+    "the second quarter rebuilt as the mirror image of the first",
+    "the right half rebuilt as the left half turned half a circle about the tile's centre",
+    "the tile repeated across the window",
+    "a clean screen and the empty box of the second tile",
+    "the orbits of the kicked map with K = 0.8",
+    "the empty background of the first quarter filled, red on its left and blue on its right",
+    "the first quarter of the tile kept",
+    "the tile rebuilt from its first quarter by a mirror and a half turn, and repeated across the "
+    "window",
+    "a clean screen and the empty box of the third tile",
+    "the orbits of the kicked map with K = 0.7, spread over the first quarter of the tile",
+    "the empty background filled and the first quarter kept: the orbits on red",
+    "the tile rebuilt from its first quarter by a mirror and a half turn, and repeated across the "
+    "window",
+}};
+
 inline const kit::Program program{.name = "figure2",
-                                  .slide_count = 15,
+                                  .slide_count = static_cast<int>(captions.size()),
+                                  .captions = captions,
                                   .seeds_from_clock = false,
                                   .orbit_rows = orbit_rows,
                                   .script = script};

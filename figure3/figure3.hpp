@@ -56,8 +56,29 @@ void mirror_rows();
 // Three stages with the tile on rows 138, 268 and 368; fifteen slides.
 void script();
 
+// What each slide shows, in slide order: the window title, the page and --help show it, and
+// an exported slide carries it.
+inline constexpr std::array<const char*, 15> captions{{
+    "the empty tile box",
+    "the orbits of the kicked map with K = 0.5, spread over the left half of the tile",
+    "the lower left corner of the tile kept",
+    "the right half rebuilt as the mirror image of the left half",
+    "the upper rows rebuilt as the mirror image of the lower rows",
+    "the tile repeated across the window",
+    "a clean screen and the empty box of the second tile",
+    "the orbits of the kicked map with K = 1",
+    "the empty background of the left half filled, red and then blue",
+    "the lower left corner of the tile kept",
+    "the tile rebuilt from its corner by two mirrors, and repeated across the window",
+    "a clean screen and the empty box of the third tile",
+    "the orbits of the kicked map with K = 1, spread over the left half of the tile",
+    "the empty background filled and the lower left corner kept: the orbits on red and blue",
+    "the tile rebuilt from its corner by two mirrors, and repeated across the window",
+}};
+
 inline const kit::Program program{.name = "figure3",
-                                  .slide_count = 15,
+                                  .slide_count = static_cast<int>(captions.size()),
+                                  .captions = captions,
                                   .seeds_from_clock = false,
                                   .orbit_rows = orbit_rows,
                                   .script = script};

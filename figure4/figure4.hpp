@@ -36,8 +36,23 @@ inline constexpr std::array orbit_rows{stretched, compressed};
 // mask, replication.
 void script();
 
+// What each slide shows, in slide order: the window title, the page and --help show it, and
+// an exported slide carries it.
+inline constexpr std::array<const char*, 9> captions{{
+    "the empty box of a wide tile",
+    "the orbits of the kicked map with K = 1, stretched wider than the tile",
+    "the empty background filled, red in the left half and blue in the right",
+    "everything outside the tile cleared",
+    "the tile repeated across the window",
+    "a clean screen and the empty box of the second tile",
+    "the orbits of the kicked map with K = 1, squeezed so that one turn fills the tile's width",
+    "the empty background filled red and blue, and everything outside the tile cleared",
+    "the tile repeated across the window",
+}};
+
 inline const kit::Program program{.name = "figure4",
-                                  .slide_count = 9,
+                                  .slide_count = static_cast<int>(captions.size()),
+                                  .captions = captions,
                                   .seeds_from_clock = true,
                                   .orbit_rows = orbit_rows,
                                   .script = script};

@@ -2,6 +2,7 @@
 
 #include "cells.hpp"
 #include "kit/canvas.hpp"
+#include "kit/pacing.hpp"
 
 namespace figure5 {
 

@@ -28,8 +28,20 @@ void script();
 void mirror_quarter();
 void reflect_half();
 
+// What each slide shows, in slide order: the window title, the page and --help show it, and
+// an exported slide carries it.
+inline constexpr std::array<const char*, 6> captions{{
+    "the empty tile box",
+    "the orbits of the kicked map with K = 0.4, spilling above and below the box",
+    "the left quarter of the tile kept",
+    "the second quarter rebuilt as the mirror image of the first",
+    "the right half rebuilt as the left half turned half a circle about the tile's centre",
+    "the tile repeated across the window",
+}};
+
 inline const kit::Program program{.name = "figure6",
-                                  .slide_count = 6,
+                                  .slide_count = static_cast<int>(captions.size()),
+                                  .captions = captions,
                                   .seeds_from_clock = false,
                                   .orbit_rows = orbit_rows,
                                   .script = script};

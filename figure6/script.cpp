@@ -2,6 +2,7 @@
 
 #include "kit/canvas.hpp"
 #include "kit/orbits.hpp"
+#include "kit/pacing.hpp"
 #include "kit/tile.hpp"
 
 namespace figure6 {

@@ -1,11 +1,13 @@
 #include "support.hpp"
 
 #include "kit/orbits.hpp"
+#include "kit/pacing.hpp"
 #include "kit/tile.hpp"
 #include "runs.hpp"
 
 #include <png.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -223,6 +225,59 @@ std::optional<Picture> read_png(const std::string& path) {
     for (size_t i = 0; i < picture.pixels.size(); ++i)
         picture.pixels[i] = Uint32(rgb[3 * i]) << 16 | Uint32(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
     return picture;
+}
+
+WindowShow::WindowShow(const kit::Program& program) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    // The count of slides shown starts from 0 before the test reads it, not when the show's
+    // thread gets round to it.
+    kit::pace_headless(nullptr);
+    thread_ = std::thread([this, &program] {
+        char* argv[] = {const_cast<char*>(program.name), nullptr};
+        status = kit::run(1, argv, program);
+    });
+}
+
+WindowShow::~WindowShow() {
+    // One offer at a time: before SDL has started and after it has quit, the queue takes none.
+    while (status == -1) {
+        SDL_Event press = key(SDL_KEYDOWN);
+        SDL_PushEvent(&press);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (thread_.joinable()) thread_.join();
+    unsetenv("SDL_VIDEODRIVER");
+}
+
+int WindowShow::finish() {
+    thread_.join();
+    return status;
+}
+
+bool wait_until_slide(int slide) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (kit::slides_shown() < slide) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+long send(SDL_Event event) {
+    long refused = 0;
+    while (SDL_PushEvent(&event) != 0) {
+        ++refused;
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    return refused;
+}
+
+SDL_Event key(Uint8 type) {
+    SDL_Event event{};
+    event.key.type = type;
+    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.sym = SDLK_SPACE;
+    return event;
 }
 
 TemporaryFolder::TemporaryFolder() {

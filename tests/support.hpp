@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -132,6 +134,32 @@ struct TaggedTile : SoftwareScreen {
 
 // Reads an 8-bit PNG as 0x00RRGGBB words (the software screen's layout).
 std::optional<Picture> read_png(const std::string& path);
+
+// A program's show in a window of SDL's dummy video driver, on a thread of its own, so that the
+// test can send it events. However the test ends, a failed assertion included, the show is
+// driven to its end by key presses and its thread joined.
+struct WindowShow {
+    std::atomic<int> status{-1}; // the show's exit status once it has ended
+    explicit WindowShow(const kit::Program& program);
+    ~WindowShow();
+    WindowShow(const WindowShow&) = delete;
+    WindowShow& operator=(const WindowShow&) = delete;
+    // Waits for the show to end by itself; returns its exit status.
+    int finish();
+
+  private:
+    std::thread thread_;
+};
+
+// Waits until the running show has shown `slide` (false after 20 seconds without).
+bool wait_until_slide(int slide);
+
+// Puts the event into SDL's queue, offering it again while the queue (128 events) is full.
+// Returns how many offers were refused.
+long send(SDL_Event event);
+
+// A key press (SDL_KEYDOWN) or release (SDL_KEYUP) of the space bar.
+SDL_Event key(Uint8 type);
 
 // A folder of the test's own under /tmp, removed with everything in it when the test ends.
 struct TemporaryFolder {

@@ -2,13 +2,14 @@
 // idle wait itself, which must sleep rather than spin (dummy video driver, events pushed from the
 // test's thread while the show waits on its own).
 #include "kit/canvas.hpp"
+#include "kit/pacing.hpp"
 #include "kit/program.hpp"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include "support.hpp"
+
 #include <chrono>
-#include <cstdlib>
 #include <sys/resource.h>
 #include <thread>
 
@@ -26,52 +27,6 @@ void three_slides() {
 
 const kit::Program program{.name = "events", .slide_count = slide_count, .script = three_slides};
 
-// The show in a thread of its own, against the dummy video driver.
-struct Show {
-    std::atomic<int> status{-1};
-    std::thread thread;
-    Show() {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        thread = std::thread([this] {
-            char name[] = "events";
-            char* argv[] = {name, nullptr};
-            status = kit::run(1, argv, program);
-        });
-    }
-    ~Show() {
-        if (thread.joinable()) thread.join();
-        unsetenv("SDL_VIDEODRIVER");
-    }
-};
-
-bool wait_until_slide(int slide) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (kit::slides_shown() < slide) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-// SDL 1.2's queue holds 128 events and refuses the rest: a refused event was never sent, so it
-// is offered again until the queue has room. Returns how many offers were refused.
-long send(SDL_Event event) {
-    long refused = 0;
-    while (SDL_PushEvent(&event) != 0) {
-        ++refused;
-        std::this_thread::sleep_for(50us);
-    }
-    return refused;
-}
-
-SDL_Event key(Uint8 type) {
-    SDL_Event event{};
-    event.key.type = type;
-    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.sym = SDLK_SPACE;
-    return event;
-}
-
 // The n-th event of the stream: the mouse moving, keys being released, and the window being
 // exposed, resized, losing and regaining focus.
 SDL_Event stream_event(int n) {
@@ -84,7 +39,7 @@ SDL_Event stream_event(int n) {
         event.motion.xrel = 1;
         break;
     case 1:
-        event = key(SDL_KEYUP);
+        event = test::key(SDL_KEYUP);
         break;
     case 2:
         event.active.type = SDL_ACTIVEEVENT;
@@ -104,13 +59,13 @@ SDL_Event stream_event(int n) {
 }
 
 TEST(EventStream, HundredThousandEventsThenOneKeyAdvanceExactlyOneSlide) {
-    Show show;
-    ASSERT_TRUE(wait_until_slide(1));
+    test::WindowShow show(program);
+    ASSERT_TRUE(test::wait_until_slide(1));
     constexpr int stream_length = 100'000;
     int sent = 0, advanced_at = -1;
     long refused = 0;
     for (; sent < stream_length; ++sent) {
-        refused += send(stream_event(sent));
+        refused += test::send(stream_event(sent));
         if (advanced_at < 0 && kit::slides_shown() != 1) advanced_at = sent;
     }
     EXPECT_EQ(sent, stream_length);
@@ -119,17 +74,16 @@ TEST(EventStream, HundredThousandEventsThenOneKeyAdvanceExactlyOneSlide) {
 
     // The key press queues behind the whole stream: reaching slide 2 means every event of the
     // stream has been taken out of the queue.
-    refused += send(key(SDL_KEYDOWN));
-    ASSERT_TRUE(wait_until_slide(2));
+    refused += test::send(test::key(SDL_KEYDOWN));
+    ASSERT_TRUE(test::wait_until_slide(2));
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(kit::slides_shown(), 2);
     EXPECT_EQ(show.status, -1);
 
-    send(key(SDL_KEYDOWN));
-    ASSERT_TRUE(wait_until_slide(3));
-    send(key(SDL_KEYDOWN));
-    show.thread.join();
-    EXPECT_EQ(show.status, 0);
+    test::send(test::key(SDL_KEYDOWN));
+    ASSERT_TRUE(test::wait_until_slide(3));
+    test::send(test::key(SDL_KEYDOWN));
+    EXPECT_EQ(show.finish(), 0);
     EXPECT_EQ(kit::slides_shown(), slide_count);
 }
 
@@ -141,8 +95,8 @@ double process_cpu_seconds() {
 }
 
 TEST(EventStream, AnIdleWaitSleeps) {
-    Show show;
-    ASSERT_TRUE(wait_until_slide(1));
+    test::WindowShow show(program);
+    ASSERT_TRUE(test::wait_until_slide(1));
     std::this_thread::sleep_for(100ms); // past the start-up, into the wait
     const double before = process_cpu_seconds();
     std::this_thread::sleep_for(1s);
@@ -153,11 +107,10 @@ TEST(EventStream, AnIdleWaitSleeps) {
     EXPECT_EQ(kit::slides_shown(), 1);
 
     for (int slide = 1; slide <= slide_count; ++slide) {
-        ASSERT_TRUE(wait_until_slide(slide));
-        send(key(SDL_KEYDOWN));
+        ASSERT_TRUE(test::wait_until_slide(slide));
+        test::send(test::key(SDL_KEYDOWN));
     }
-    show.thread.join();
-    EXPECT_EQ(show.status, 0);
+    EXPECT_EQ(show.finish(), 0);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // the slide showed, nothing else written.
 #include "command_line.hpp"
 #include "kit/canvas.hpp"
+#include "kit/pacing.hpp"
 #include "kit/program.hpp"
 #include "png.hpp"
 #include "support.hpp"
@@ -25,8 +26,14 @@ void palette_slides() {
     }
 }
 
-const kit::Program program{
-    .name = "palette", .slide_count = 12, .seeds_from_clock = true, .script = palette_slides};
+const char* const captions[12] = {"one",   "two",   "three", "four", "five",   "six",
+                                  "seven", "eight", "nine",  "ten",  "eleven", "twelve"};
+
+const kit::Program program{.name = "palette",
+                           .slide_count = 12,
+                           .captions = captions,
+                           .seeds_from_clock = true,
+                           .script = palette_slides};
 
 TEST(Export, OneFilePerSlideAsShown) {
     const test::TemporaryFolder folder;
@@ -47,12 +54,14 @@ TEST(Export, OneFilePerSlideAsShown) {
         const auto picture = test::read_png(dir + "/" + files[i]);
         ASSERT_TRUE(picture.has_value()) << files[i];
         EXPECT_TRUE(test::same_picture(*picture, slides[i])) << files[i];
-        // Each file says what made it, which slide it is and the seed of its colours.
+        // Each file says what made it, which slide it is, what it shows and the seed of its
+        // colours.
         const auto texts = kit::read_png_text(dir + "/" + files[i]);
         ASSERT_TRUE(texts.has_value()) << files[i];
         EXPECT_EQ(texts->at("Program"), "palette");
         EXPECT_EQ(texts->at("Software") + "\n", kit::version_line(program));
         EXPECT_EQ(texts->at("Slide"), std::to_string(i + 1));
+        EXPECT_EQ(texts->at("Description"), captions[i]);
         EXPECT_EQ(texts->at("Seed"), "7");
     }
 }

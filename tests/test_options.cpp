@@ -104,7 +104,11 @@ TEST(Options, UsageNamesTheProgramAndItsSlides) {
     EXPECT_EQ(text.rfind("usage: figure2 [--scale N | --fullscreen] [--start N] [--seed N]\n", 0),
               0u);
     EXPECT_NE(text.find("15 slides"), std::string::npos);
-    EXPECT_NE(text.find("Ctrl+C"), std::string::npos);
+    const char* const captions[] = {"the box", "the orbits"};
+    const kit::Program with_captions{.name = "figure2", .slide_count = 2, .captions = captions};
+    const std::string help = kit::help(with_captions);
+    EXPECT_EQ(help.rfind(kit::usage(with_captions), 0), 0u);
+    EXPECT_NE(help.find("\n   1  the box\n   2  the orbits\n"), std::string::npos) << help;
 }
 
 } // namespace

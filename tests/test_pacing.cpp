@@ -1,5 +1,6 @@
 // The slide show in a window, driven by events pushed into SDL's queue (dummy video driver).
 #include "kit/canvas.hpp"
+#include "kit/pacing.hpp"
 #include "kit/program.hpp"
 
 #include <gtest/gtest.h>
@@ -8,9 +9,7 @@
 #include "support.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,24 +28,11 @@ void four_slides() {
 
 const kit::Program program{.name = "pacing", .slide_count = slide_count, .script = four_slides};
 
-bool wait_until_slide(int slide) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (kit::slides_shown() < slide)
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return true;
-}
-
 void push(Uint8 type) {
     SDL_Event event{};
     event.type = type;
-    if (type == SDL_KEYDOWN || type == SDL_KEYUP) {
-        event.key.type = type;
-        event.key.keysym.sym = SDLK_SPACE;
-    }
-    ASSERT_EQ(SDL_PushEvent(&event), 0);
+    if (type == SDL_KEYDOWN || type == SDL_KEYUP) event = test::key(type);
+    test::send(event);
 }
 
 // Gives the show time to act on whatever it has been sent.
@@ -55,15 +41,8 @@ void settle() {
 }
 
 TEST(Pacing, KeysAndQuitAdvanceOtherEventsDoNot) {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    std::atomic<int> status{-1};
-    std::thread show([&] {
-        char name[] = "pacing";
-        char* argv[] = {name, nullptr};
-        status = kit::run(1, argv, program);
-    });
-
-    ASSERT_TRUE(wait_until_slide(1));
+    test::WindowShow show(program);
+    ASSERT_TRUE(test::wait_until_slide(1));
     push(SDL_KEYUP);
     push(SDL_MOUSEMOTION);
     push(SDL_MOUSEBUTTONDOWN);
@@ -73,24 +52,22 @@ TEST(Pacing, KeysAndQuitAdvanceOtherEventsDoNot) {
     EXPECT_EQ(kit::slides_shown(), 1) << "a key release or the mouse advanced the show";
 
     push(SDL_KEYDOWN);
-    ASSERT_TRUE(wait_until_slide(2));
+    ASSERT_TRUE(test::wait_until_slide(2));
     settle();
     EXPECT_EQ(kit::slides_shown(), 2);
 
     push(SDL_QUIT); // a close request only ends the current wait
-    ASSERT_TRUE(wait_until_slide(3));
+    ASSERT_TRUE(test::wait_until_slide(3));
     settle();
     EXPECT_EQ(kit::slides_shown(), 3);
 
     push(SDL_KEYDOWN);
-    ASSERT_TRUE(wait_until_slide(4));
+    ASSERT_TRUE(test::wait_until_slide(4));
     settle();
-    EXPECT_EQ(status, -1) << "the show ended before its last slide was dismissed";
+    EXPECT_EQ(show.status, -1) << "the show ended before its last slide was dismissed";
     push(SDL_KEYDOWN);
-    show.join();
-    EXPECT_EQ(status, 0);
+    EXPECT_EQ(show.finish(), 0);
     EXPECT_EQ(kit::slides_shown(), slide_count);
-    unsetenv("SDL_VIDEODRIVER");
 }
 
 std::string caption() {
@@ -105,23 +82,17 @@ TEST(Pacing, TheCaptionNamesTheSlideAndTheSeedTheClockChose) {
                                     .slide_count = slide_count,
                                     .seeds_from_clock = true,
                                     .script = four_slides};
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    std::atomic<int> status{-1};
-    std::thread show([&] {
-        char name[] = "pacing";
-        char* argv[] = {name, nullptr};
-        status = kit::run(1, argv, clock_seeded);
-    });
     std::vector<std::string> captions;
-    for (int slide = 1; slide <= slide_count; ++slide) {
-        ASSERT_TRUE(wait_until_slide(slide));
-        settle();
-        captions.push_back(caption());
-        push(SDL_KEYDOWN);
+    {
+        test::WindowShow show(clock_seeded);
+        for (int slide = 1; slide <= slide_count; ++slide) {
+            ASSERT_TRUE(test::wait_until_slide(slide));
+            settle();
+            captions.push_back(caption());
+            push(SDL_KEYDOWN);
+        }
+        ASSERT_EQ(show.finish(), 0);
     }
-    show.join();
-    unsetenv("SDL_VIDEODRIVER");
-    ASSERT_EQ(status, 0);
     const std::vector<Uint32> shown_palette(std::begin(kit::palette), std::end(kit::palette));
 
     const size_t seed_at = captions[0].rfind(" - seed ");

@@ -1,5 +1,6 @@
 #include "export.hpp"
 #include "kit/canvas.hpp"
+#include "png_memory.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
@@ -10,9 +11,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -107,6 +110,46 @@ TEST(Png, SixteenAndTwentyFourBitSurfacesAsRgb) {
             for (int x = 0; x < 41; ++x)
                 ASSERT_EQ(read->at(x, y), x < 20 ? 0xff0000u : 0x0000ffu)
                     << depth << " bits: " << x << "," << y;
+    }
+}
+
+// The chunks of a PNG file in order, as (type, data), the image data left out.
+std::vector<std::pair<std::string, std::string>> chunks_but_data(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::pair<std::string, std::string>> chunks;
+    for (size_t at = 8; at + 12 <= bytes.size();) {
+        const auto byte = [&](size_t i) {
+            return static_cast<size_t>(static_cast<Uint8>(bytes[i]));
+        };
+        const size_t length =
+            byte(at) << 24 | byte(at + 1) << 16 | byte(at + 2) << 8 | byte(at + 3);
+        const std::string type = bytes.substr(at + 4, 4);
+        if (type != "IDAT") chunks.emplace_back(type, bytes.substr(at + 8, length));
+        at += 12 + length;
+    }
+    return chunks;
+}
+
+// The browser's in-memory file holds the export's image: the same pixels, palette and chunks.
+TEST(Png, InMemoryFileHoldsTheExportsImage) {
+    test::SoftwareScreen screen;
+    Folder folder;
+    for (int colours : {1, 256, 257}) {
+        paint_colours(colours);
+        // Runs longer than one copy can say, and a dot on its own.
+        for (int x = 0; x < 800; ++x) kit::put_pixel(x, 300, kit::white);
+        kit::put_pixel(400, 300, kit::red);
+        const fs::path exported = folder.path / "export.png", made = folder.path / "made.png";
+        const std::vector<kit::PngText> texts{{.keyword = "Description", .text = "a caption"}};
+        ASSERT_EQ(kit::write_slide(exported.string(), kit::screen, texts), std::nullopt);
+        const std::vector<Uint8> bytes = kit::png_bytes(kit::screen, texts);
+        std::ofstream(made, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+        const auto read = test::read_png(made.string());
+        ASSERT_TRUE(read.has_value()) << colours;
+        EXPECT_TRUE(test::same_picture(*read, test::snapshot())) << colours;
+        EXPECT_EQ(chunks_but_data(made), chunks_but_data(exported)) << colours;
     }
 }
 

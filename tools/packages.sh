@@ -2,16 +2,18 @@
 # Installs the Debian (or Ubuntu) packages that are missing, with apt-get (through sudo unless
 # run as root).
 #   packages.sh run    what building and running the programs needs
+#   packages.sh web    that, and what the browser build needs (emscripten and acorn)
 #   packages.sh test   that, and what the test suite needs. The optional parts are tried group
 #                      by group: a group that cannot be installed (not in this release, no network)
 #                      is reported, and its tests report themselves skipped.
 # Package names are the same on Debian 12 and later and on current Ubuntu; the one name that
 # carries a version, clang's fuzzing runtime, is derived from the clang that is installed.
 set -u
-what=${1:?usage: packages.sh run|test}
+what=${1:?usage: packages.sh run|web|test}
 
 run_packages="cmake g++ make pkg-config libsdl1.2-compat-dev libpng-dev"
 test_packages="libgtest-dev xvfb xdotool x11-utils imagemagick"
+web_packages="emscripten node-acorn"
 # Optional groups, each "packages|what needs them".
 optional_groups=(
     "valgrind|the memory checks of whole exports"
@@ -61,7 +63,8 @@ apt_install() {
 }
 
 # shellcheck disable=SC2086 # the lists are words
-required=$(missing $run_packages $([ "$what" = test ] && echo $test_packages))
+required=$(missing $run_packages $([ "$what" = test ] && echo $test_packages) \
+    $([ "$what" = web ] && echo $web_packages))
 if [ -n "$required" ]; then
     echo "Installing:" $required
     # shellcheck disable=SC2086

@@ -1,6 +1,10 @@
-// Runs the program named in the address (?program=figureN, and &seed=N for its colours) in the
-// page's canvas, sizes the picture to the window, and keeps the line above it up to date: what
-// is being drawn, which slide stands, how to go on, and when the show has ended.
+// Runs the program named in the address (?program=figureN, &seed=N for its colours and
+// &slide=K to begin at slide K) in the page's canvas, sizes the picture to the window, and keeps
+// the line above it up to date: what is being drawn, which slide stands and what it shows, and
+// when the show has ended. The address follows the show: once the program has chosen its seed it
+// is written into it, and the slide on view with every move (replacing the history entry, not
+// adding one), so that a reload resumes there and a copied address opens that slide in the same
+// colours.
 //
 // The status line carries the state for scripts too: data-state is idle, loading, drawing,
 // showing, ended or failed; data-slide is the slide on the canvas (0 before the first) and
@@ -15,13 +19,19 @@
   const picture = document.getElementById('picture');
   const canvas = document.getElementById('screen');
   const fullscreenButton = document.getElementById('fullscreen');
+  const previousButton = document.getElementById('previous');
+  const nextButton = document.getElementById('next');
+  const downloadButton = document.getElementById('download');
+  const note = document.getElementById('note');
   const parameters = new URLSearchParams(location.search);
   const name = parameters.get('program');
-  const seed = parameters.get('seed');
-  const label = seed === null ? name : name + ' (seed ' + seed + ')';
+  let seed = parameters.get('seed');
+  const startSlide = parameters.get('slide');
+  let label = name;
   let state = 'idle';
   let slides = 0;
   let shown = 0;
+  let captions = [];
   const errors = [];
 
   function report(newState, text) {
@@ -31,10 +41,31 @@
     status.dataset.slides = String(slides);
     status.textContent = text;
     document.body.dataset.show = newState;
+    if (name !== null) updateButtons();
   }
 
   function running() {
     return state === 'showing' || state === 'drawing';
+  }
+
+  // The address of the show as it stands: the program, its seed once known, the slide on view.
+  function address(slide) {
+    const query = new URLSearchParams({ program: name });
+    if (seed !== null) query.set('seed', seed);
+    if (slide > 0) query.set('slide', String(slide));
+    return '?' + query.toString();
+  }
+
+  function keepAddress() {
+    history.replaceState(history.state, '', address(shown));
+  }
+
+  // The previous/next and download buttons work while a slide stands.
+  function updateButtons() {
+    const standing = state === 'showing';
+    previousButton.disabled = !standing || shown <= 1;
+    nextButton.disabled = !standing;
+    downloadButton.disabled = !standing;
   }
 
   // The list of programs comes from the build (programs.js).
@@ -49,15 +80,37 @@
     const summary = document.createElement('span');
     summary.textContent = program.summary;
     item.append(link, ' ', summary);
+    // The landing page's picture of the program's last slide, where the build made one.
+    if (program.picture && name === null) {
+      const picture = document.createElement('img');
+      picture.src = program.picture;
+      picture.alt = '';
+      picture.width = 200;
+      picture.height = 150;
+      const pictureLink = document.createElement('a');
+      pictureLink.href = link.href;
+      pictureLink.tabIndex = -1;
+      pictureLink.append(picture);
+      item.prepend(pictureLink);
+    }
     list.append(item);
   }
 
   if (name === null) return;
   document.body.dataset.program = name;
   // Only the programs of the list: the name becomes a script address.
-  if (!programs.some((program) => program.name === name)) {
+  const entry = programs.find((program) => program.name === name);
+  if (entry === undefined) {
     report('failed', 'There is no program called "' + name + '": choose one of those above.');
     return;
+  }
+  // A program with fixed colours has no seed to take: one in the address is dropped, and said so.
+  if (!entry.seeded && seed !== null) {
+    note.textContent = name + ' draws in fixed colours: "seed=' + seed + '" in the address ' +
+                       'changes nothing and has been left out.';
+    note.hidden = false;
+    seed = null;
+    history.replaceState(history.state, '', address(Number(startSlide) > 0 ? startSlide : 0));
   }
   document.title = name + ' – Figures';
   if (location.protocol === 'file:') {
@@ -101,19 +154,11 @@
 
   // --- Full screen -------------------------------------------------------------------------------
   // The stage (status line and picture) takes the screen; keys, clicks and taps reach the
-  // program as before. Esc leaves full screen and does not advance: where the browser has left
-  // full screen on it already, the page may still get the key just after.
-
-  let leftFullscreenAt = -Infinity;
+  // program as before. Esc leaves full screen and does not advance.
 
   function leaveFullscreen() {
     const result = (document.exitFullscreen || document.webkitExitFullscreen).call(document);
     if (result && result.catch) result.catch(function () {});
-  }
-
-  function isLeavingKey(event) {
-    return event.key === 'Escape' &&
-           (fullscreenElement() !== null || performance.now() - leftFullscreenAt < 500);
   }
 
   if (document.fullscreenEnabled || document.webkitFullscreenEnabled) {
@@ -138,7 +183,6 @@
         stage.dataset.fullscreen = '';
       } else {
         delete stage.dataset.fullscreen;
-        leftFullscreenAt = performance.now();
       }
       fitPicture();
     };
@@ -149,14 +193,15 @@
   // --- Input ---------------------------------------------------------------------------------------
 
   // Keys the page keeps for the browser: shortcuts with Ctrl, Alt or Cmd, Tab for moving between
-  // links, Enter and Space on a link or button, Esc in full screen, and everything while no show
-  // runs. A key held down advances once, as on the desktop. Whatever is stopped here never
-  // reaches the program's SDL, which listens on the document and would otherwise swallow every
-  // key.
+  // links, Enter and Space on a link or button, Esc (which leaves full screen, and which the page
+  // leaves to the browser otherwise too, rather than end the show as on the desktop: q does that),
+  // and everything while no show runs. A key held down advances once, as on the desktop. Whatever
+  // is stopped here never reaches the program's SDL, which listens on the document and would
+  // otherwise swallow every key. The rest the program sorts itself, as on the desktop (a bare
+  // Shift does nothing, Left goes back, q ends the show).
   function filterKeys(event) {
     const forBrowser = !running() || event.ctrlKey || event.altKey || event.metaKey ||
-                       event.key === 'Tab' ||
-                       isLeavingKey(event) ||
+                       event.key === 'Tab' || event.key === 'Escape' ||
                        ((event.key === 'Enter' || event.key === ' ') &&
                         event.target instanceof Element && event.target.closest('a, button'));
     if (forBrowser) {
@@ -185,7 +230,7 @@
 
   // --- The program -------------------------------------------------------------------------------
 
-  const advanceHint = 'Press any key, or click or tap the picture, ';
+  const advanceHint = 'Any key, a click or a tap: ';
 
   // Input given while a slide is drawn is dropped by the program (kit/src/platform_web.cpp).
   function drawing(slide) {
@@ -208,41 +253,83 @@
     return line.startsWith(name + ': ') ? line.slice(name.length + 2) : line;
   }
 
+  // What the page asks of a standing slide: the program takes it at its next look (see
+  // kit/src/platform_web.cpp); one made while a slide is drawn is dropped there, as input is.
+  function ask(request) {
+    if (state !== 'showing') return;
+    window.Module.figuresRequests.push(request);
+  }
+  previousButton.addEventListener('click', () => ask('back'));
+  nextButton.addEventListener('click', () => ask('forward'));
+  downloadButton.addEventListener('click', () => ask('download'));
+  for (const button of [previousButton, nextButton, downloadButton]) {
+    // A focused button would take the next Space or Enter for itself.
+    button.addEventListener('click', () => button.blur());
+  }
+
+  // The slide as a file, under the name the desktop's export would give it, with the program.
+  function save(bytes) {
+    const file = new Blob([bytes], { type: 'image/png' });
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(file);
+    link.download = name + '-slide-' + String(shown).padStart(2, '0') + '.png';
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 60_000);
+  }
+
+  const startArguments = [];
+  if (seed !== null) startArguments.push('--seed', seed);
+  if (startSlide !== null) startArguments.push('--start', startSlide);
+
   window.Module = {
     canvas: canvas,
-    arguments: seed === null ? [] : ['--seed', seed],
+    arguments: startArguments,
     // The program's pixel memory is the picture; the canvas only shows it.
     screenIsReadOnly: true,
-    onShowStarted: function (programName, count) {
+    figuresRequests: [],
+    // The program's seed: the one given, or the one it chose (figure4's clock); null for a
+    // program with fixed colours.
+    onShowStarted: function (programName, count, chosenSeed, slideCaptions) {
       slides = count;
-      report('drawing', drawing(1));
+      captions = slideCaptions;
+      if (chosenSeed !== null) {
+        seed = String(chosenSeed);
+        label = name + ' (seed ' + seed + ')';
+        note.textContent = 'Seed ' + seed + ': this address gives the same colours again, ' +
+                           'here or in "' + name + ' --seed ' + seed + '" on the desktop.';
+        note.hidden = false;
+      }
+      const first = Number(startSlide) > 0 ? Number(startSlide) : 1;
+      report('drawing', drawing(first <= count ? first : 1));
     },
     onSlide: function (slide) {
       shown = slide;
-      if (slide < slides) {
-        report('showing', label + ': slide ' + slide + ' of ' + slides + '. ' + advanceHint +
-                          'for the next slide.');
-      } else {
-        report('showing', label + ': slide ' + slide + ' of ' + slides + ', the last. ' +
-                          advanceHint + 'to end the show.');
-      }
+      keepAddress();
+      const what = label + ': slide ' + slide + ' of ' + slides + ' – ' + captions[slide - 1] + '. ';
+      report('showing', what + advanceHint + (slide < slides ? 'next slide; Left: back.'
+                                                             : 'end the show; Left: back.'));
     },
-    onDrawingNext: function () {
-      report('drawing', shown < slides ? drawing(shown + 1) : label + ': ending the show…');
+    onDrawingNext: function (slide) {
+      report('drawing', slide > 0 ? drawing(slide) : label + ': ending the show…');
     },
+    onSave: save,
     onExit: function (code) {
       if (code === 0) {
-        report('ended', 'The show has ended: ' + label + ' has shown all ' + slides +
-                        (slides === 1 ? ' slide.' : ' slides.'));
+        report('ended', 'The show has ended: ' + label + (shown === slides
+          ? ' has shown all ' + slides + (slides === 1 ? ' slide.' : ' slides.')
+          : ' was stopped at slide ' + shown + ' of ' + slides + '.'));
+        again.querySelector('a').href = address(0);
         again.hidden = false;
-      } else if (code === 2 && seed !== null) {
-        // The seed is the only thing the page passes on the command line.
-        stopped(name + ' cannot start: ' + (firstError() || 'the seed is refused') +
-                         '. It comes from "seed=' + seed + '" in the address: correct that, ' +
-                         'or leave it out.');
+      } else if (code === 2 && startArguments.length > 0) {
+        // The seed and the slide are all the page passes on the command line.
+        stopped(name + ' cannot start: ' + (firstError() || 'the address is refused') +
+                '. It comes from the address (' + location.search.slice(1) + '): correct ' +
+                'that, or leave it out.');
       } else {
         stopped(label + ' stopped with status ' + code +
-                         (errors.length > 0 ? ': ' + firstError() : '.'));
+                (errors.length > 0 ? ': ' + firstError() : '.'));
         again.hidden = false;
       }
     },

@@ -1,4 +1,5 @@
-// The drawing state every program shares, its pixel primitives and the slide pacing.
+// The drawing state every program shares and its pixel primitives (the slide pacing is in
+// kit/pacing.hpp).
 #pragma once
 
 #include <SDL.h>
@@ -67,21 +68,5 @@ void make_palette();
 
 // The whole screen in one colour.
 void clear_screen(Uint32 colour);
-
-// Blocks until a key press (returns 0) or a quit request (returns 1). A window that lost its
-// picture meanwhile (uncovered, restored, mapped again) is shown the same screen again; every
-// other event is consumed and ignored.
-int wait_for_key();
-
-// Shows the screen without waiting (a no-op without a window).
-void flip_screen();
-
-// One slide boundary: flip, then wait for the viewer. Without a window the slide is handed to
-// the observer installed by the runner (export, tests, benchmarks) instead. A show started at a
-// later slide (--start) passes the slides before it without showing them or waiting.
-void show_slide();
-
-// Slides shown so far in this run (safe to read from another thread).
-int slides_shown();
 
 } // namespace kit

@@ -1,8 +1,6 @@
 #include "kit/canvas.hpp"
 
-#include "platform.hpp"
 #include "random.hpp"
-#include "runs.hpp"
 
 namespace kit {
 
@@ -44,34 +42,6 @@ void clear_screen(Uint32 colour) {
         Uint32* row = pixel_address(0, y);
         for (int x = 0; x < screen->w; ++x) row[x] = colour;
     }
-}
-
-namespace {
-
-// A show started at a later slide draws the slides before it without putting them on view.
-bool on_view(int slide) {
-    return runtime.mode == Mode::window && slide >= runtime.first_shown;
-}
-
-} // namespace
-
-void flip_screen() {
-    if (on_view(runtime.slides_shown + 1)) present_screen();
-}
-
-void show_slide() {
-    const int slide = ++runtime.slides_shown;
-    if (on_view(slide)) {
-        present_screen();
-        platform::slide_shown(slide);
-        wait_for_key();
-    } else if (runtime.mode == Mode::headless && runtime.on_slide) {
-        runtime.on_slide(slide);
-    }
-}
-
-int slides_shown() {
-    return runtime.slides_shown.load();
 }
 
 } // namespace kit

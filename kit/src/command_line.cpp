@@ -168,12 +168,20 @@ std::string usage(const Program& program) {
                        (several ? " [--start N]" : "") + seed + "\n       " + name +
                        " --export DIR" + seed + "\n";
     text += several ? "Shows " + name + "'s " + count +
-                          " slides in an 800x600 window. Any key, or closing the window, shows\n"
-                          "the next slide; after the last one the program ends. "
+                          " slides in an 800x600 window.\n"
+                          "  Right, PageDown, Space, Enter, any other key, or closing the window: "
+                          "the next\n"
+                          "  slide (after the last one the program ends). Left, PageUp, "
+                          "Backspace: the\n"
+                          "  previous slide. Home: the first. End: the last. Esc or q: quit.\n"
                     : "Shows " + name +
-                          "'s picture in an 800x600 window. Any key, or closing the window,\n"
-                          "ends the program. ";
-    text += "Ctrl+C in the terminal stops it early.\n"
+                          "'s picture in an 800x600 window. Right, PageDown, Space,\n"
+                          "Enter, Esc, q, most other keys, or closing the window end the "
+                          "program; Left,\n"
+                          "PageUp, Backspace, Home and End (which move between slides) do "
+                          "nothing.\n";
+    text += "  Shift, Ctrl, Alt, Super or Caps Lock alone, and keys pressed with Ctrl, Alt or\n"
+            "  Super held, do nothing.\n"
             "  --scale N      a window N times as large (N = 1 to " +
             std::to_string(max_scale) +
             "), each pixel an NxN block\n"
@@ -198,6 +206,18 @@ std::string usage(const Program& program) {
     text += "                 (800x600; DIR and its parents are created if missing)\n"
             "  --version      show the version\n"
             "  --help         show this help\n";
+    return text;
+}
+
+std::string help(const Program& program) {
+    std::string text = usage(program);
+    if (program.captions.empty()) return text;
+    text += program.slide_count > 1 ? "The slides:\n" : "The picture:\n";
+    for (int slide = 1; slide <= program.slide_count; ++slide) {
+        const std::string number = std::to_string(slide);
+        text +=
+            std::string(4 - number.size(), ' ') + number + "  " + caption(program, slide) + "\n";
+    }
     return text;
 }
 

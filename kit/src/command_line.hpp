@@ -29,6 +29,9 @@ std::optional<std::string> parse_options(int argc, char** argv, const Program& p
 
 std::string usage(const Program& program);
 
+// The usage, then each slide's number and caption.
+std::string help(const Program& program);
+
 // `text` (an argument, a path) as it may stand in a one-line message: control characters and
 // bytes that are not UTF-8 as escapes (\n, \t, \x1b), and a text of more than `limit` bytes cut
 // in the middle, where "..." stands for what was left out.

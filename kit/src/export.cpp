@@ -4,7 +4,9 @@
 
 #include "command_line.hpp"
 #include "kit/canvas.hpp"
-#include "platform.hpp"
+#include "kit/pacing.hpp"
+#include "png.hpp"
+#include "png_memory.hpp"
 #include "runs.hpp"
 
 #include <dirent.h>
@@ -241,18 +243,6 @@ std::optional<std::string> lock_folder(const Program& program, const std::string
     return std::nullopt;
 }
 
-// The text chunks of a slide: what wrote it, which slide it is, and the seed of its colours
-// where they have one, so that a file says how to show it again.
-std::vector<PngText> slide_texts(const Program& program, int slide, std::optional<unsigned> seed) {
-    std::vector<PngText> texts{
-        {.keyword = "Software", .text = std::string(program.name) + " " + FIGURES_VERSION},
-        {.keyword = "Program", .text = program.name},
-        {.keyword = "Slide", .text = std::to_string(slide)},
-    };
-    if (seed) texts.push_back({.keyword = "Seed", .text = std::to_string(*seed)});
-    return texts;
-}
-
 } // namespace
 
 TemporaryFileGuard::TemporaryFileGuard() {
@@ -360,8 +350,7 @@ std::optional<std::string> write_slide(const std::string& path, SDL_Surface* sur
     return std::nullopt;
 }
 
-int platform::export_slides(const Program& program, const std::string& dir,
-                            std::optional<unsigned> seed) {
+int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed) {
     // From the start: a signal that arrives while the folder is probed removes the probe too.
     const TemporaryFileGuard guard;
     auto fail = [&](const std::string& message) {

@@ -2,6 +2,7 @@
 // own, flushed to disk, and renamed into place once complete, all inside a folder opened once.
 #pragma once
 
+#include "kit/program.hpp"
 #include "png.hpp"
 
 #include <SDL.h>
@@ -13,6 +14,10 @@
 #include <string_view>
 
 namespace kit {
+
+// Writes every slide of the show into a folder, without a window; returns the exit status.
+// Only the desktop has files to write to: the browser build refuses (export_web.cpp).
+int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed);
 
 // What a write does with a file already under the final name.
 enum class Replace {

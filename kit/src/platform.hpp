@@ -1,6 +1,6 @@
-// What differs between the desktop and the browser. Each of platform_desktop.cpp and
-// platform_web.cpp defines all of these (and kit::wait_for_key); CMake builds the one that fits
-// the target, with the desktop's export (export.cpp) beside it.
+// What differs between the desktop and the browser: the window and the wait for the viewer. Each
+// of platform_desktop.cpp and platform_web.cpp defines all of these and nothing else; CMake
+// builds the one that fits the target.
 #pragma once
 
 #include "kit/program.hpp"
@@ -20,20 +20,20 @@ struct WindowSettings {
 };
 
 // Opens the program's 800x600 window (in the browser: takes over the page's canvas) and makes
-// its surface the screen. Returns what went wrong, with the window closed again, if it cannot.
+// its surface the screen, locked for drawing where SDL needs that. Returns what went wrong, with
+// the window closed again, if it cannot.
 std::optional<std::string> open_window(const Program& program, const WindowSettings& settings);
 
-// Closes it again, once the screen is unlocked and let go.
+// Unlocks the screen, lets it go and closes the window.
 void close_window();
 
-// Puts what the screen holds on view (the flip); the screen is unlocked meanwhile.
-void present();
+// The flip: puts what the screen holds on view (the screen is unlocked meanwhile).
+void flip_screen();
 
-// Slide `slide` (1, 2, ...) stands on view and the show waits for the viewer.
-void slide_shown(int slide);
+// Tells the viewer that slide `slide` (1, 2, ...) stands on view, before the wait for them.
+void announce_slide(int slide);
 
-// Writes every slide of the show into a folder, without a window; returns the exit status.
-// Only the desktop has files to write to.
-int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed);
+// The wait of kit::wait_for_key.
+int wait_for_key();
 
 } // namespace kit::platform

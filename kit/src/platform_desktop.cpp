@@ -1,7 +1,7 @@
 // The kit on a desktop: a window of SDL 1.2's, and the process's signals around it.
+#include "failure.hpp"
 #include "kit/canvas.hpp"
 #include "platform.hpp"
-#include "runs.hpp"
 
 #include <SDL.h>
 
@@ -83,23 +83,36 @@ std::optional<std::string> scale_problem(int scale) {
            "--fullscreen fills it";
 }
 
-// The caption names the program and the slide on view, and the seed where the clock chose the
-// colours, so that a palette someone liked can be shown again with --seed. It is plain ASCII:
-// SDL hands it to X11 in the C library's "C" locale, where a dash outside ASCII arrives garbled
-// in WM_NAME and leaves _NET_WM_NAME unset.
-struct Caption {
+// The title names the program, the slide on view and what it shows, and the seed where the clock
+// chose the colours, so that a palette someone liked can be shown again with --seed. It is plain
+// ASCII (so are the captions): SDL hands it to X11 in the C library's "C" locale, where a dash
+// outside ASCII arrives garbled in WM_NAME and leaves _NET_WM_NAME unset.
+struct Title {
     const Program* program = nullptr;
     std::optional<unsigned> clock_seed;
 };
-Caption caption;
+Title title;
 
-void show_caption(int slide) {
-    std::string text = caption.program->name;
-    if (slide > 0)
+void show_title(int slide) {
+    std::string text = title.program->name;
+    if (slide > 0) {
         text += " - slide " + std::to_string(slide) + " of " +
-                std::to_string(caption.program->slide_count);
-    if (caption.clock_seed) text += " - seed " + std::to_string(*caption.clock_seed);
-    SDL_WM_SetCaption(text.c_str(), caption.program->name);
+                std::to_string(title.program->slide_count);
+        if (const char* words = kit::caption(*title.program, slide); *words)
+            text += std::string(": ") + words;
+    }
+    if (title.clock_seed) text += " - seed " + std::to_string(*title.clock_seed);
+    SDL_WM_SetCaption(text.c_str(), title.program->name);
+}
+
+// Drawing writes the pixels directly: the surface stays locked where SDL needs that, except
+// while it is put on view.
+void lock_screen() {
+    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
+}
+
+void unlock_screen() {
+    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
 }
 
 } // namespace
@@ -140,33 +153,38 @@ std::optional<std::string> platform::open_window(const Program& program,
         SDL_Quit();
         return error;
     }
-    caption = {.program = &program, .clock_seed = settings.clock_seed};
-    show_caption(0);
+    title = {.program = &program, .clock_seed = settings.clock_seed};
+    show_title(0);
+    lock_screen();
     return std::nullopt;
 }
 
 void platform::close_window() {
+    unlock_screen();
+    screen = nullptr;
     SDL_Quit();
 }
 
-void platform::present() {
+void platform::flip_screen() {
+    unlock_screen();
     SDL_Flip(screen);
+    lock_screen();
 }
 
-void platform::slide_shown(int slide) {
-    show_caption(slide);
+void platform::announce_slide(int slide) {
+    show_title(slide);
 }
 
 // A window that was covered, minimised, unmapped or resized has lost its picture, and the window
 // system reports it with expose (and resize) events; the wait shows the same slide again and
 // goes on waiting. Exposures come in bursts (one for each uncovered part), so the slide is put
 // back once, when the burst has been read.
-int wait_for_key() {
+int platform::wait_for_key() {
     SDL_Event event;
     bool exposed = false;
     for (;;) {
         if (exposed && SDL_PollEvent(nullptr) == 0) {
-            present_screen();
+            flip_screen();
             exposed = false;
         }
         if (SDL_WaitEvent(&event) == 0)

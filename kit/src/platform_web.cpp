@@ -14,14 +14,11 @@
 //   slides unseen. Each slide stands until an input made after it appeared.
 // - The page around the canvas is told when the show starts, when a slide stands, and when the
 //   viewer has moved on and the next slide is being drawn.
-// - There are no files to export slides to.
 #include "kit/canvas.hpp"
 #include "platform.hpp"
 
 #include <SDL.h>
 #include <emscripten.h>
-
-#include <cstdio>
 
 namespace kit {
 namespace {
@@ -86,6 +83,15 @@ int wait_result(const SDL_Event& event) {
     return -1;
 }
 
+// The scripts draw into the locked surface's pixels; unlocking copies them into the canvas.
+void lock_screen() {
+    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
+}
+
+void unlock_screen() {
+    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
+}
+
 } // namespace
 
 // The page decides the canvas's size on screen; the settings are the desktop window's.
@@ -100,32 +106,29 @@ std::optional<std::string> platform::open_window(const Program& program, const W
     }
     notify_show_started(program.name, program.slide_count);
     wait_for_paint();
+    lock_screen();
     return std::nullopt;
 }
 
 // The canvas keeps the last picture: the page goes on showing it after the show has ended.
 void platform::close_window() {
+    unlock_screen();
+    screen = nullptr;
     SDL_Quit();
 }
 
-void platform::present() {
+void platform::flip_screen() {
+    unlock_screen();
     SDL_Flip(screen);
     wait_for_paint();
+    lock_screen();
 }
 
-void platform::slide_shown(int slide) {
+void platform::announce_slide(int slide) {
     notify_slide_shown(slide);
 }
 
-int platform::export_slides(const Program& program, const std::string&, std::optional<unsigned>) {
-    std::fprintf(stderr,
-                 "%s: the browser build saves no images; export the slides with the "
-                 "desktop program\n",
-                 program.name);
-    return 2;
-}
-
-int wait_for_key() {
+int platform::wait_for_key() {
     // Whatever came in before the slide was on view (the flip has waited for the paint).
     SDL_Event event;
     while (SDL_PollEvent(&event)) continue;

@@ -1,7 +1,7 @@
 #include "kit/program.hpp"
 
 #include "command_line.hpp"
-#include "platform.hpp"
+#include "export.hpp"
 #include "runs.hpp"
 
 #include <cerrno>
@@ -24,16 +24,20 @@ int print(const Program& program, const std::string& text, const char* what) {
 
 } // namespace
 
+const char* caption(const Program& program, int slide) {
+    const auto index = static_cast<size_t>(slide - 1);
+    return index < program.captions.size() ? program.captions[index] : "";
+}
+
 int run(int argc, char** argv, const Program& program) {
     Options options;
     if (auto error = parse_options(argc, argv, program, options)) {
         std::fprintf(stderr, "%s: %s\n%s", program.name, error->c_str(), usage(program).c_str());
         return 2;
     }
-    if (options.help) return print(program, usage(program), "help");
+    if (options.help) return print(program, help(program), "help");
     if (options.version) return print(program, version_line(program), "version");
-    if (options.export_dir)
-        return platform::export_slides(program, *options.export_dir, options.seed);
+    if (options.export_dir) return export_slides(program, *options.export_dir, options.seed);
     return run_in_window(program, options);
 }
 

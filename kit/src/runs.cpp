@@ -11,22 +11,6 @@
 
 namespace kit {
 
-Runtime runtime;
-
-void lock_screen() {
-    if (SDL_MUSTLOCK(screen)) SDL_LockSurface(screen);
-}
-
-void unlock_screen() {
-    if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
-}
-
-void present_screen() {
-    unlock_screen();
-    platform::present();
-    lock_screen();
-}
-
 namespace {
 
 // Returns the seed when it came from the clock and decides the colours: the viewer is told it,
@@ -52,18 +36,11 @@ int run_in_window(const Program& program, const Options& options) {
     const auto clock_seed = seed_random(program, options.seed);
     const platform::WindowSettings settings{
         .scale = options.scale, .fullscreen = options.fullscreen, .clock_seed = clock_seed};
+    pace_in_window(options.start);
     if (auto error = platform::open_window(program, settings)) {
         std::fprintf(stderr, "%s: %s\n", program.name, error->c_str());
         return 1;
     }
-    // Drawing writes the pixels directly: the surface stays locked where the platform needs
-    // it, except while it is put on view. (In the browser the locked pixels are the memory the
-    // scripts draw into; unlocking copies them to the page's canvas.)
-    lock_screen();
-    runtime.mode = Mode::window;
-    runtime.on_slide = nullptr;
-    runtime.slides_shown = 0;
-    runtime.first_shown = options.start;
     int status = 0;
     try {
         program.script();
@@ -71,8 +48,7 @@ int run_in_window(const Program& program, const Options& options) {
         std::fprintf(stderr, "%s: %s\n", program.name, failure.what());
         status = 1;
     }
-    unlock_screen();
-    screen = nullptr;
+    end_pacing();
     platform::close_window();
     return status;
 }
@@ -93,19 +69,16 @@ void release_screen() {
 std::optional<unsigned> run_headless(const Program& program, const SlideObserver& on_slide,
                                      std::optional<unsigned> seed) {
     install_software_screen();
-    runtime.mode = Mode::headless;
-    runtime.on_slide = on_slide;
-    runtime.slides_shown = 0;
-    runtime.first_shown = 1;
+    pace_headless(on_slide);
     const auto clock_seed = seed_random(program, seed);
     try {
         program.script();
     } catch (...) {
-        runtime.on_slide = nullptr;
+        end_pacing();
         release_screen();
         throw;
     }
-    runtime.on_slide = nullptr;
+    end_pacing();
     release_screen();
     return clock_seed;
 }

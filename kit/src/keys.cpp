@@ -1,0 +1,29 @@
+#include "keys.hpp"
+
+namespace kit {
+namespace {
+
+// Keys that only change what other keys mean: pressing one alone (on the way to Alt+Tab, say)
+// must not cost the viewer a slide. Lock keys count among them. (A chain of comparisons rather
+// than a switch: the browser's SDL headers give some of these names one value.)
+bool is_modifier(SDLKey key) {
+    return key == SDLK_LSHIFT || key == SDLK_RSHIFT || key == SDLK_LCTRL || key == SDLK_RCTRL ||
+           key == SDLK_LALT || key == SDLK_RALT || key == SDLK_LMETA || key == SDLK_RMETA ||
+           key == SDLK_LSUPER || key == SDLK_RSUPER || key == SDLK_MODE || key == SDLK_CAPSLOCK ||
+           key == SDLK_NUMLOCK || key == SDLK_SCROLLOCK;
+}
+
+} // namespace
+
+Move key_move(SDLKey key, SDLMod modifiers) {
+    // A shortcut meant for the desktop or the terminal (Ctrl+C, Alt+Tab, Super+L) is not a
+    // request to the show. Shift, Caps Lock and AltGr (typing keys) leave a key what it is.
+    if (is_modifier(key) || (modifiers & (KMOD_CTRL | KMOD_ALT | KMOD_META))) return Move::none;
+    if (key == SDLK_LEFT || key == SDLK_PAGEUP || key == SDLK_BACKSPACE) return Move::back;
+    if (key == SDLK_HOME) return Move::first;
+    if (key == SDLK_END) return Move::last;
+    if (key == SDLK_ESCAPE || key == SDLK_q) return Move::quit;
+    return Move::forward;
+}
+
+} // namespace kit

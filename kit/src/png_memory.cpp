@@ -1,0 +1,195 @@
+#include "png_memory.hpp"
+
+#include <array>
+
+namespace kit {
+namespace {
+
+std::array<Uint32, 256> make_crc_table() {
+    std::array<Uint32, 256> table{};
+    for (Uint32 n = 0; n < 256; ++n) {
+        Uint32 c = n;
+        for (int k = 0; k < 8; ++k) c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+
+void put_u32(std::vector<Uint8>& out, Uint32 value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<Uint8>(value >> shift));
+}
+
+// Appends one chunk: length, type, data, and the CRC of type and data.
+void put_chunk(std::vector<Uint8>& out, const char* type, const std::vector<Uint8>& data) {
+    static const std::array<Uint32, 256> crc_table = make_crc_table();
+    put_u32(out, static_cast<Uint32>(data.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    Uint32 crc = 0xffffffffu;
+    for (size_t i = start; i < out.size(); ++i) crc = crc_table[(crc ^ out[i]) & 0xff] ^ (crc >> 8);
+    put_u32(out, crc ^ 0xffffffffu);
+}
+
+// Deflate's bit stream: values least significant bit first, Huffman codes most significant first.
+struct Bits {
+    std::vector<Uint8>& out;
+    Uint32 buffer = 0;
+    int count = 0;
+    void put(Uint32 value, int bits) {
+        buffer |= value << count;
+        count += bits;
+        while (count >= 8) {
+            out.push_back(static_cast<Uint8>(buffer));
+            buffer >>= 8;
+            count -= 8;
+        }
+    }
+    void put_code(Uint32 code, int bits) {
+        Uint32 reversed = 0;
+        for (int i = 0; i < bits; ++i) reversed |= (code >> i & 1) << (bits - 1 - i);
+        put(reversed, bits);
+    }
+    void flush() {
+        if (count > 0) out.push_back(static_cast<Uint8>(buffer));
+        buffer = 0;
+        count = 0;
+    }
+};
+
+// A symbol of the fixed literal/length code.
+void put_symbol(Bits& bits, int symbol) {
+    if (symbol < 144)
+        bits.put_code(0x30 + symbol, 8);
+    else if (symbol < 256)
+        bits.put_code(0x190 + symbol - 144, 9);
+    else if (symbol < 280)
+        bits.put_code(symbol - 256, 7);
+    else
+        bits.put_code(0xc0 + symbol - 280, 8);
+}
+
+// A copy of the byte before, `length` (3 to 258) times: a length symbol, then distance 1.
+void put_repeat(Bits& bits, int length) {
+    static constexpr int bases[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
+                                    31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    int code = 28;
+    while (bases[code] > length) --code;
+    put_symbol(bits, 257 + code);
+    const int extra = code < 8 || code == 28 ? 0 : (code - 4) / 4;
+    bits.put(static_cast<Uint32>(length - bases[code]), extra);
+    bits.put_code(0, 5); // distance code 0: distance 1
+}
+
+// The zlib stream of `data` in one block of fixed codes, each run of a byte (after its first)
+// as copies at distance 1.
+std::vector<Uint8> zlib_stream(const std::vector<Uint8>& data) {
+    std::vector<Uint8> out{0x78, 0x01};
+    Bits bits{out};
+    bits.put(1, 1); // the last block
+    bits.put(1, 2); // fixed codes
+    size_t i = 0;
+    while (i < data.size()) {
+        put_symbol(bits, data[i]);
+        size_t run = 0;
+        while (i + 1 + run < data.size() && data[i + 1 + run] == data[i]) ++run;
+        ++i;
+        while (run >= 3) {
+            const int length = static_cast<int>(run < 258 ? run : 258);
+            put_repeat(bits, length);
+            run -= static_cast<size_t>(length);
+            i += static_cast<size_t>(length);
+        }
+        for (; run > 0; --run, ++i) put_symbol(bits, data[i]);
+    }
+    put_symbol(bits, 256);
+    bits.flush();
+    Uint32 a = 1, b = 0;
+    for (Uint8 byte : data) {
+        a = (a + byte) % 65521;
+        b = (b + a) % 65521;
+    }
+    put_u32(out, b << 16 | a);
+    return out;
+}
+
+} // namespace
+
+std::vector<PngText> slide_texts(const Program& program, int slide, std::optional<unsigned> seed) {
+    std::vector<PngText> texts{
+        {.keyword = "Software", .text = std::string(program.name) + " " + FIGURES_VERSION},
+        {.keyword = "Program", .text = program.name},
+        {.keyword = "Slide", .text = std::to_string(slide)},
+        {.keyword = "Description", .text = caption(program, slide)},
+    };
+    if (seed) texts.push_back({.keyword = "Seed", .text = std::to_string(*seed)});
+    return texts;
+}
+
+std::vector<Uint8> png_bytes(SDL_Surface* surface, std::span<const PngText> texts) {
+    const int w = surface->w, h = surface->h;
+    // The colours in the order the rows first show them, as the export's palette has them.
+    std::vector<Uint32> colours;
+    std::vector<Uint8> rows; // each row: filter byte 0, then its pixels
+    rows.reserve(static_cast<size_t>(w + 1) * h);
+    bool palette = true;
+    for (int y = 0; y < h && palette; ++y) {
+        const auto* pixels = reinterpret_cast<const Uint32*>(
+            static_cast<const Uint8*>(surface->pixels) + y * surface->pitch);
+        rows.push_back(0);
+        size_t index = 0;
+        for (int x = 0; x < w; ++x) {
+            if (index >= colours.size() || colours[index] != pixels[x]) {
+                index = 0;
+                while (index < colours.size() && colours[index] != pixels[x]) ++index;
+                if (index == colours.size()) {
+                    if (colours.size() == 256) {
+                        palette = false;
+                        break;
+                    }
+                    colours.push_back(pixels[x]);
+                }
+            }
+            rows.push_back(static_cast<Uint8>(index));
+        }
+    }
+    if (!palette) {
+        rows.clear();
+        for (int y = 0; y < h; ++y) {
+            const auto* pixels = reinterpret_cast<const Uint32*>(
+                static_cast<const Uint8*>(surface->pixels) + y * surface->pitch);
+            rows.push_back(0);
+            for (int x = 0; x < w; ++x) {
+                Uint8 r, g, b;
+                SDL_GetRGB(pixels[x], surface->format, &r, &g, &b);
+                rows.insert(rows.end(), {r, g, b});
+            }
+        }
+    }
+    std::vector<Uint8> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    std::vector<Uint8> header;
+    put_u32(header, static_cast<Uint32>(w));
+    put_u32(header, static_cast<Uint32>(h));
+    header.insert(header.end(), {8, static_cast<Uint8>(palette ? 3 : 2), 0, 0, 0});
+    put_chunk(out, "IHDR", header);
+    if (palette) {
+        std::vector<Uint8> entries;
+        for (Uint32 colour : colours) {
+            Uint8 r, g, b;
+            SDL_GetRGB(colour, surface->format, &r, &g, &b);
+            entries.insert(entries.end(), {r, g, b});
+        }
+        put_chunk(out, "PLTE", entries);
+    }
+    for (const PngText& text : texts) {
+        std::vector<Uint8> data(text.keyword.begin(), text.keyword.end());
+        data.push_back(0);
+        data.insert(data.end(), text.text.begin(), text.text.end());
+        put_chunk(out, "tEXt", data);
+    }
+    put_chunk(out, "IDAT", zlib_stream(rows));
+    put_chunk(out, "IEND", {});
+    return out;
+}
+
+} // namespace kit

@@ -1,0 +1,15 @@
+# cmake -DPROGRAM=path/figureN -DOUTPUT=file.png -P last_slide.cmake: the program's last slide,
+# exported into a fresh folder beside OUTPUT and renamed over OUTPUT (never half-written).
+get_filename_component(dir ${OUTPUT} DIRECTORY)
+get_filename_component(name ${OUTPUT} NAME_WE)
+set(work ${dir}/.${name}-slides)
+file(REMOVE_RECURSE ${work})
+execute_process(COMMAND ${PROGRAM} --export ${work} RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${PROGRAM} --export failed (${status})")
+endif()
+file(GLOB slides ${work}/slide-*.png)
+list(SORT slides)
+list(POP_BACK slides last)
+file(RENAME ${last} ${OUTPUT})
+file(REMOVE_RECURSE ${work})
