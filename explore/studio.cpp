@@ -260,7 +260,7 @@ void redraw(Studio& studio) {
     kit::draw_line_clipped(x0, y1, x0, y0, studio.outline);
     build_strip(scene.group, scene.keep, portrait, kit::screen, strip_top(studio));
     set_title(studio);
-    kit::present_screen();
+    kit::platform::flip_screen();
 }
 
 // Saves the strip under a name no file has yet: explore-GROUP-kick-K.png, then -2, -3, ...
@@ -432,7 +432,7 @@ bool handle_events(Studio& studio) {
     if (draw)
         redraw(studio);
     else if (show)
-        kit::present_screen();
+        kit::platform::flip_screen();
     return true;
 }
 
@@ -447,7 +447,7 @@ bool next_slide(const Studio& studio) {
             return event.key.keysym.sym != SDLK_q && event.key.keysym.sym != SDLK_ESCAPE;
         if (event.type == SDL_VIDEOEXPOSE || event.type == SDL_VIDEORESIZE) {
             (void)studio;
-            kit::present_screen();
+            kit::platform::flip_screen();
         }
     }
 }
@@ -455,7 +455,6 @@ bool next_slide(const Studio& studio) {
 int run_window(const Scene& scene, const kit::platform::WindowSettings& settings, bool tour) {
     if (auto error = kit::platform::open_window(window_program, settings))
         return complain(1, *error);
-    kit::lock_screen();
     SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, 30);
     int status = 0;
     try {
@@ -476,7 +475,6 @@ int run_window(const Scene& scene, const kit::platform::WindowSettings& settings
     } catch (const kit::Failure& failure) {
         status = complain(1, failure.what());
     }
-    kit::unlock_screen();
     kit::screen = nullptr;
     kit::platform::close_window();
     return status;
