@@ -1,0 +1,77 @@
+// Draws studio pictures away from the page's main thread, with the engine compiled from the
+// desktop's sources (explore/page.cpp). The page sends the compiled module first, then requests:
+//   { id, line, png: false }  the scene's portrait and strip, as RGBA bytes;
+//   { id, line, png: true }   the strip as a PNG file with its scene line in a text chunk.
+// Each answer carries the request's id; a refused line or a picture too large for the memory
+// comes back as { id, error }.
+'use strict';
+importScripts('explore.js');
+
+let engine = null;
+const waiting = [];
+
+function text(pointer) {
+  return pointer === 0 ? null : engine.UTF8ToString(pointer);
+}
+
+// A JavaScript string as a C string in the engine's memory (the caller frees it).
+function cString(value) {
+  const size = engine.lengthBytesUTF8(value) + 1;
+  const pointer = engine._malloc(size);
+  engine.stringToUTF8(value, pointer, size);
+  return pointer;
+}
+
+function answer(request) {
+  const line = cString(request.line);
+  const refused = text(engine._page_read(line));
+  engine._free(line);
+  if (refused !== null) {
+    postMessage({ id: request.id, error: refused });
+    return;
+  }
+  const started = performance.now();
+  if (engine._page_draw() !== 0) {
+    postMessage({ id: request.id, error: 'there is not memory enough for a picture this large' });
+    return;
+  }
+  const scene = text(engine._page_line());
+  const width = engine._page_layout(0);
+  const height = Number(/ size=\d+x(\d+)/.exec(scene)[1]);
+  const stripWidth = Number(/ size=(\d+)x/.exec(scene)[1]);
+  if (request.png) {
+    const bytes = engine._page_png();
+    const file = engine.HEAPU8.slice(bytes, bytes + engine._page_png_size());
+    postMessage({ id: request.id, line: scene, png: file.buffer }, [file.buffer]);
+    return;
+  }
+  const portrait = engine.HEAPU8.slice(engine._page_portrait(),
+                                       engine._page_portrait() + width * height * 4);
+  const strip = engine.HEAPU8.slice(engine._page_strip(),
+                                    engine._page_strip() + stripWidth * height * 4);
+  postMessage({
+    id: request.id, line: scene, width: stripWidth, height, tileWidth: width,
+    portrait: portrait.buffer, strip: strip.buffer, ms: performance.now() - started,
+  }, [portrait.buffer, strip.buffer]);
+}
+
+onmessage = function (event) {
+  if (event.data.module) {
+    createExplore({
+      instantiateWasm: function (imports, receive) {
+        WebAssembly.instantiate(event.data.module, imports)
+          .then((instance) => receive(instance, event.data.module));
+        return {};
+      },
+    }).then(function (instance) {
+      engine = instance;
+      for (const request of waiting.splice(0)) answer(request);
+    });
+    return;
+  }
+  if (engine === null) {
+    waiting.push(event.data);
+  } else {
+    answer(event.data);
+  }
+};
