@@ -45,7 +45,9 @@ template <typename T> std::optional<T> read_c(std::string_view text) {
         value = std::strtof(copy.c_str(), nullptr);
     else
         value = std::strtod(copy.c_str(), nullptr);
-    if (errno == ERANGE || !std::isfinite(value)) return std::nullopt;
+    // Out of range is too large, or too small for anything but zero (a subnormal result is
+    // kept, as <charconv> keeps it).
+    if ((errno == ERANGE && value == 0) || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 
@@ -79,7 +81,11 @@ template <typename T> std::string shortest_c(T value) {
     if (whole <= 0) {
         fixed.assign("0.").append(static_cast<size_t>(-whole), '0').append(mantissa);
     } else if (static_cast<size_t>(whole) >= mantissa.size()) {
-        fixed.assign(mantissa).append(static_cast<size_t>(whole) - mantissa.size(), '0');
+        // A whole number written fixed shows all its digits, as <charconv> does, not zeros after
+        // the shortest ones (the length is the same, so the choice of form stands).
+        char digits[400];
+        std::snprintf(digits, sizeof digits, "%.0f", std::fabs(static_cast<double>(value)));
+        fixed = digits;
     } else {
         fixed.assign(mantissa, 0, static_cast<size_t>(whole))
             .append(".")
