@@ -151,7 +151,10 @@ try {
 
   // The address round trip: the line shown is in the address, and opening it again gives it.
   const before = await settled(page);
-  check(new URLSearchParams(before.search).get('scene') === before.line,
+  // The address follows a moment later (a few times a second at most).
+  await page.waitForFunction((line) => new URLSearchParams(location.search).get('scene') === line,
+                             before.line, { timeout: 5000 }).catch(() => {});
+  check(new URLSearchParams(await page.evaluate(() => location.search)).get('scene') === before.line,
         'the address holds the scene line shown');
   const reopened = await open(page, origin, before.line);
   check(reopened.line === before.line && samePixels(asPicture(reopened), asPicture(before)),

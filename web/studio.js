@@ -98,19 +98,26 @@ window.figuresStudio = function () {
 
   // --- Drawing in the worker --------------------------------------------------------------------
   // One drawing at a time. A change made meanwhile waits for it (the picture keeps following a
-  // dragged slider), unless the drawing has already taken long: then it is abandoned, the worker
-  // with it, and the newest scene drawn in a fresh one. "Drawing…" appears only after a tenth of
-  // a second.
+  // dragged slider), unless the drawing takes far longer than drawings have been taking: then it
+  // is abandoned, the worker with it, and the newest scene drawn in a fresh one. A worker that
+  // has not drawn yet is still starting and is never abandoned, or a slow start would never end.
+  // "Drawing…" appears only after a tenth of a second.
 
   let worker = null;
+  let workerReady = false;
   let busy = null;
   let pending = null;
   let serial = 0;
   let drawingNote = 0;
-  const patience = 150;
+  let usualMs = 50;
+
+  function patience() {
+    return Math.max(250, 4 * usualMs);
+  }
 
   function startWorker() {
     worker = new Worker('studio_worker.js');
+    workerReady = false;
     worker.onmessage = shown;
     worker.onerror = function (event) {
       say('failed', 'The studio cannot draw: ' + (event.message || 'its worker failed') + '.');
@@ -125,7 +132,9 @@ window.figuresStudio = function () {
 
   function pump() {
     if (busy !== null) {
-      if (pending === null || performance.now() - busy.started < patience) return;
+      if (pending === null || !workerReady || performance.now() - busy.started < patience()) {
+        return;
+      }
       worker.terminate();
       startWorker();
       busy = null;
@@ -136,7 +145,7 @@ window.figuresStudio = function () {
     worker.postMessage({ id: busy.id, line: busy.line, png: false });
     clearTimeout(drawingNote);
     drawingNote = setTimeout(() => say('drawing', 'Drawing…'), 100);
-    setTimeout(pump, patience + 1);
+    setTimeout(pump, patience() + 1);
   }
 
   function put(canvas, width, height, bytes) {
@@ -149,6 +158,8 @@ window.figuresStudio = function () {
   function shown(event) {
     const answer = event.data;
     if (busy === null || answer.id !== busy.id) return;
+    if (workerReady && answer.ms !== undefined) usualMs = 0.8 * usualMs + 0.2 * answer.ms;
+    workerReady = true;
     busy = null;
     clearTimeout(drawingNote);
     if (answer.error) {
@@ -201,7 +212,10 @@ window.figuresStudio = function () {
   }
 
   // The download sizes: the shown one and its multiples while the studio allows them.
+  let sizesFor = '';
   function fillSizes(v) {
+    if (v.size === sizesFor) return;
+    sizesFor = v.size;
     const [width, height] = v.size.split('x').map(Number);
     const chosen = downloadSize.selectedIndex;
     downloadSize.textContent = '';
@@ -215,11 +229,26 @@ window.figuresStudio = function () {
     downloadSize.selectedIndex = Math.min(Math.max(chosen, 0), downloadSize.options.length - 1);
   }
 
+  // The address follows the scene at most a few times a second: browsers refuse (and warn about)
+  // a page that replaces its address on every step of a dragged slider.
+  let addressTimer = 0;
+  let addressAt = -Infinity;
+  function keepAddress() {
+    clearTimeout(addressTimer);
+    const wait = addressAt + 250 - performance.now();
+    if (wait > 0) {
+      addressTimer = setTimeout(keepAddress, wait);
+      return;
+    }
+    addressAt = performance.now();
+    history.replaceState(history.state, '', address(line()));
+  }
+
   // After every change: the fields, the address and the picture.
   function changed() {
     note('');
     fill();
-    history.replaceState(history.state, '', address(line()));
+    keepAddress();
     draw();
   }
 
