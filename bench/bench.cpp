@@ -2,14 +2,14 @@
 //   (a) the textbook orbit loop on figure1's heaviest row, (b) plot_orbits on the same row with
 //   each of its paths, (c) every program's slides headless, (d) PNG encoding against drawing and
 //   the whole `figure1 --export` process against the textbook loop of its orbit plots and against
-//   its bare orbit plotting.
+//   its bare orbit plotting, (e) the studio's redraw of its default scene after a change of kick.
 #include "baseline_orbits.hpp"
+#include "export.hpp"
 #include "kit/canvas.hpp"
 #include "kit/orbits.hpp"
 #include "kit/program.hpp"
 #include "kit/tile.hpp"
 #include "orbit_paths.hpp"
-#include "export.hpp"
 #include "random.hpp"
 #include "runs.hpp"
 
@@ -31,6 +31,8 @@
 #include <vector>
 
 #include "figure_programs.hpp"
+#include "picture.hpp"
+#include "scene.hpp"
 
 extern char** environ;
 
@@ -111,13 +113,13 @@ void orbit_plotter() {
                     identical ? "identical" : "DIFFERENT PICTURE");
         std::printf("  [ran the %s path", kit::path_name(used));
         if (used == kit::OrbitPath::vector)
-            std::printf(", %llu fallbacks to std::sin", static_cast<unsigned long long>(one_run));
+            std::printf(", %llu fallbacks to map_sine", static_cast<unsigned long long>(one_run));
         std::printf("]\n");
     }
     std::printf("  targets: interleaved <= 0.5, vector <= 0.25\n");
 
     if (kit::vector_sine_available()) {
-        std::printf("\nFallbacks to std::sin on every orbit row (vector path)\n");
+        std::printf("\nFallbacks to map_sine on every orbit row (vector path)\n");
         for (const kit::Program* p : figure_programs)
             for (size_t i = 0; i < p->orbit_rows.size(); ++i) {
                 const kit::OrbitRow& r = p->orbit_rows[i];
@@ -126,8 +128,8 @@ void orbit_plotter() {
                 const std::uint64_t total = static_cast<std::uint64_t>(kit::orbit_count(r)) *
                                             static_cast<std::uint64_t>(r.orbit_length);
                 const std::uint64_t fallbacks = kit::sine_fallbacks() - before;
-                std::printf("  %s O%zu  %9llu steps  %4llu fallbacks (1 in %.0f)\n",
-                            p->name, i + 1, static_cast<unsigned long long>(total),
+                std::printf("  %s O%zu  %9llu steps  %4llu fallbacks (1 in %.0f)\n", p->name, i + 1,
+                            static_cast<unsigned long long>(total),
                             static_cast<unsigned long long>(fallbacks),
                             fallbacks ? static_cast<double>(total) / fallbacks : 0.0);
             }
@@ -245,8 +247,8 @@ void image_writing() {
     for (const kit::Program* p : figure_programs) {
         double draw = 0, png = 0;
         for (const Slide& s : best_slides(*p, folder)) draw += s.draw_ms, png += s.png_ms;
-        std::printf("  %-8s drawing %8.1f ms  encoding %7.1f ms  encoding share %4.1f%%\n",
-                    p->name, draw, png, 100 * png / (draw + png));
+        std::printf("  %-8s drawing %8.1f ms  encoding %7.1f ms  encoding share %4.1f%%\n", p->name,
+                    draw, png, 100 * png / (draw + png));
     }
 #ifdef FIGURE1_BINARY
     kit::install_software_screen();
@@ -286,12 +288,46 @@ void image_writing() {
 
 } // namespace
 
-int main() {
+// What the studio's window does after each change of kick: the default scene's portrait into its
+// tile (about 6.3 million map steps), then the strip rebuilt across the screen below it. The goal
+// is at most 20 ms, so that holding the kick's key feels live.
+void studio_redraw() {
+    std::printf("Studio (explore), default scene, redraw after a change of kick (goal: 20 ms)\n");
+    kit::install_software_screen();
+    explore::Scene scene;
+    const int height = scene.tile, width = explore::tile_width_for(height);
+    SDL_Surface* tile = explore::new_surface(width, height);
+    const std::uint64_t steps_before = kit::orbit_steps_done();
+    explore::prepare_colours(scene);
+    explore::draw_portrait(scene, tile);
+    const std::uint64_t steps = kit::orbit_steps_done() - steps_before;
+    float kick = scene.kick;
+    const double time = best_ms(7, [&] {
+        kick = kick == 0.9f ? 0.91f : 0.9f;
+        scene.kick = kick;
+        explore::prepare_colours(scene);
+        explore::draw_portrait(scene, tile);
+        explore::build_strip(scene.group, scene.keep, tile, kit::screen, 240);
+    });
+    std::printf("  %dx%d tile, %.2f million steps: %.1f ms (%.2f ns a step, path %s)\n\n", width,
+                height, steps / 1e6, time, time * 1e6 / steps,
+                kit::path_name(kit::orbit_path_for(explore::portrait_row(scene, width, height),
+                                                   kit::OrbitPath::automatic, tile)));
+    SDL_FreeSurface(tile);
+    kit::release_screen();
+}
+
+// `figures_bench studio` times the studio's redraw alone.
+int main(int argc, char** argv) {
     std::printf("Machine: %s; vectorised sine %s\nAll times are CPU time in ms.\n\n",
                 machine().c_str(),
                 kit::vector_sine_available() ? "available (AVX2+FMA)" : "not available");
-    orbit_plotter();
-    slide_scripts();
-    image_writing();
+    const bool studio_only = argc > 1 && std::strcmp(argv[1], "studio") == 0;
+    if (!studio_only) {
+        orbit_plotter();
+        slide_scripts();
+        image_writing();
+    }
+    studio_redraw();
     return 0;
 }

@@ -437,7 +437,7 @@ bool handle_events(Studio& studio) {
 }
 
 // Blocks until a key press (true) or a quit request or q / Esc (false).
-bool next_slide(const Studio& studio) {
+bool next_slide() {
     SDL_Event event;
     for (;;) {
         if (SDL_WaitEvent(&event) == 0)
@@ -445,10 +445,8 @@ bool next_slide(const Studio& studio) {
         if (event.type == SDL_QUIT) return false;
         if (event.type == SDL_KEYDOWN)
             return event.key.keysym.sym != SDLK_q && event.key.keysym.sym != SDLK_ESCAPE;
-        if (event.type == SDL_VIDEOEXPOSE || event.type == SDL_VIDEORESIZE) {
-            (void)studio;
+        if (event.type == SDL_VIDEOEXPOSE || event.type == SDL_VIDEORESIZE)
             kit::platform::flip_screen();
-        }
     }
 }
 
@@ -465,7 +463,7 @@ int run_window(const Scene& scene, const kit::platform::WindowSettings& settings
                 redraw(studio);
                 set_title(studio, "tour " + std::to_string(g + 1) + " of " +
                                       std::to_string(group_count) + " - ");
-                if (!next_slide(studio)) break;
+                if (!next_slide()) break;
             }
         } else {
             redraw(studio);
@@ -475,7 +473,6 @@ int run_window(const Scene& scene, const kit::platform::WindowSettings& settings
     } catch (const kit::Failure& failure) {
         status = complain(1, failure.what());
     }
-    kit::screen = nullptr;
     kit::platform::close_window();
     return status;
 }

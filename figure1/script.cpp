@@ -34,7 +34,7 @@ void mirror_upper_half() {
             // The distance below the top edge, rounded to single precision; the
             // rounding is too small to move the source off row 2B - 84 - y.
             const float w = static_cast<float>(one_third - v);
-            return Point{trunc(tile_left + width * u), trunc(tile_base - width * w)};
+            return Point{trunc_to_int(tile_left + width * u), trunc_to_int(tile_base - width * w)};
         });
 }
 

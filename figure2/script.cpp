@@ -26,7 +26,8 @@ void mirror_quarter() {
     remap_region(
         [](double u, double v) { return 0.25 <= u && u <= 0.5 && 0 <= v && v < one_third; },
         [](double u, double v) {
-            return Point{trunc(tile_left + width * (0.5 - u)), trunc(tile_base - width * v)};
+            return Point{trunc_to_int(tile_left + width * (0.5 - u)),
+                         trunc_to_int(tile_base - width * v)};
         });
 }
 
@@ -35,8 +36,8 @@ void mirror_quarter() {
 void rotate_half() {
     remap_region([](double u, double v) { return 0.5 <= u && u <= 1 && 0 <= v && v < one_third; },
                  [](double u, double v) {
-                     return Point{trunc(tile_left + width * (1 - u)),
-                                  trunc(tile_base - width * (one_third - v))};
+                     return Point{trunc_to_int(tile_left + width * (1 - u)),
+                                  trunc_to_int(tile_base - width * (one_third - v))};
                  });
 }
 

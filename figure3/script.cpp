@@ -31,7 +31,8 @@ void fill_left_half() {
 void mirror_half() {
     remap_region([](double u, double v) { return 0.5 <= u && u <= 1 && 0 <= v && v < one_third; },
                  [](double u, double v) {
-                     return Point{trunc(tile_left + width * (1 - u)), trunc(tile_base - width * v)};
+                     return Point{trunc_to_int(tile_left + width * (1 - u)),
+                                  trunc_to_int(tile_base - width * v)};
                  });
 }
 
@@ -40,7 +41,8 @@ void mirror_rows() {
     remap_region(
         [](double u, double v) { return 0 <= u && u <= 1 && 0.165 <= v && v <= one_third; },
         [](double u, double v) {
-            return Point{trunc(tile_left + width * u), trunc(tile_base - width * (one_third - v))};
+            return Point{trunc_to_int(tile_left + width * u),
+                         trunc_to_int(tile_base - width * (one_third - v))};
         });
 }
 

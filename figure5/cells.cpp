@@ -2,7 +2,7 @@
 
 #include "kit/canvas.hpp"
 #include "kit/raster.hpp"
-#include "kit/tile.hpp"
+#include "kit/truncate.hpp"
 
 #include <climits>
 #include <cstdint>
@@ -111,11 +111,11 @@ void draw_triangle_cell(float column, float row, int apex_sign, int colour_index
     const float f = static_cast<float>((row * root3) * 0.5);
     const float m = static_cast<float>(d + 0.5);
     const float q = static_cast<float>(f + apex_sign * (root3 * 0.5));
-    const int left = kit::trunc(20.0 * d + 70);
-    const int base = kit::trunc(20.0 * f + 300);
-    const int right = kit::trunc(20.0 * (d + 1.0) + 70);
-    const int apex_x = kit::trunc(20.0 * m + 70);
-    const int apex_y = kit::trunc(20.0 * q + 300);
+    const int left = kit::trunc_to_int(20.0 * d + 70);
+    const int base = kit::trunc_to_int(20.0 * f + 300);
+    const int right = kit::trunc_to_int(20.0 * (d + 1.0) + 70);
+    const int apex_x = kit::trunc_to_int(20.0 * m + 70);
+    const int apex_y = kit::trunc_to_int(20.0 * q + 300);
 
     // The 4-connected outline depends on the direction of each line; neighbouring cells draw
     // their shared side from opposite ends, so the later cell decides those pixels.
@@ -126,8 +126,8 @@ void draw_triangle_cell(float column, float row, int apex_sign, int colour_index
 
     // The centroid, the sums in double so that no int can overflow; for on-screen corners this
     // is the integer division of the int sums.
-    const int seed_x = kit::trunc((static_cast<double>(left) + right + apex_x) / 3.0);
-    const int seed_y = kit::trunc((static_cast<double>(apex_y) + 2.0 * base) / 3.0);
+    const int seed_x = kit::trunc_to_int((static_cast<double>(left) + right + apex_x) / 3.0);
+    const int seed_y = kit::trunc_to_int((static_cast<double>(apex_y) + 2.0 * base) / 3.0);
     // Fill and border are the same colour: the fill stops at the outline and at any pixel that
     // already holds the cell's colour.
     flood_fill(seed_x, seed_y, colour, colour);

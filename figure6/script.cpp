@@ -24,7 +24,7 @@ void mirror_quarter() {
     remap_region<float>(
         [](float u, double v) { return 0.25 <= u && u <= 0.5 && 0 <= v && v <= one_third; },
         [](float u, double v) {
-            return Point{trunc(width * (0.5 - u) + left), trunc(base - width * v)};
+            return Point{trunc_to_int(width * (0.5 - u) + left), trunc_to_int(base - width * v)};
         });
 }
 
@@ -33,7 +33,7 @@ void reflect_half() {
         [](float u, double v) { return 0.5 <= u && u <= 1 && 0 <= v && v <= one_third; },
         [](float u, double v) {
             const float w = static_cast<float>(one_third - v);
-            return Point{trunc(width * (1.0 - u) + left), trunc(base - width * w)};
+            return Point{trunc_to_int(width * (1.0 - u) + left), trunc_to_int(base - width * w)};
         });
 }
 

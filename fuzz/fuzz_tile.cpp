@@ -119,8 +119,8 @@ void check_remap(FuzzedDataProvider& in, fuzz::ExactScreen& screen, double W) {
         return low && high;
     };
     auto source = [&](U u, double v) {
-        return kit::Point{kit::trunc(W * (m.a_u * u + m.a_v * v + m.a_c) + L),
-                          kit::trunc(B - W * (m.b_u * u + m.b_v * v + m.b_c))};
+        return kit::Point{kit::trunc_to_int(W * (m.a_u * u + m.a_v * v + m.a_c) + L),
+                          kit::trunc_to_int(B - W * (m.b_u * u + m.b_v * v + m.b_c))};
     };
     fuzz::Picture expected = fuzz::Picture::of(screen);
     kit::remap_region<U>(in_region, source);

@@ -20,15 +20,18 @@ fi
 rm -f "$prefix.log"
 version=$(sed -n 's/^project(figures VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
 programs=$(sed -n 's/^set(FIGURES_PROGRAMS \(.*\))$/\1/p' "$source/CMakeLists.txt")
-for program in $programs; do
+# The studio is installed beside the slide shows.
+for program in $programs explore; do
     [ -x "$prefix/bin/$program" ] || { fail "bin/$program is not installed"; continue; }
     [ "$("$prefix/bin/$program" --version)" = "$program $version" ] ||
         fail "the installed $program --version says '$("$prefix/bin/$program" --version)'"
 done
 cmp -s "$source/README.md" "$prefix/share/doc/figures/README.md" ||
     fail "share/doc/figures/README.md is not the README"
-[ -f "$prefix/share/doc/figures/docs/figure6.png" ] || fail "the README's picture is not installed"
+for picture in figure6.png studio-groups.png; do
+    [ -f "$prefix/share/doc/figures/docs/$picture" ] || fail "the README's $picture is not installed"
+done
 "$prefix/bin/figure6" --export "$prefix/slides" >/dev/null 2>&1 &&
     [ "$(ls "$prefix/slides" | wc -l)" = 6 ] || fail "the installed figure6 does not export"
 [ "$failures" -eq 0 ] || exit 1
-echo "PASS: $(echo $programs | wc -w) programs in bin/, the README in share/doc/figures/"
+echo "PASS: $(echo $programs explore | wc -w) programs in bin/, the README in share/doc/figures/"

@@ -8,6 +8,7 @@
 #include "kit/canvas.hpp"
 #include "kit/orbits.hpp"
 #include "kit/tile.hpp"
+#include "map_sine.hpp"
 #include "orbit_paths.hpp"
 
 #include <cmath>
@@ -53,8 +54,8 @@ inline std::vector<NamedRow> program_rows() {
 // Rows that stress what the programs' rows hardly show: a different colour for every orbit (so
 // any change of the order in which orbits are plotted shows), points far off the screen on every
 // side, an infinite scale (rows at infinity or NaN, never on the screen), a negative kick, a kick
-// above 1, orbits shorter than four steps or of a length that is no multiple of four, and orbits
-// too long for the grouped buffers.
+// above 1, orbits shorter than four steps or of a length that is no multiple of four, orbits
+// too long for the grouped buffers, and kicks across a scene's range (momenta that wrap twice).
 inline std::vector<NamedRow> stress_rows() {
     return {
         {"colour_per_orbit", row(0.9f, 0.005, 1000, 40, 20, 238, 35, 997, 0)},
@@ -65,6 +66,10 @@ inline std::vector<NamedRow> stress_rows() {
         {"kick_above_one", row(1.5f, 0.005, 1000, 40, 20, 300, 30, 997, 0)},
         {"long_orbits", row(0.7f, 0.05, 3003, 40, 20, 300, 30, 97, 0)},
         {"longer_orbits", row(0.7f, 0.1, 5000, 40, 20, 300, 30, 97, 0)},
+        {"scene_kick_10", row(10, 0.005, 1000, 40, 20, 300, 30, 997, 0)},
+        {"scene_kick_minus_10", row(-10, 0.005, 1000, 40, 20, 300, 30, 997, 0)},
+        {"scene_kick_7_3", row(7.3f, 0.005, 1000, 40, 20, 300, 30, 997, 0)},
+        {"scene_kick_minus_0_05", row(-0.05f, 0.005, 1000, 40, 20, 300, 30, 997, 0)},
     };
 }
 
@@ -109,22 +114,23 @@ inline std::string difference(const std::vector<Uint32>& expected,
 }
 
 // Single map steps for one kick, from states (p, theta) that orbits visit.
-struct Steps {
+struct StepSet {
     float kick;
     std::vector<float> p, theta;
 };
 
-inline constexpr float program_kicks[] = {0.4f, 0.5f, 0.7f, 0.8f, 0.9f, 1.0f};
+// The programs' kicks and some of a scene's, up to its limits.
+inline constexpr float step_kicks[] = {0.4f, 0.5f, 0.7f, 0.8f, 0.9f, 1.0f, -0.05f, 7.3f, 10, -10};
 
 // The single just above 2 pi, the largest momentum or angle a step can leave.
 inline constexpr float top = 6.2831855f;
 
 // Anywhere in 0 <= p, theta <= top.
-inline std::vector<Steps> random_steps(std::mt19937& random, int per_kick) {
+inline std::vector<StepSet> random_steps(std::mt19937& random, int per_kick) {
     std::uniform_real_distribution<float> phase(0.0f, top);
-    std::vector<Steps> all;
-    for (float kick : program_kicks) {
-        Steps steps{kick, {}, {}};
+    std::vector<StepSet> all;
+    for (float kick : step_kicks) {
+        StepSet steps{kick, {}, {}};
         for (int i = 0; i < per_kick; ++i) {
             steps.p.push_back(phase(random));
             steps.theta.push_back(phase(random));
@@ -136,12 +142,12 @@ inline std::vector<Steps> random_steps(std::mt19937& random, int per_kick) {
 
 // Small momenta and angles near 0 and pi: the sums come close to zero, where the float grid is
 // finest and a sum that rounds to zero must be recomputed.
-inline std::vector<Steps> steps_near_zero(std::mt19937& random, int per_kick) {
+inline std::vector<StepSet> steps_near_zero(std::mt19937& random, int per_kick) {
     std::uniform_real_distribution<float> small(0.0f, 1e-3f);
     std::uniform_int_distribution<int> exponent(-140, -1);
-    std::vector<Steps> all;
-    for (float kick : program_kicks) {
-        Steps steps{kick, {}, {}};
+    std::vector<StepSet> all;
+    for (float kick : step_kicks) {
+        StepSet steps{kick, {}, {}};
         for (int i = 0; i < per_kick; ++i) {
             steps.p.push_back(std::ldexp(1.0f, exponent(random)) * (i % 3 == 0 ? 0 : 1));
             const float near = i % 2 ? 3.14159274f : 0.0f;
@@ -156,13 +162,13 @@ inline std::vector<Steps> steps_near_zero(std::mt19937& random, int per_kick) {
 // singles either side of 2 pi. From p = 6.2831850f an angle of 2.7e-7 and a kick of 1 give a sum
 // just below 2 pi that rounds to top, which wraps; a negative kick reaches p' = theta = top,
 // the one state whose drift wraps twice.
-inline std::vector<Steps> steps_at_the_edges() {
+inline std::vector<StepSet> steps_at_the_edges() {
     const float edges[] = {0.0f,   1e-45f,     1e-30f,     1e-7f,      2.7e-7f,
                            0.001f, 1.5707963f, 3.1415925f, 3.1415927f, 4.7123890f,
                            6.0f,   6.2831850f, top};
-    std::vector<Steps> all;
-    for (float kick : {0.4f, 0.9f, 1.0f, -0.3f, -1.0f}) {
-        Steps steps{kick, {}, {}};
+    std::vector<StepSet> all;
+    for (float kick : {0.4f, 0.9f, 1.0f, -0.3f, -1.0f, 10.0f, -10.0f}) {
+        StepSet steps{kick, {}, {}};
         for (float p : edges)
             for (float theta : edges) {
                 steps.p.push_back(p);
@@ -180,16 +186,16 @@ inline double distance_to_boundary(double sum) {
     return std::min(std::fabs(sum - (f + up) / 2), std::fabs(sum - (f + down) / 2));
 }
 
-// Steps from p = 0 whose sums lie within half the margin of a rounding boundary, found by
+// StepSet from p = 0 whose sums lie within half the margin of a rounding boundary, found by
 // scanning consecutive angles: the vector path must recompute every one of them.
-inline std::vector<Steps> steps_near_a_boundary() {
-    std::vector<Steps> all;
-    for (float kick : {1.0f, 0.9f}) {
-        Steps steps{kick, {}, {}};
+inline std::vector<StepSet> steps_near_a_boundary() {
+    std::vector<StepSet> all;
+    for (float kick : {1.0f, 0.9f, 7.3f}) {
+        StepSet steps{kick, {}, {}};
         float angle = 0.001f;
         for (int i = 0; i < (1 << 20); ++i, angle = std::nextafter(angle, 1.0f)) {
-            const double sum = kick * std::sin(static_cast<double>(angle));
-            if (distance_to_boundary(sum) <= kit::kick_margin / 2) {
+            const double sum = kick * kit::map_sine(angle);
+            if (distance_to_boundary(sum) <= kit::kick_margin(kick) / 2) {
                 steps.p.push_back(0);
                 steps.theta.push_back(angle);
             }
@@ -208,7 +214,7 @@ template <typename T> std::uint64_t bits_of(T value) {
 
 // The steps (indices) where the vector path's step differs from the textbook loop's in any bit
 // of the new momentum, the new angle or the value the column is formed from.
-inline std::vector<size_t> mismatches(const Steps& steps) {
+inline std::vector<size_t> mismatches(const StepSet& steps) {
     std::vector<kit::StepResult> out(steps.p.size());
     kit::vector_steps(steps.kick, steps.p.data(), steps.theta.data(), out.data(),
                       static_cast<int>(out.size()));
@@ -217,13 +223,13 @@ inline std::vector<size_t> mismatches(const Steps& steps) {
         const BaselineStep expected = baseline_step(steps.kick, steps.p[i], steps.theta[i]);
         if (bits_of(out[i].p) != bits_of(expected.p) ||
             bits_of(out[i].theta) != bits_of(expected.theta) ||
-            bits_of(out[i].x_from) != bits_of(expected.t))
+            bits_of(out[i].column_angle) != bits_of(expected.t))
             wrong.push_back(i);
     }
     return wrong;
 }
 
-inline std::string describe(const Steps& steps, size_t i) {
+inline std::string describe(const StepSet& steps, size_t i) {
     char text[120];
     std::snprintf(text, sizeof text, "kick %.9g p %.9g theta %.9g", steps.kick, steps.p[i],
                   steps.theta[i]);

@@ -56,9 +56,9 @@ void rows() {
     }
 }
 
-void steps(const char* what, const std::vector<Steps>& sets) {
+void steps(const char* what, const std::vector<StepSet>& sets) {
     long count = 0;
-    for (const Steps& s : sets) {
+    for (const StepSet& s : sets) {
         const std::vector<size_t> wrong = mismatches(s);
         check(wrong.empty(),
               std::string(what) + ": " + std::to_string(wrong.size()) +
@@ -91,14 +91,14 @@ int main() {
 
     std::printf("Single steps of the vector path against the textbook loop\n");
     std::mt19937 random{20240607};
-    steps("random states", random_steps(random, 500'000));
-    steps("states near zero", steps_near_zero(random, 250'000));
+    steps("random states", random_steps(random, 300'000));
+    steps("states near zero", steps_near_zero(random, 150'000));
     steps("states at the wrap edges", steps_at_the_edges());
     const std::uint64_t before = kit::sine_fallbacks();
-    const std::vector<Steps> near = steps_near_a_boundary();
+    const std::vector<StepSet> near = steps_near_a_boundary();
     steps("sums near a rounding boundary", near);
     std::uint64_t expected_fallbacks = 0;
-    for (const Steps& s : near) expected_fallbacks += s.p.size();
+    for (const StepSet& s : near) expected_fallbacks += s.p.size();
     check(kit::sine_fallbacks() - before == expected_fallbacks,
           "every sum near a rounding boundary should be recomputed");
 

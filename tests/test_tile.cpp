@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
+
 namespace {
 
 using kit::get_pixel;
@@ -10,6 +13,16 @@ using kit::put_pixel;
 
 using test::plant_tags;
 using test::tag;
+
+// Toward zero on both sides, and saturating where a coordinate is far off any screen: the
+// <cmath> included above must not make the call ambiguous either.
+TEST(TruncToInt, TowardZeroAndSaturating) {
+    EXPECT_EQ(kit::trunc_to_int(2.999), 2);
+    EXPECT_EQ(kit::trunc_to_int(-2.999), -2);
+    EXPECT_EQ(kit::trunc_to_int(3e9), INT_MAX);
+    EXPECT_EQ(kit::trunc_to_int(-3e9), INT_MIN);
+    EXPECT_EQ(kit::trunc_to_int(std::nan("")), INT_MIN);
+}
 
 TEST(TileBox, OutlineOfTheWideTile) {
     test::SoftwareScreen screen;
@@ -130,8 +143,8 @@ TEST(RemapRegion, MirrorCopiesFromTheScreenAsItStands) {
         [](double u, double v) { return 0 <= u && u <= 1 && 0.165 <= v && v <= kit::one_third; },
         [](double u, double v) {
             const float w = static_cast<float>(kit::one_third - v);
-            return kit::Point{kit::trunc(kit::tile_left + 250 * u),
-                              kit::trunc(kit::tile_base - 250.0 * w)};
+            return kit::Point{kit::trunc_to_int(kit::tile_left + 250 * u),
+                              kit::trunc_to_int(kit::tile_base - 250.0 * w)};
         });
     EXPECT_EQ(get_pixel(20, 85), tag(20, 167));
     EXPECT_EQ(get_pixel(270, 125), tag(270, 127));
@@ -159,8 +172,8 @@ TEST(RemapRegion, TilesFarOffTheSurfaceChangeNothing) {
         kit::place_tile(left, base, 250);
         kit::remap_region([](double, double) { return true; },
                           [](double u, double v) {
-                              return kit::Point{kit::trunc(kit::tile_left + 250 * (1 - u)),
-                                                kit::trunc(kit::tile_base - 250 * v)};
+                              return kit::Point{kit::trunc_to_int(kit::tile_left + 250 * (1 - u)),
+                                                kit::trunc_to_int(kit::tile_base - 250 * v)};
                           });
         kit::replicate_tile();
         kit::fill_tile_background(250, 125);

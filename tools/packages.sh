@@ -22,6 +22,7 @@ optional_groups=(
     "python3|the window manager's requests sent by the window tests"
     "emscripten node-acorn|the browser build"
     "chromium nodejs npm|the browser test"
+    "libmpfr-dev|the sine check against MPFR (tools/sine_check.cpp)"
 )
 
 if ! command -v apt-get >/dev/null || ! command -v dpkg-query >/dev/null; then

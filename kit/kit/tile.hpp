@@ -10,9 +10,9 @@
 #pragma once
 
 #include "kit/canvas.hpp"
+#include "kit/truncate.hpp"
 
 #include <algorithm>
-#include <limits>
 #include <optional>
 
 namespace kit {
@@ -22,14 +22,6 @@ inline constexpr double one_third = 0.3333333333333333;
 struct Point {
     int x, y;
 };
-
-// Conversion toward zero, the way every screen coordinate is formed from a real value. Values
-// beyond the int range (far off the screen in any case) saturate instead of being undefined.
-inline int trunc(double value) {
-    if (!(value > -2147483649.0)) return std::numeric_limits<int>::min(); // NaN too
-    if (value >= 2147483648.0) return std::numeric_limits<int>::max();
-    return static_cast<int>(value);
-}
 
 namespace detail {
 // The remap scan runs x = L .. L + W and y = trunc(B - W) .. B. Positions off the surface can
@@ -44,7 +36,7 @@ inline double units(int a, int b, double width) {
 }
 inline int first_row(int base, double width) {
     const double top = base - width;
-    return top > 0 ? trunc(top) : 0;
+    return top > 0 ? trunc_to_int(top) : 0;
 }
 } // namespace detail
 
@@ -114,7 +106,7 @@ template <typename U = double> void replicate_tile() {
         if (!(u >= 0 && u <= 1 && v >= 0 && v < one_third)) return;
         const Uint32 c = get_pixel(x, y);
         for (int j = -1; j <= 3; ++j) {
-            const int d = trunc(x + W * j);
+            const int d = trunc_to_int(x + W * j);
             if (static_cast<unsigned>(d) <= last_column) put_pixel(d, y, c);
         }
     });

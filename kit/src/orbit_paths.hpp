@@ -12,7 +12,8 @@ namespace kit {
 enum class OrbitPath {
     automatic,   // the fastest path the processor and the row allow (what plot_orbits(row) takes)
     plain,       // one orbit at a time, the steps exactly as written
-    interleaved, // eight orbits side by side, each step with std::sin
+    interleaved, // eight orbits side by side, the quick sine checked (map_sine where it cannot
+                 // decide)
     vector,      // sixteen orbits side by side, a vectorised sine checked against rounding bounds
 };
 
@@ -46,7 +47,7 @@ OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path = OrbitPath::automa
 // build with SIMD.
 bool vector_sine_available();
 
-// Map steps the vector path recomputed with std::sin because its vectorised sum lay too close to
+// Map steps the vector path recomputed with map_sine because its vectorised sum lay too close to
 // a single-precision rounding boundary for the sine's error bound (counted since the program
 // started; steps from theta = 0, whose sine is exactly zero, are not counted).
 std::uint64_t sine_fallbacks();
@@ -59,20 +60,27 @@ std::uint64_t orbit_steps_done();
 inline constexpr double vector_sine_error = 0x1p-44;
 inline constexpr double vector_sine_domain = 7;
 
+// The vector path takes rows whose kick lies within this (a scene's range).
+inline constexpr double vector_kick_limit = 10;
+
 // The vectorised double sum p + kick * sin(theta) is trusted only if the sum minus this margin and
-// the sum plus it round to the same single; other steps are recomputed with std::sin.
-inline constexpr double kick_margin = 0x1p-43;
+// the sum plus it round to the same single; other steps are recomputed with map_sine. The sine's
+// error is multiplied by the kick: up to |kick| = 1 a margin of 2^-43 covers it, up to
+// vector_kick_limit one of 2^-40 (orbits_simd.cpp proves both).
+constexpr double kick_margin(double kick) {
+    return kick >= -1 && kick <= 1 ? 0x1p-43 : 0x1p-40;
+}
 
 // The vector path's pieces on their own (they require vector_sine_available()).
 // vector_sines: out[i] = the vectorised sine of x[i], |x[i]| <= vector_sine_domain.
 // vector_steps: one step of the map for each i, as the vector path takes it, recomputations
 // included (and counted): the new momentum and angle as singles, and the value the column is
 // formed from (the drift's sum, or its wrapped single). For the states orbits visit: p[i] and
-// theta[i] within [0, 6.2831855f] (the single just above 2 pi), |kick| <= 1.
+// theta[i] within [0, 6.2831855f] (the single just above 2 pi), |kick| <= vector_kick_limit.
 void vector_sines(const double* x, double* out, int n);
 struct StepResult {
     float p, theta;
-    double x_from;
+    double column_angle;
 };
 void vector_steps(float kick, const float* p, const float* theta, StepResult* out, int n);
 

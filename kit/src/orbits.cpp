@@ -1,9 +1,9 @@
 #include "kit/orbits.hpp"
 
 #include "kit/canvas.hpp"
-#include "kit/tile.hpp"
+#include "kit/truncate.hpp"
+#include "orbit_kernels.hpp"
 #include "orbit_paths.hpp"
-#include "orbit_steps.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 namespace kit {
 namespace {
 
-using namespace orbit_steps;
+using namespace orbit_kernels;
 
 std::uint64_t steps_done = 0;
 
@@ -26,7 +26,7 @@ bool next_seed(float& s, double step) {
 }
 
 Uint32 colour_of(float s, const OrbitRow& row) {
-    return palette[trunc(s * row.colour_scale + row.colour_offset) & 0xff];
+    return palette[trunc_to_int(s * row.colour_scale + row.colour_offset) & 0xff];
 }
 
 // The sweep's starts, one after the other: p = s, theta = 0, coloured by s.
@@ -77,10 +77,10 @@ void plot_plain(const OrbitRow& row, const Target& target, Starts starts) {
         float p = start.p;
         float theta = start.theta;
         for (int i = 0; i < row.orbit_length; ++i) {
-            p = wrap_momentum(orbit_steps::kick(p, theta, row.kick));
+            p = wrap_momentum(kicked(p, theta, row.kick));
             const double t = wrap_angle(static_cast<double>(theta) + p);
-            target.put(trunc(t * row.x_scale + row.x_offset), trunc(row.y_base - p * row.y_scale),
-                       start.colour);
+            target.put(trunc_to_int(t * row.x_scale + row.x_offset),
+                       trunc_to_int(row.y_base - p * row.y_scale), start.colour);
             theta = static_cast<float>(t);
         }
     }
@@ -104,49 +104,50 @@ void plot_plain(const OrbitRow& row, const Target& target, Starts starts) {
 // Groups of orbits computed side by side into the buffer, then plotted orbit by orbit, point by
 // point: the pixels are written in the plain path's order, so later points still cover earlier
 // ones the same way.
-template <int lanes, typename Starts>
-void plot_grouped(const OrbitRow& row, const Frame& frame, Kernel kernel, Starts starts,
+template <int group, typename Starts>
+void plot_grouped(const OrbitRow& row, const KernelRow& kernel_row, Kernel kernel, Starts starts,
                   Uint32* pixels) {
     const int length = row.orbit_length;
     alignas(16) std::uint32_t buffer[buffer_points];
     for (;;) {
-        OrbitStart group[lanes];
+        OrbitStart starts_of_group[group];
         int n = 0;
-        while (n < lanes && starts.next(group[n])) ++n;
+        while (n < group && starts.next(starts_of_group[n])) ++n;
         if (n == 0) break;
-        float seeds[lanes], angles[lanes];
-        Uint32 colours[lanes];
-        for (int l = 0; l < lanes; ++l) {
-            const OrbitStart& start = group[std::min(l, n - 1)];
+        float seeds[group], angles[group];
+        Uint32 colours[group];
+        for (int l = 0; l < group; ++l) {
+            const OrbitStart& start = starts_of_group[std::min(l, n - 1)];
             seeds[l] = start.p;
             angles[l] = start.theta;
             colours[l] = start.colour;
         }
-        kernel(seeds, angles, length, frame, buffer);
+        kernel(seeds, angles, length, kernel_row, buffer);
         steps_done += static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(length);
         write_points(buffer, n, length, colours, pixels);
-        if (n < lanes) break;
+        if (n < group) break;
     }
 }
 
 template <typename Starts>
 void plot_along(const OrbitRow& row, OrbitPath path, SDL_Surface* surface, Starts starts) {
     const Target target = target_of(surface);
-    const Frame frame{.kick = row.kick,
-                      .x_scale = row.x_scale,
-                      .x_offset = row.x_offset,
-                      .y_base = row.y_base,
-                      .y_scale = row.y_scale,
-                      .width = surface->w,
-                      .height = surface->h,
-                      .stride = surface->pitch / 4};
+    const KernelRow kernel_row{.kick = row.kick,
+                               .margin = kick_margin(row.kick),
+                               .x_scale = row.x_scale,
+                               .x_offset = row.x_offset,
+                               .y_base = row.y_base,
+                               .y_scale = row.y_scale,
+                               .width = surface->w,
+                               .height = surface->h,
+                               .stride = surface->pitch / 4};
     Uint32* const pixels = static_cast<Uint32*>(surface->pixels);
     switch (orbit_path_for(row, path, surface)) {
     case OrbitPath::vector:
-        plot_grouped<vector_lanes>(row, frame, vector_kernel(frame), starts, pixels);
+        plot_grouped<vector_group>(row, kernel_row, vector_kernel(kernel_row), starts, pixels);
         break;
     case OrbitPath::interleaved:
-        plot_grouped<interleaved_lanes>(row, frame, interleaved_orbits, starts, pixels);
+        plot_grouped<interleaved_group>(row, kernel_row, interleaved_orbits, starts, pixels);
         break;
     default:
         plot_plain(row, target, starts);
@@ -155,28 +156,33 @@ void plot_along(const OrbitRow& row, OrbitPath path, SDL_Surface* surface, Start
 
 } // namespace
 
-namespace orbit_steps {
+namespace orbit_kernels {
 
-void interleaved_orbits(const float* seeds, const float* angles, int length, const Frame& frame,
-                        std::uint32_t* buffer) {
-    constexpr int lanes = interleaved_lanes;
+void interleaved_orbits(const float* seeds, const float* angles, int length,
+                        const KernelRow& kernel_row, std::uint32_t* buffer) {
+    constexpr int group = interleaved_group;
     const int stride = row_length(length);
-    float p[lanes], theta[lanes];
-    for (int l = 0; l < lanes; ++l) {
+    float p[group], theta[group];
+    for (int l = 0; l < group; ++l) {
         p[l] = seeds[l];
         theta[l] = angles[l];
     }
+    // Within a scene's kicks the quick sine decides most steps (kicked_quickly).
+    const double kick = kernel_row.kick;
+    const bool quick = kick >= -vector_kick_limit && kick <= vector_kick_limit;
     for (int i = 0; i < length; ++i)
-        for (int l = 0; l < lanes; ++l) {
-            const float q = wrap_momentum(kick(p[l], theta[l], frame.kick));
+        for (int l = 0; l < group; ++l) {
+            const float kicked_p = quick ? kicked_quickly(p[l], theta[l], kick, kernel_row.margin)
+                                         : kicked(p[l], theta[l], kick);
+            const float q = wrap_momentum(kicked_p);
             const double t = wrap_angle(static_cast<double>(theta[l]) + q);
-            buffer[l * stride + i] = place(t, q, frame);
+            buffer[l * stride + i] = place(t, q, kernel_row);
             p[l] = q;
             theta[l] = static_cast<float>(t);
         }
 }
 
-} // namespace orbit_steps
+} // namespace orbit_kernels
 
 OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path, const SDL_Surface* target) {
     if (path == OrbitPath::plain) return OrbitPath::plain;
@@ -184,12 +190,13 @@ OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path, const SDL_Surface*
     if (!target) target = screen;
     if (row.orbit_length <= 0 || (target && target->pitch % 4 != 0)) return OrbitPath::plain;
     // The buffer's rows are padded to a multiple of four, as its capacities per orbit are, so an
-    // orbit fits when its length does. The vector path's bounds hold for |kick| <= 1.
+    // orbit fits when its length does. The vector path's bounds hold for |kick| up to
+    // vector_kick_limit.
     const int length = row.orbit_length;
-    const bool vector_fits = length <= buffer_points / vector_lanes && vector_sine_available() &&
-                             std::fabs(row.kick) <= 1;
+    const bool vector_fits = length <= buffer_points / vector_group && vector_sine_available() &&
+                             std::fabs(row.kick) <= vector_kick_limit;
     if (path != OrbitPath::interleaved && vector_fits) return OrbitPath::vector;
-    if (length <= buffer_points / interleaved_lanes) return OrbitPath::interleaved;
+    if (length <= buffer_points / interleaved_group) return OrbitPath::interleaved;
     return OrbitPath::plain;
 }
 

@@ -5,13 +5,15 @@
 //
 // Why the pictures are the same as the textbook loop's
 // ----------------------------------------------------
-// A step computes p' = single(p + K sin theta), wraps p' once, then t = theta + p' (in double),
-// wraps t once, and places the point from t and p'. Only the sine differs from the textbook loop;
-// every other operation is the same double operation on the same values, as 6 to 8 show. Below,
-// F+ = 6.2831855f is the single just above 2 pi and F- = 0x1.921fb4p+2 the one below; u = 2^-53.
-// A double v with |v| < 2^e rounds by at most 2^(e-54). Invariants (by induction over the steps,
-// given |K| <= 1 and an orbit started with 0 <= p, theta < 2 pi): 0 <= p, theta <= F+ (a zero may
-// be -0), so the sum p + K sin theta lies in [-1.0000001, 7.3].
+// A step computes p' = single(p + K sin theta), wraps p' (twice at most), then t = theta + p' (in
+// double), wraps t once, and places the point from t and p'. Only the sine differs from the
+// textbook loop; every other operation is the same double operation on the same values, as 6 to 8
+// show. Below, F+ = 6.2831855f is the single just above 2 pi and F- = 0x1.921fb4p+2 the one
+// below; u = 2^-53. A double v with |v| < 2^e rounds by at most 2^(e-54). K is a single (exact as
+// a double) with |K| <= 10 (kit::vector_kick_limit, the kicks of a scene). Invariants (by
+// induction over the steps, for an orbit started with 0 <= p, theta < 2 pi): 0 <= p,
+// theta <= F+ (a zero may be -0), so the sum p + K sin theta
+// lies in [-10.000001, 16.283187], and in [-1.0000001, 7.3] when |K| <= 1.
 //
 // 1. Reduction, for |x| <= 7 (kit::vector_sine_domain). shifted = x * c + 1.5 * 2^52 with
 //    c = double(1/pi) lies in [2^52, 2^53), where doubles are the integers: shifted - 1.5 * 2^52
@@ -38,27 +40,38 @@
 //    Altogether |vector sine - sin x| < 3.962e-14 + 2.6e-16 + 4.1e-15 + 1.2e-16 < 4.5e-14 <
 //    2^-44 (kit::vector_sine_error; the tests measure it on a million angles and the quadrant
 //    edges).
-// 4. The kick: the vector sum d = p + K S (one multiply-add) and the textbook loop's
-//    d' = p + K sin_lib (a product, then a sum). The C library's sine is within 1 ulp, 2^-53, of
-//    sin. |K| <= 1; the products are below 2 in magnitude and round by at most 2^-53 each, the
-//    sums are below 8 and round by at most 2^-51 each:
-//        |d - d'| <= 2^-44 + 2^-53 + 2 * 2^-53 + 2 * 2^-51 < 2^-44 + 2^-48 =: eps.
-// 5. The check: a = d - m and b = d + m with m = 2^-43 (kit::kick_margin), each rounded by at
-//    most 2^-51, so a <= d - eps <= d' <= d + eps <= b. Rounding to single is monotonic: if a and
-//    b round to the same single, bit for bit, so does d', and that single is the textbook loop's
-//    p'. Otherwise the lane's whole step is recomputed as the plain path computes it, with
-//    std::sin: on the programs' rows once in 250,000 to 630,000 steps (the benchmark counts).
-//    Every sum below 2^-20 in magnitude is recomputed, since singles there lie closer together
-//    than m; that covers every signed zero as well. The rest of this proof is about the lanes
-//    kept; a kept sum rounds like every value within m of it.
+// 4. The kick: the vector sum d = p + K S (one multiply-add, or a product and a sum) and the
+//    textbook loop's d' = p + K s, s = kit::map_sine(theta), which is sin theta correctly
+//    rounded, so within 2^-54 of it. The products are below 16 in magnitude and round by at most
+//    2^-50 each, the sums are below 32 and round by at most 2^-49 each:
+//        |d - d'| <= |K| (2^-44 + 2^-54) + 2 * 2^-50 + 2 * 2^-49 < 10 * 2^-44 + 2^-47 =: eps.
+//    For |K| <= 1 the products are below 2 and the sums below 8:
+//        |d - d'| <= 2^-44 + 2^-54 + 2 * 2^-53 + 2 * 2^-51 < 2^-44 + 2^-48 =: eps1.
+// 5. The check: a = d - m and b = d + m with m = kit::kick_margin(K), 2^-43 for |K| <= 1 and
+//    2^-40 above. Each rounds by at most 2^-51 (below 8), resp. 2^-49 (below 32), and
+//    2^-43 - 2^-51 > eps1, 2^-40 - 2^-49 > eps, so a <= d - eps <= d' <= d + eps <= b. Rounding
+//    to single is monotonic: if a and b round to the same single, bit for bit, so does d', and
+//    that single is the textbook loop's p'. Otherwise the lane's whole step is recomputed as the
+//    plain path computes it, with map_sine: on the programs' rows once in 250,000 to 630,000
+//    steps (the benchmark counts). Every sum below 2^-20 in magnitude is recomputed, since
+//    singles there lie at most 2^-44 apart, closer than m; that covers every signed zero as
+//    well. The rest of this proof is about the lanes kept; a kept sum rounds like every value
+//    within m of it.
 // 6. Momentum wrap. The textbook loop subtracts 2 pi while p' >= 2 pi, then adds it while p' < 0.
-//    p' = single(d) lies in [-1.0000002, 7.2831860]: one pass of either loop suffices (single(p' -
-//    2 pi) <= 1.0000007, single(p' + 2 pi) is in [5.28, F+]) and never calls for the other, so the
-//    loops amount to single(p' - s) with s = 2 pi, -2 pi or +0 (subtracting +0 leaves every value,
-//    -0 included, as it is). p' >= 2 pi means p' >= F+, that is d beyond the rounding boundary
+//    p' = single(d) lies in [-10.000001, 16.283187]. Down: single(p' - 2 pi) is at most 10.000001
+//    and positive, and a second subtraction (when that is still >= 2 pi) leaves at most 3.72;
+//    the up loop then has nothing to do. Up: single(p' + 2 pi) is at least -3.72, and a second
+//    addition (when that is still below 0) leaves [2.56, F+]; the down loop has run already. So
+//    the loops amount to p1 = single(p' - s1) and p2 = single(p1 - s2), where s1 is 2 pi when
+//    p' >= 2 pi, -2 pi when p' < 0 and +0 otherwise, and s2 is 2 pi when s1 was and p1 >= 2 pi,
+//    -2 pi when p1 < 0 and +0 otherwise (subtracting +0 leaves every value, -0 included, as it
+//    is, and p1 is a single already). With |K| <= 1, p' lies in [-1.0000002, 7.2831860] and s2 is
+//    always +0. p' >= 2 pi means p' >= F+, that is d beyond the rounding boundary
 //    B = (F- + F+) / 2 between them, and p' < 0 means d < 0; a kept sum lies on the same side of
-//    B and of 0 as its rounding, so s is chosen from d itself while d is still being rounded. The
-//    result is in [0, F+]; it is F+ only from p' in [-6.4e-8, 0), from a sum that was recomputed.
+//    B and of 0 as its rounding, so s1 is chosen from d itself while d is still being rounded.
+//    The result is in [0, F+]; it is F+ only from p' in [-6.4e-8, 0), from a sum that was
+//    recomputed: a second addition starts from p1 <= single(2 pi - F+) = -1.7e-7 (the singles
+//    nearest -2 pi are -F+ and -F-, and -F- + 2 pi > 0) and so ends at F- or below.
 // 7. Drift: t = theta + p' is the same double sum. The textbook loop wraps while t >= 2 pi, then
 //    while t < 0. t >= 0. single(t - 2 pi) >= 2 pi would need t - 2 pi >= B, that is
 //    theta = p' = F+, and a kept lane never has p' = F+ (6). So t wraps once at most, to
@@ -72,9 +85,9 @@
 //    (t in [0, 2 pi], p' in [0, F+], through the same monotonic formulas) all land on the screen
 //    skips that test.
 
+#include "orbit_kernels.hpp"
 #include "orbit_lanes.hpp"
 #include "orbit_paths.hpp"
-#include "orbit_steps.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -82,24 +95,14 @@
 
 #if KIT_LANES_AVAILABLE
 
-namespace kit::orbit_steps {
+namespace kit::orbit_kernels {
 namespace {
 
 using namespace lanes;
 
-// The coefficients of S, from r^0 up to r^12: the economised series of 2 above.
-constexpr double sine_coefficients[] = {
-    0x1.ffffffffff2c5p-1,  -0x1.5555555523401p-3,  0x1.111111035a249p-7, -0x1.a019faffd0d19p-13,
-    0x1.71dc955705a05p-19, -0x1.adf445d2b5c71p-26, 0x1.51e5edd56e768p-33};
-
-constexpr double inverse_pi = 0x1.45f306dc9c883p-2;
-constexpr double round_shift = 0x1.8p52;
-constexpr double pi_high = 0x1.921fb54442d18p+1;
-constexpr double pi_low = 0x1.1a62633145c07p-53;
-
 // sin(x) for |x| <= vector_sine_domain (1 to 3 above): x = k pi + r with |r| <= a, r negated for
-// odd k, then r S(r^2). n vectors at a time, stage by stage across them, so that each stage offers
-// the processor n independent operations.
+// odd k, then r S(r^2) (quick_sine, lane by lane). n vectors at a time, stage by stage across them,
+// so that each stage offers the processor n independent operations.
 template <int n> KIT_LANES void sines(const Doubles* x, Doubles* out) {
     Doubles shifted[n], r[n], z[n], z2[n];
     for (int v = 0; v < n; ++v)
@@ -128,33 +131,37 @@ template <int n> KIT_LANES void sines(const Doubles* x, Doubles* out) {
 
 // Four orbits after one step: the new momentum and angle (singles held as doubles) and the value
 // the column is formed from.
-struct Lanes {
-    Doubles p, theta, x_from;
+struct Stepped {
+    Doubles p, theta, column_angle;
 };
 
 // B of 6: the rounding boundary between the singles either side of 2 pi.
 constexpr double wrap_boundary = 0x1.921fb5p+2;
 
-// One step of n vectors of orbits (4 to 7 above). Lanes whose step the vector arithmetic does not
-// vouch for turn nonzero in `doubts`.
+// One step of n vectors of orbits (4 to 7 above), with the kick and its margin. Lanes whose step
+// the vector arithmetic does not vouch for turn nonzero in `doubts`.
 template <int n>
-KIT_LANES void steps(const Doubles* p, const Doubles* theta, Doubles kick, Lanes* out,
-                     Words& doubts) {
+KIT_LANES void advance(const Doubles* p, const Doubles* theta, Doubles kick, Doubles margin,
+                       Stepped* out, Words& doubts) {
     Doubles sum[n];
     sines<n>(theta, sum);
     for (int v = 0; v < n; ++v) sum[v] = multiply_add(kick, sum[v], p[v]);
     Floats below[n];
     for (int v = 0; v < n; ++v) {
-        below[v] = to_single(sum[v] - kick_margin);
-        const Floats above = to_single(sum[v] + kick_margin);
+        below[v] = to_single(sum[v] - margin);
+        const Floats above = to_single(sum[v] + margin);
         doubts |= bits(below[v]) ^ bits(above);
     }
-    // Momentum: one wrap down or up at most, chosen from the sum while it is rounded.
+    // Momentum: the first wrap down or up chosen from the sum while it is rounded, the second
+    // (only for kicks beyond 1) from the first's result.
     Doubles q[n];
     for (int v = 0; v < n; ++v) {
-        const Bits shift = ((sum[v] >= wrap_boundary) & bits(splat(two_pi))) |
-                           ((sum[v] < 0) & bits(splat(-two_pi)));
-        q[v] = round_single(widen(below[v]) - from_bits(shift));
+        const Bits down = sum[v] >= wrap_boundary;
+        const Bits shift = (down & bits(splat(two_pi))) | ((sum[v] < 0) & bits(splat(-two_pi)));
+        const Doubles once = round_single(widen(below[v]) - from_bits(shift));
+        const Bits again =
+            (down & (once >= two_pi) & bits(splat(two_pi))) | ((once < 0) & bits(splat(-two_pi)));
+        q[v] = round_single(once - from_bits(again));
     }
     // Drift: the exact double sum, wrapped once; the wrap's rounding is the new angle's as well.
     for (int v = 0; v < n; ++v) {
@@ -166,54 +173,54 @@ KIT_LANES void steps(const Doubles* p, const Doubles* theta, Doubles kick, Lanes
 }
 
 // The doubtful lanes of one vector, recomputed one by one the way the plain path computes them.
-KIT_LANES_TARGET __attribute__((noinline)) Lanes recompute(Doubles p, Doubles theta,
-                                                           double kick_value, Lanes out) {
+KIT_LANES_TARGET __attribute__((noinline)) Stepped recompute(Doubles p, Doubles theta,
+                                                             double kick_value, Stepped out) {
     Words doubts{};
-    Lanes again;
-    steps<1>(&p, &theta, splat(kick_value), &again, doubts);
+    Stepped again;
+    advance<1>(&p, &theta, splat(kick_value), splat(kick_margin(kick_value)), &again, doubts);
     for (int l = 0; l < 4; ++l) {
         if (doubts[l] == 0) continue;
         const float p_lane = static_cast<float>(p[l]);
         const float theta_lane = static_cast<float>(theta[l]);
-        const float q = wrap_momentum(kick(p_lane, theta_lane, kick_value));
+        const float q = wrap_momentum(kicked(p_lane, theta_lane, kick_value));
         const double t = wrap_angle(static_cast<double>(theta_lane) + q);
         out.p[l] = q;
         out.theta[l] = static_cast<float>(t);
-        out.x_from[l] = t;
+        out.column_angle[l] = t;
         // From theta = 0 the sum is p + K * 0 exactly, whatever its rounding: no sine needed.
         if (theta_lane != 0) ++fallback_count;
     }
     return out;
 }
 
-struct Scales {
+struct Placement {
     Doubles x_scale, x_offset, y_base, y_scale, width, height, stride;
 };
 
 // Pixel indices y * stride + x of four points (8 above); with `checked`, off_screen where a point
 // misses the screen. An index added to 2^52 fills the low 32 bits of the sum exactly; a lane off
 // the screen gets all bits set, and so off_screen.
-template <bool checked> KIT_LANES Words place(Doubles x_from, Doubles p, const Scales& s) {
-    const Doubles x = x_from * s.x_scale + s.x_offset;
+template <bool checked> KIT_LANES Words place(Doubles column_angle, Doubles p, const Placement& s) {
+    const Doubles x = column_angle * s.x_scale + s.x_offset;
     const Doubles y = s.y_base - p * s.y_scale;
     Bits index = bits(toward_zero(y) * s.stride + toward_zero(x) + 0x1p52);
     if constexpr (checked) index |= ~((x > -1) & (x < s.width) & (y > -1) & (y < s.height));
     return low_words(index);
 }
 
-constexpr int vectors = vector_lanes / 4;
+constexpr int vectors = vector_group / 4;
 
 template <bool checked>
 KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length,
-                             const Frame& frame, std::uint32_t* buffer) {
-    const Scales scales{.x_scale = splat(frame.x_scale),
-                        .x_offset = splat(frame.x_offset),
-                        .y_base = splat(frame.y_base),
-                        .y_scale = splat(frame.y_scale),
-                        .width = splat(frame.width),
-                        .height = splat(frame.height),
-                        .stride = splat(frame.stride)};
-    const Doubles kick = splat(frame.kick);
+                             const KernelRow& kernel_row, std::uint32_t* buffer) {
+    const Placement placement{.x_scale = splat(kernel_row.x_scale),
+                              .x_offset = splat(kernel_row.x_offset),
+                              .y_base = splat(kernel_row.y_base),
+                              .y_scale = splat(kernel_row.y_scale),
+                              .width = splat(kernel_row.width),
+                              .height = splat(kernel_row.height),
+                              .stride = splat(kernel_row.stride)};
+    const Doubles kick = splat(kernel_row.kick), margin = splat(kernel_row.margin);
     const int row = row_length(length);
     Doubles p[vectors], theta[vectors];
     for (int v = 0; v < vectors; ++v) {
@@ -226,15 +233,15 @@ KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length
     // Four steps of every lane, turned into four points of each orbit's row at once.
     Words block[4][vectors] = {};
     for (int i = 0; i < length; ++i) {
-        Lanes next[vectors];
+        Stepped next[vectors];
         Words doubts{};
-        steps<vectors>(p, theta, kick, next, doubts);
+        advance<vectors>(p, theta, kick, margin, next, doubts);
         if (any(doubts)) [[unlikely]] {
             for (int v = 0; v < vectors; ++v)
-                next[v] = recompute(p[v], theta[v], frame.kick, next[v]);
+                next[v] = recompute(p[v], theta[v], kernel_row.kick, next[v]);
         }
         for (int v = 0; v < vectors; ++v) {
-            block[i & 3][v] = place<checked>(next[v].x_from, next[v].p, scales);
+            block[i & 3][v] = place<checked>(next[v].column_angle, next[v].p, placement);
             p[v] = next[v].p;
             theta[v] = next[v].theta;
         }
@@ -255,9 +262,9 @@ KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length
 // Whether every point of the row lands on the screen, so that the kernel can leave out the test
 // point by point. The column is formed from a value in [0, 2 pi) and the row from a momentum in
 // [0, F+]; both formulas are monotonic in that value, so the ends of the ranges decide.
-bool lands_on_screen(const Frame& f) {
-    const auto column = [&f](double t) { return trunc(t * f.x_scale + f.x_offset); };
-    const auto row = [&f](double p) { return trunc(f.y_base - p * f.y_scale); };
+bool lands_on_screen(const KernelRow& f) {
+    const auto column = [&f](double t) { return trunc_to_int(t * f.x_scale + f.x_offset); };
+    const auto row = [&f](double p) { return trunc_to_int(f.y_base - p * f.y_scale); };
     const auto inside = [](int v, int size) { return v >= 0 && v < size; };
     return inside(column(0), f.width) && inside(column(two_pi), f.width) &&
            inside(row(0), f.height) && inside(row(6.2831855f), f.height);
@@ -265,15 +272,15 @@ bool lands_on_screen(const Frame& f) {
 
 } // namespace
 
-Kernel vector_kernel(const Frame& frame) {
-    return lands_on_screen(frame) ? orbits<false> : orbits<true>;
+Kernel vector_kernel(const KernelRow& kernel_row) {
+    return lands_on_screen(kernel_row) ? orbits<false> : orbits<true>;
 }
 
-} // namespace kit::orbit_steps
+} // namespace kit::orbit_kernels
 
 namespace kit {
 
-using namespace orbit_steps;
+using namespace orbit_kernels;
 using namespace lanes;
 
 bool vector_sine_available() {
@@ -307,13 +314,13 @@ KIT_LANES_TARGET void vector_steps(float kick, const float* p, const float* thet
             thetas[l] = theta[i + l];
         }
         Words doubts{};
-        Lanes next;
-        steps<1>(&ps, &thetas, splat(kick), &next, doubts);
+        Stepped next;
+        advance<1>(&ps, &thetas, splat(kick), splat(kick_margin(kick)), &next, doubts);
         if (any(doubts)) next = recompute(ps, thetas, kick, next);
         for (int l = 0; l < count; ++l)
             out[i + l] = {.p = static_cast<float>(next.p[l]),
                           .theta = static_cast<float>(next.theta[l]),
-                          .x_from = next.x_from[l]};
+                          .column_angle = next.column_angle[l]};
     }
 }
 
@@ -321,7 +328,7 @@ KIT_LANES_TARGET void vector_steps(float kick, const float* p, const float* thet
 
 #else
 
-// Elsewhere the interleaved path with the C library's sine runs instead: plot_orbits never takes
+// Elsewhere the interleaved path with map_sine runs instead: plot_orbits never takes
 // the vector path, and the tests of its pieces skip themselves.
 namespace kit {
 
@@ -329,7 +336,7 @@ bool vector_sine_available() {
     return false;
 }
 
-orbit_steps::Kernel orbit_steps::vector_kernel(const Frame&) {
+orbit_kernels::Kernel orbit_kernels::vector_kernel(const KernelRow&) {
     return interleaved_orbits;
 }
 void vector_sines(const double*, double*, int) {}

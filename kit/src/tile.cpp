@@ -12,8 +12,8 @@ void place_tile(int left, int base, double width) {
 
 void draw_tile_box(Uint32 colour) {
     const int L = tile_left, B = tile_base;
-    const int R = trunc(L + tile_width);
-    const int T = trunc(B - tile_width / 3);
+    const int R = trunc_to_int(L + tile_width);
+    const int T = trunc_to_int(B - tile_width / 3);
     draw_line(L, B, R, B, colour);
     draw_line(L, B, L, T, colour);
     draw_line(R, B, R, T, colour);
