@@ -5,7 +5,8 @@
 // The address is the scene: ?program=explore&scene=LINE, the line the desktop's explore prints
 // and reads (--scene), kept up to date by replacing the history entry rather than adding one.
 // The status line carries the state for scripts: data-state is loading, drawing, shown or
-// failed, and data-line the scene line of the picture on view.
+// failed, data-line the scene line of the picture on view and data-draw-ms the worker's time for
+// it.
 window.figuresStudio = function () {
   'use strict';
 
@@ -28,7 +29,6 @@ window.figuresStudio = function () {
   let engine = null;
   let module = null;
   let startLine = '';
-  let shownLine = '';
 
   studio.hidden = false;
 
@@ -96,18 +96,21 @@ window.figuresStudio = function () {
     return '?program=explore&scene=' + value;
   }
 
-  // --- Drawing in the worker --------------------------------------------------------------------
-  // One drawing at a time. A change made meanwhile waits for it (the picture keeps following a
-  // dragged slider), unless the drawing takes far longer than drawings have been taking: then it
-  // is abandoned, the worker with it, and the newest scene drawn in a fresh one. A worker that
-  // has not drawn yet is still starting and is never abandoned, or a slow start would never end.
-  // "Drawing…" appears only after a tenth of a second.
+  // --- Drawing in workers --------------------------------------------------------------------
+  // Two workers draw, so that one can start the next picture while the other finishes its own
+  // and this thread puts the last one on view: the picture keeps following a dragged slider.
+  // Each change becomes the one scene waiting; an idle worker takes it, so scenes overtaken while
+  // both were busy are never drawn, and a picture older than the one on view is dropped. A
+  // drawing that takes four times longer than drawings have been taking (at least a quarter of a
+  // second) while a newer scene waits is abandoned, its worker with it, and a fresh worker takes
+  // the newest scene; a worker that has not drawn yet is still starting and is left to start.
+  // "Drawing…" appears only when the picture on view has been behind the scene for a tenth of a
+  // second.
 
-  let worker = null;
-  let workerReady = false;
-  let busy = null;
-  let pending = null;
-  let serial = 0;
+  const workers = [];
+  let posted = 0;
+  let answered = 0;
+  let waiting = null;
   let drawingNote = 0;
   let usualMs = 50;
 
@@ -115,37 +118,52 @@ window.figuresStudio = function () {
     return Math.max(250, 4 * usualMs);
   }
 
-  function startWorker() {
-    worker = new Worker('studio_worker.js');
-    workerReady = false;
-    worker.onmessage = shown;
+  function startWorker(slot) {
+    const worker = new Worker('studio_worker.js');
+    const entry = { worker, ready: false, busy: 0, since: 0 };
+    worker.onmessage = (event) => fromWorker(entry, event.data);
     worker.onerror = function (event) {
       say('failed', 'The studio cannot draw: ' + (event.message || 'its worker failed') + '.');
     };
-    worker.postMessage({ module });
+    // The worker starts while the engine's code is compiled, and gets the compiled module.
+    compiled.then((compiledModule) => worker.postMessage({ module: compiledModule }));
+    workers[slot] = entry;
+  }
+
+  function request(sceneLine) {
+    waiting = { id: ++posted, line: sceneLine };
+    dispatch();
+    if (drawingNote === 0) {
+      drawingNote = setTimeout(() => {
+        drawingNote = 0;
+        if (answered < posted) say('drawing', 'Drawing…');
+      }, 100);
+    }
+    setTimeout(abandonStale, patience() + 1);
   }
 
   function draw() {
-    pending = line();
-    pump();
+    request(line());
   }
 
-  function pump() {
-    if (busy !== null) {
-      if (pending === null || !workerReady || performance.now() - busy.started < patience()) {
-        return;
+  function dispatch() {
+    const idle = workers.find((entry) => entry.busy === 0);
+    if (waiting === null || idle === undefined) return;
+    idle.busy = waiting.id;
+    idle.since = performance.now();
+    idle.worker.postMessage({ id: waiting.id, line: waiting.line, png: false });
+    waiting = null;
+  }
+
+  function abandonStale() {
+    if (waiting === null) return;
+    workers.forEach((entry, slot) => {
+      if (entry.ready && entry.busy !== 0 && performance.now() - entry.since >= patience()) {
+        entry.worker.terminate();
+        startWorker(slot);
       }
-      worker.terminate();
-      startWorker();
-      busy = null;
-    }
-    if (pending === null) return;
-    busy = { id: ++serial, line: pending, started: performance.now() };
-    pending = null;
-    worker.postMessage({ id: busy.id, line: busy.line, png: false });
-    clearTimeout(drawingNote);
-    drawingNote = setTimeout(() => say('drawing', 'Drawing…'), 100);
-    setTimeout(pump, patience() + 1);
+    });
+    dispatch();
   }
 
   function put(canvas, width, height, bytes) {
@@ -155,23 +173,29 @@ window.figuresStudio = function () {
       new ImageData(new Uint8ClampedArray(bytes), width, height), 0, 0);
   }
 
-  function shown(event) {
-    const answer = event.data;
-    if (busy === null || answer.id !== busy.id) return;
-    if (workerReady && answer.ms !== undefined) usualMs = 0.8 * usualMs + 0.2 * answer.ms;
-    workerReady = true;
-    busy = null;
-    clearTimeout(drawingNote);
+  function fromWorker(entry, answer) {
+    entry.busy = 0;
+    if (entry.ready) usualMs = 0.8 * usualMs + 0.2 * (answer.ms || usualMs);
+    entry.ready = true;
+    dispatch();
+    if (answer.id <= answered) return;
+    answered = answer.id;
     if (answer.error) {
-      say('failed', 'The picture cannot be drawn: ' + answer.error + '.');
-    } else {
-      put(portrait, answer.tileWidth, answer.height, answer.portrait);
-      put(strip, answer.width, answer.height, answer.strip);
-      shownLine = answer.line;
-      status.dataset.line = answer.line;
+      // The first picture's refusal is this thread's to tell (see the start below).
+      if (answer.id !== 1) say('failed', 'The picture cannot be drawn: ' + answer.error + '.');
+      return;
+    }
+    put(portrait, answer.tileWidth, answer.height, answer.portrait);
+    put(strip, answer.width, answer.height, answer.strip);
+    status.dataset.line = answer.line;
+    status.dataset.drawMs = answer.ms.toFixed(1);
+    if (answered === posted) {
+      clearTimeout(drawingNote);
+      drawingNote = 0;
+    }
+    if (answered === posted || status.dataset.state !== 'drawing') {
       say('shown', groupLabel() + ', kick ' + values().kick + '.');
     }
-    pump();
   }
 
   // --- The controls -------------------------------------------------------------------------------
@@ -456,13 +480,17 @@ window.figuresStudio = function () {
   const compiled = WebAssembly.compileStreaming(fetch('explore.wasm'))
     .catch(() => fetch('explore.wasm').then((response) => response.arrayBuffer())
       .then((bytes) => WebAssembly.compile(bytes)));
+  // The first picture is asked for at once, from the address as it stands: the workers read the
+  // line themselves while this thread's engine starts.
+  startWorker(0);
+  startWorker(1);
+  request(addressScene === null ? '' : addressScene);
   const script = document.createElement('script');
   script.src = 'explore.js';
   script.onerror = () => say('failed', 'The studio is not part of this build.');
   script.onload = function () {
     compiled.then(function (compiledModule) {
       module = compiledModule;
-      startWorker();
       return window.createExplore({
         instantiateWasm: function (imports, receive) {
           WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
@@ -478,17 +506,14 @@ window.figuresStudio = function () {
         groupNames.push(label);
         fields.group.append(new Option(long === short ? label : label.replace(' (', ' or ' + long + ' ('), short));
       }
-      if (addressScene !== null) {
-        const refused = read(addressScene);
-        if (refused !== null) {
-          read('');
-          note('The scene in the address was refused, so the default scene is shown: ' +
-               refused);
-        }
-      }
+      const refused = addressScene === null ? null : read(addressScene);
       startLine = line();
       fill();
-      draw();
+      if (refused !== null) {
+        note('The scene in the address was refused, so the default scene is shown: ' + refused);
+        // The workers refused it too, quietly: the default scene instead.
+        draw();
+      }
     }).catch((error) => say('failed', 'The studio cannot start: ' + error.message));
   };
   document.body.append(script);

@@ -8,7 +8,8 @@
 importScripts('explore.js');
 
 let engine = null;
-const waiting = [];
+let newest = null;
+let scheduled = false;
 
 function text(pointer) {
   return pointer === 0 ? null : engine.UTF8ToString(pointer);
@@ -65,13 +66,23 @@ onmessage = function (event) {
       },
     }).then(function (instance) {
       engine = instance;
-      for (const request of waiting.splice(0)) answer(request);
+      drawNewest();
     });
     return;
   }
-  if (engine === null) {
-    waiting.push(event.data);
-  } else {
-    answer(event.data);
+  // Requests that arrived while a picture was drawn are all taken before the next drawing, and
+  // only the newest is drawn: the others have been overtaken. (Downloads come one to a worker.)
+  newest = event.data;
+  if (engine !== null && !scheduled) {
+    scheduled = true;
+    setTimeout(drawNewest);
   }
 };
+
+function drawNewest() {
+  scheduled = false;
+  const request = newest;
+  newest = null;
+  if (request === null) return;
+  answer(request);
+}
