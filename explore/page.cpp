@@ -10,6 +10,7 @@
 
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -128,17 +129,21 @@ EMSCRIPTEN_KEEPALIVE int page_undo() {
 }
 
 // Draws the scene: the portrait (the tile at the strip's height) and the strip rebuilt from it,
-// as the desktop's export does. Returns 0, or -1 when there is no memory for them.
-EMSCRIPTEN_KEEPALIVE int page_draw() {
+// as the desktop's export does, but at most `max_width` columns of the strip: its columns do not
+// depend on its width, so a narrower strip is the start of the wide one, and the page need not
+// hold a strip of a hundred megapixels on view. Returns the strip's width, or -1 when there is
+// no memory for the pictures.
+EMSCRIPTEN_KEEPALIVE int page_draw(int max_width) {
+    const int width = std::min(scene.width, std::max(max_width, 1));
     if (!portrait.resize(tile_width_for(scene.height), scene.height) ||
-        !strip.resize(scene.width, scene.height))
+        !strip.resize(width, scene.height))
         return -1;
     format_holder.format = &format;
     kit::screen = &format_holder;
     prepare_colours(scene);
     draw_portrait(scene, &portrait.surface);
     build_strip(scene.group, scene.keep, &portrait.surface, &strip.surface, 0);
-    return 0;
+    return width;
 }
 
 EMSCRIPTEN_KEEPALIVE void* page_portrait() {
@@ -149,8 +154,8 @@ EMSCRIPTEN_KEEPALIVE void* page_strip() {
     return strip.surface.pixels;
 }
 
-// The strip last drawn as a PNG file with the text chunks of the desktop's: the program, its
-// version and the scene line. Returns its bytes; page_png_size() their number.
+// The strip last drawn (drawn whole for this) as a PNG file with the text chunks of the desktop's:
+// the program, its version and the scene line. Returns its bytes; page_png_size() their number.
 EMSCRIPTEN_KEEPALIVE const Uint8* page_png() {
     const std::vector<kit::PngText> texts{
         {.keyword = "Software", .text = std::string("explore ") + FIGURES_VERSION},

@@ -181,6 +181,16 @@ try {
   check(samePixels(asPicture(stepped), desktop(stepped.line)),
         'the stepped kick is explore --export\'s, pixel for pixel');
 
+  // A strip wider than four tiles is shown as its first four (the rest repeats them).
+  const wide = await open(page, origin, 'kick=0.8 size=3000x100 group=p2');
+  const wideExport = desktop(wide.line);
+  const firstColumns = { width: 1200, height: 100, data: Buffer.alloc(1200 * 100 * 4) };
+  for (let y = 0; y < 100; ++y) {
+    wideExport.data.copy(firstColumns.data, y * 1200 * 4, y * 3000 * 4, y * 3000 * 4 + 1200 * 4);
+  }
+  check(samePixels(asPicture(wide), firstColumns),
+        'a 3000x100 strip shows its first four tiles, those of explore --export');
+
   // A bad scene: explore's own refusal, and the default scene.
   const bad = await open(page, origin, 'kick=12 group=p2');
   const refusal = desktop('kick=12 group=p2').refusal;

@@ -229,8 +229,6 @@ window.figuresStudio = function () {
     kept.style.top = (100 * engine._page_layout(3) / height) + '%';
     kept.style.width = (100 * engine._page_layout(4) / tileWidth) + '%';
     kept.style.height = (100 * engine._page_layout(5) / height) + '%';
-    portrait.style.aspectRatio = tileWidth + ' / ' + height;
-    strip.style.aspectRatio = v.size.replace('x', ' / ');
     lineText.textContent = line();
     fillSizes(v);
   }

@@ -32,14 +32,15 @@ function answer(request) {
     return;
   }
   const started = performance.now();
-  if (engine._page_draw() !== 0) {
+  const width = engine._page_layout(0);
+  // On view, at most four tiles of the strip: the rest repeats them.
+  const stripWidth = engine._page_draw(request.png ? 0x7fffffff : 4 * width);
+  if (stripWidth < 0) {
     postMessage({ id: request.id, error: 'there is not memory enough for a picture this large' });
     return;
   }
   const scene = text(engine._page_line());
-  const width = engine._page_layout(0);
   const height = Number(/ size=\d+x(\d+)/.exec(scene)[1]);
-  const stripWidth = Number(/ size=(\d+)x/.exec(scene)[1]);
   if (request.png) {
     const bytes = engine._page_png();
     const file = engine.HEAPU8.slice(bytes, bytes + engine._page_png_size());
