@@ -245,7 +245,7 @@ window.figuresStudio = function () {
     for (const times of [1, 2, 3, 4, 6, 8, 12, 16]) {
       const size = width * times + 'x' + height * times;
       if (set('size', size) !== null) break;
-      downloadSize.append(new Option(size + (times === 1 ? ' (as shown)' : ''), size));
+      downloadSize.append(new Option(size + (times === 1 ? ' (the scene\'s size)' : ''), size));
     }
     read(saved);
     downloadSize.selectedIndex = Math.min(Math.max(chosen, 0), downloadSize.options.length - 1);
@@ -275,6 +275,7 @@ window.figuresStudio = function () {
   }
 
   function change(key, value, field) {
+    if (engine === null) return;
     const refused = set(key, value);
     if (field) field.setAttribute('aria-invalid', refused === null ? 'false' : 'true');
     if (refused !== null) {
@@ -296,9 +297,10 @@ window.figuresStudio = function () {
     });
   }
   $('undo').addEventListener('click', () => {
-    if (engine._page_undo()) changed();
+    if (engine !== null && engine._page_undo()) changed();
   });
   $('reset').addEventListener('click', () => {
+    if (engine === null) return;
     read(startLine);
     changed();
   });
@@ -316,6 +318,7 @@ window.figuresStudio = function () {
   }
 
   function view(theta, p) {
+    if (engine === null) return;
     const refused = set('theta', theta.from + ':' + theta.to) || set('p', p.from + ':' + p.to);
     if (refused !== null) {
       note(refused);
@@ -326,6 +329,7 @@ window.figuresStudio = function () {
 
   // Zooms by `factor` keeping the point at fractions (fx, fy) of the portrait where it is.
   function zoom(factor, fx, fy) {
+    if (engine === null) return;
     const v = values();
     const theta = windowOf(v.theta), p = windowOf(v.p);
     const sizeTheta = Math.min(Math.max((theta.to - theta.from) * factor, 1e-6), twoPi);
@@ -345,6 +349,7 @@ window.figuresStudio = function () {
   }
 
   function orbitAt(fx, fy) {
+    if (engine === null) return;
     const v = values();
     const height = Number(v.size.split('x')[1]);
     const x = Math.min(Math.floor(fx * engine._page_layout(0)), engine._page_layout(0) - 1);
@@ -366,6 +371,7 @@ window.figuresStudio = function () {
   }
 
   portrait.addEventListener('pointerdown', (event) => {
+    if (engine === null) return;
     portrait.setPointerCapture(event.pointerId);
     pointers.set(event.pointerId, fraction(event));
     const v = values();
@@ -409,12 +415,13 @@ window.figuresStudio = function () {
   portrait.addEventListener('pointercancel', release);
   portrait.addEventListener('wheel', (event) => {
     event.preventDefault();
+    if (engine === null) return;
     const at = fraction(event);
     zoom(Math.pow(2, Math.max(-1, Math.min(1, event.deltaY / 300))), at.x, at.y);
   }, { passive: false });
   // The portrait by keyboard: arrows pan, + and - zoom, Enter starts an orbit at its centre.
   portrait.addEventListener('keydown', (event) => {
-    if (event.ctrlKey || event.altKey || event.metaKey) return;
+    if (engine === null || event.ctrlKey || event.altKey || event.metaKey) return;
     const v = { theta: values().theta, p: values().p };
     const moves = { ArrowLeft: [-0.125, 0], ArrowRight: [0.125, 0], ArrowUp: [0, 0.125],
                     ArrowDown: [0, -0.125] };
@@ -437,6 +444,7 @@ window.figuresStudio = function () {
   // writes it (explore --scene LINE --export), with the line in its text chunk.
 
   $('download-strip').addEventListener('click', () => {
+    if (engine === null) return;
     const v = values();
     const saved = line();
     set('size', downloadSize.value);
