@@ -48,7 +48,8 @@ run: programs
 # there is no page and that test reports itself skipped.
 test: build
 	@if command -v emcc >/dev/null; then \
-	  $(MAKE) --no-print-directory web; \
+	  $(MAKE) --no-print-directory web && \
+	  cmake --build $(WEB_BUILD) -j $(JOBS) --target orbit_identity_node; \
 	else \
 	  echo "emcc is not installed: no browser build, the browser test will be skipped"; \
 	fi

@@ -7,7 +7,12 @@
 // - after the last slide the picture stays, with the ended status and "show it again";
 // - full screen enlarges the picture, and keys, clicks and taps still advance; Esc leaves it;
 // - the page fits common laptop and phone screens without scrolling, with sharp pixels;
-// - a bad seed in the address gets a message on the page.
+// - a bad seed in the address gets a message on the page;
+// - the presenter's controls, on figure6: Left, End and Home show exactly the exported slides,
+//   bare modifiers do nothing, the address names the slide and the seed after each move, a
+//   reload resumes there, Download saves the exported slide's pixels and text chunks, q ends the
+//   show keeping the picture; figure4 tells the page the seed its clock chose; figure5 ignores
+//   a seed with a note.
 //
 // usage: node browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM PROGRAM...
 // Run through browser_test.sh, which skips (status 77) when something it needs is missing.
@@ -302,8 +307,10 @@ async function runShow(context, origin, name) {
             await canvasPixels(page));
     const again = page.getByRole('link', { name: 'Show it again' });
     check(await again.isVisible(), `${name}: no "Show it again" after the end`);
-    check(await again.evaluate((link) => link.href) === page.url(),
-          `${name}: "Show it again" does not lead to the same show`);
+    const fromStart = new URL(page.url());
+    fromStart.searchParams.delete('slide');
+    check(await again.evaluate((link) => link.href) === fromStart.href,
+          `${name}: "Show it again" does not lead to the same show from its start`);
     const flips = checkPainting(name, await pageLog(page), expected.length);
     check(problems.length === 0, `${name}: ${problems.join('; ')}`);
     console.log(`PASS: ${name}: all ${plural(expected.length, 'slide')}, each of ${flips} flips painted, ` +
@@ -317,9 +324,136 @@ async function runShow(context, origin, name) {
   }
 }
 
+// The page's address as program, seed and slide ('' where absent).
+function addressOf(page) {
+  const query = new URL(page.url()).searchParams;
+  return ['program', 'seed', 'slide'].map((key) => query.get(key) ?? '').join(' ');
+}
+
+async function standsOn(page, name, slide, expected, what) {
+  await waitForState(page, name, 'showing', slide, what);
+  compare(name, `${slide} (${what})`, expected[slide - 1], await canvasPixels(page));
+  const address = addressOf(page);
+  check(address === `${name} 1 ${slide}`, `${name}: ${what}: the address says "${address}"`);
+}
+
+// The chunks of a PNG file other than its image data, as "type:data" strings in order.
+function chunksButData(bytes) {
+  const chunks = [];
+  for (let at = 8; at + 12 <= bytes.length;) {
+    const length = bytes.readUInt32BE(at);
+    const type = bytes.toString('latin1', at + 4, at + 8);
+    if (type !== 'IDAT') chunks.push(type + ':' + bytes.toString('latin1', at + 8, at + 8 + length));
+    at += 12 + length;
+  }
+  return chunks;
+}
+
+async function presenterControls(context, origin) {
+  const name = 'figure6';
+  const expected = exportSlides(name);
+  const exportedFirst = readFileSync(join(work, name, 'slide-01.png'));
+  const page = await context.newPage();
+  const problems = watchProblems(page);
+  try {
+    await page.goto(`${origin}/index.html?program=${name}`);
+    await standsOn(page, name, 1, expected, 'after loading');
+    await page.keyboard.press('ArrowRight');
+    await standsOn(page, name, 2, expected, 'after Right');
+    await page.keyboard.press('ArrowRight');
+    await standsOn(page, name, 3, expected, 'after Right');
+    await page.keyboard.press('ArrowLeft');
+    await standsOn(page, name, 2, expected, 'after Left');
+    await page.keyboard.press('End');
+    await standsOn(page, name, 6, expected, 'after End');
+    await page.keyboard.press('Home');
+    await standsOn(page, name, 1, expected, 'after Home');
+    for (const key of ['Backspace', 'Shift', 'Control', 'Alt', 'CapsLock']) await page.keyboard.press(key);
+    await page.waitForTimeout(300);
+    await standsOn(page, name, 1, expected, 'after Backspace and bare modifiers on slide 1');
+    console.log(`  ${name}: Right, Left, End and Home show the exported slides, modifiers nothing`);
+
+    const [download] = await Promise.all([page.waitForEvent('download', { timeout: stepMs }),
+                                          page.getByRole('button', { name: 'Download' }).click()]);
+    check(download.suggestedFilename() === `${name}-slide-01.png`,
+          `${name}: the download is called ${download.suggestedFilename()}`);
+    const saved = readFileSync(await download.path());
+    compare(name, '1 (downloaded)', expected[0], PNG.sync.read(saved));
+    const [savedChunks, exportedChunks] = [chunksButData(saved), chunksButData(exportedFirst)];
+    check(JSON.stringify(savedChunks) === JSON.stringify(exportedChunks),
+          `${name}: the download's chunks ${JSON.stringify(savedChunks)} are not the export's ` +
+          JSON.stringify(exportedChunks));
+    console.log(`  ${name}: Download saves the exported slide 1 with its ${savedChunks.length} chunks`);
+
+    await page.getByRole('button', { name: 'Next' }).click();
+    await standsOn(page, name, 2, expected, 'after the Next button');
+    await page.getByRole('button', { name: 'Next' }).click();
+    await standsOn(page, name, 3, expected, 'after the Next button');
+    await page.getByRole('button', { name: 'Previous' }).click();
+    await standsOn(page, name, 2, expected, 'after the Previous button');
+    await page.reload();
+    await standsOn(page, name, 2, expected, 'after a reload');
+    await page.keyboard.press('q');
+    await waitForState(page, name, 'ended', 2, 'after q');
+    compare(name, '2 (after q)', expected[1], await canvasPixels(page));
+    console.log(`  ${name}: the buttons move, a reload resumes on slide 2, q ends the show there`);
+
+    // The clock's seed is in the address once chosen, and draws the same colours on the desktop.
+    await page.goto(`${origin}/index.html?program=figure4`);
+    await waitForState(page, 'figure4', 'showing', 1, 'without a seed');
+    const seed = new URL(page.url()).searchParams.get('seed');
+    check(/^\d+$/.test(seed ?? ''), `figure4: the address has no seed: ${page.url()}`);
+    check((await page.locator('#note').textContent()).includes(seed), 'figure4: the seed is not shown');
+    compare('figure4', `1 (seed ${seed} from the address)`, exportSlides('figure4', seed)[0],
+            await canvasPixels(page));
+    console.log(`  figure4: the clock's seed ${seed} is in the address and draws the desktop's colours`);
+
+    await page.goto(`${origin}/index.html?program=figure5&seed=3`);
+    await waitForState(page, 'figure5', 'showing', 1, 'with a seed it has no use for');
+    check(addressOf(page) === 'figure5  1', `figure5: the address keeps "${addressOf(page)}"`);
+    check(/seed=3/.test(await page.locator('#note').textContent()), 'figure5: no note on the seed');
+    check(problems.length === 0, `${name}: ${problems.join('; ')}`);
+    console.log('PASS: the presenter\'s controls');
+  } finally {
+    await page.close();
+  }
+}
+
+// The landing page: every program with its summary and the picture of its last slide, which is
+// that slide as the desktop exports it.
+async function landingPage(context, origin) {
+  const page = await context.newPage();
+  try {
+    await page.goto(`${origin}/index.html`);
+    const items = await page.$$eval('#programs li', (lis) => lis.map((li) => ({
+      name: li.querySelector('a:not([tabindex])').textContent,
+      summary: li.querySelector('span').textContent,
+      picture: li.querySelector('img')?.src ?? null,
+    })));
+    const listed = items.filter((item) => programNames.includes(item.name));
+    check(listed.length === programNames.length,
+          `the landing page lists ${items.map((item) => item.name)}, not all of ${programNames}`);
+    for (const { name, summary, picture } of listed) {
+      check(summary.length > 20 && picture !== null, `the landing page has no summary or picture for ${name}`);
+      const response = await page.request.get(picture);
+      const slides = name === 'figure4' ? null : exportSlides(name);
+      if (slides !== null) {
+        compare(name, 'last (landing picture)', slides[slides.length - 1],
+                PNG.sync.read(await response.body()));
+      }
+      check(await page.$eval(`img[src$="${name}.png"]`, (img) => img.complete && img.naturalWidth === 800),
+            `${name}: the landing picture did not load`);
+    }
+    console.log(`PASS: the landing page shows ${listed.length} programs, each with its last slide`);
+  } finally {
+    await page.close();
+  }
+}
+
 async function badSeed(context, origin) {
   const page = await context.newPage();
-  const name = programNames[0];
+  // (figure5 has fixed colours: it ignores a seed, bad or not.)
+  const name = programNames.find((program) => program !== 'figure5') ?? 'figure1';
   try {
     await page.goto(`${origin}/index.html?program=${name}&seed=12x`);
     await waitForState(page, name, 'failed', null, 'with seed 12x');
@@ -395,6 +529,8 @@ try {
     route.request().url().startsWith(origin + '/') ? route.continue() : route.abort());
   for (const name of programNames) await runShow(context, origin, name);
   await badSeed(context, origin);
+  await landingPage(context, origin);
+  await presenterControls(context, origin);
   for (const screen of screens) await checkScreen(origin, screen);
 } catch (error) {
   failed = true;

@@ -30,6 +30,8 @@ expect 0 "" -- "$program" --help
 grep -q "^usage: figure6 " "$work/out" || fail "--help prints no usage"
 # --seed is offered where it changes the picture, and refused where it would not.
 grep -q -- "--seed N" "$work/out" || fail "figure6 --help does not offer --seed"
+# Then every slide, numbered, with its caption.
+[ "$(grep -c -E "^ +[1-6]  [a-z]" "$work/out")" = 6 ] || fail "figure6 --help does not list its 6 slides"
 expect 0 "" -- "$bin/figure5" --help
 grep -q -- "--seed" "$work/out" && fail "figure5 --help offers a --seed that changes nothing"
 expect 2 "^figure5: --seed would change nothing" -- "$bin/figure5" --seed 3

@@ -2,9 +2,12 @@
 # figure6 in a real window under Xvfb, against the pixels its --export writes.
 #   window_test.sh BIN_DIR              no window manager: every slide as exported, kept on view
 #                                       when the window is unmapped and mapped again, one slide
-#                                       a key, the title naming the slide; --start, --scale
-#   window_test.sh BIN_DIR fullscreen   under openbox: --fullscreen, minimise and restore, and
-#                                       the window manager's own full-screen request
+#                                       a key, the title naming the slide and its caption, the
+#                                       window kept from shrinking; back, first, last, modifiers
+#                                       and the quit keys; --start, --scale
+#   window_test.sh BIN_DIR fullscreen   under openbox: --fullscreen, minimise and restore, the
+#                                       window manager's own full-screen request, and --scale 2
+#                                       refused where its frame would not fit
 # Exit 0 passed, 1 failed, 77 skipped.
 set -u
 bin=${1:?usage: window_test.sh BIN_DIR [fullscreen]}
@@ -41,9 +44,12 @@ fail() {
     exit 1
 }
 
-# A screen where a 2x window fits and a 3x one does not, and full screen enlarges exactly twice
-# (1200 / 600), with bars of 160 columns at the sides. Xvfb picks a free display number.
-Xvfb -displayfd 3 -screen 0 1920x1200x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# A screen where a 2x window fits with room for a frame and a panel and a 3x one does not; in
+# full screen one that enlarges exactly twice (1200 / 600), with bars of 160 columns at the
+# sides. Xvfb picks a free display number.
+screen_size=1920x1280
+[ "$mode" = fullscreen ] && screen_size=1920x1200
+Xvfb -displayfd 3 -screen 0 ${screen_size}x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
@@ -64,7 +70,7 @@ done
 start_show() {
     local attempt
     for attempt in 1 2 3; do
-        "$program" "$@" 2>"$work/show.log" &
+        "$program" "$@" >"$work/show.out" 2>"$work/show.log" &
         show_pid=$!
         for _ in $(seq 100); do
             window=$(xdotool search --all --pid "$show_pid" --name '^figure6' 2>/dev/null |
@@ -99,14 +105,16 @@ shows() {
     fail "the $what never showed $(basename "$expected") exactly ($diff pixels differ)"
 }
 
+# The title names the slide, then says what it shows: the slide's line in --help.
 title_is() {
-    local title=
+    local title= n=${1#* slide } caption
+    caption=$("$program" --help | sed -n "s/^ *${n%% *}  //p")
     for _ in $(seq 50); do
         title=$(xdotool getwindowname "$window" 2>/dev/null)
-        [ "$title" = "$1" ] && return 0
+        [ "$title" = "$1: $caption" ] && return 0
         sleep 0.1
     done
-    fail "the window title is '$title', not '$1'"
+    fail "the window title is '$title', not '$1: $caption'"
 }
 
 # Waits for the show to end by itself; it must end with status 0.
@@ -129,6 +137,8 @@ if [ "$mode" = window ]; then
     start_show
     shows window "$work/expected/slide-01.png"
     title_is "figure6 - slide 1 of 6"
+    [ "$(wc -l <"$work/show.out")" = 1 ] && grep -q "^figure6: .*Left" "$work/show.out" ||
+        fail "the show did not start with one line on the keys: $(cat "$work/show.out")"
     xdotool key --window "$window" space
     title_is "figure6 - slide 2 of 6"
     shows window "$work/expected/slide-02.png"
@@ -139,6 +149,15 @@ if [ "$mode" = window ]; then
     shows window "$work/expected/slide-02.png"
     sleep 0.5
     title_is "figure6 - slide 2 of 6"
+    # Shrunk below 800x600 (which would drop rows of the picture), the window takes its size back.
+    xdotool windowsize "$window" 400 300
+    for _ in $(seq 50); do
+        size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+        [ "$size" = 800x600 ] && break
+        sleep 0.1
+    done
+    [ "$size" = 800x600 ] || fail "a window shrunk to 400x300 stays $size"
+    shows window "$work/expected/slide-02.png"
     for n in 3 4 5 6; do
         xdotool key --window "$window" space
         title_is "figure6 - slide $n of 6"
@@ -147,6 +166,32 @@ if [ "$mode" = window ]; then
     xdotool key --window "$window" space 2>/dev/null
     ends_with_0 "six key presses"
     echo "ok: six slides as exported, one a key, slide 2 again after unmap and map, status 0"
+
+    # Back and jump show exactly the exported slide; bare modifiers and shortcuts leave the
+    # slide; back at the first does nothing; Esc ends the show at once with 0, and so does q.
+    start_show
+    shows window "$work/expected/slide-01.png"
+    xdotool key --window "$window" Right Right
+    title_is "figure6 - slide 3 of 6"
+    xdotool key --window "$window" Left
+    title_is "figure6 - slide 2 of 6"
+    shows window "$work/expected/slide-02.png"
+    xdotool key --window "$window" End
+    title_is "figure6 - slide 6 of 6"
+    shows window "$work/expected/slide-06.png"
+    xdotool key --window "$window" Home BackSpace
+    title_is "figure6 - slide 1 of 6"
+    xdotool key --window "$window" Shift_L Control_L Alt_L Super_L Caps_Lock ctrl+c alt+Tab
+    sleep 0.5
+    title_is "figure6 - slide 1 of 6"
+    shows window "$work/expected/slide-01.png"
+    xdotool key --window "$window" Escape 2>/dev/null
+    ends_with_0 "Esc on slide 1"
+    start_show --start 4
+    title_is "figure6 - slide 4 of 6"
+    xdotool key --window "$window" q 2>/dev/null
+    ends_with_0 "q on slide 4"
+    echo "ok: Left, End and Home show the exported slides; modifiers do nothing; Esc and q end with 0"
 
     # --start 5: slides 1 to 4 drawn unseen, then slide 5 exactly as exported.
     start_show --start 5
@@ -176,8 +221,8 @@ if [ "$mode" = window ]; then
         status=$?
         grep -q "no display" "$work/err.log" || break # (as in start_show)
     done
-    [ "$status" = 1 ] && grep -q "^figure6: .*does not fit the 1920x1200 screen" "$work/err.log" ||
-        fail "--scale 3 on a 1920x1200 screen: status $status, $(cat "$work/err.log")"
+    [ "$status" = 1 ] && grep -q "^figure6: .*does not fit the $screen_size screen" "$work/err.log" ||
+        fail "--scale 3 on a $screen_size screen: status $status, $(cat "$work/err.log")"
     echo "ok: --scale 3: $(cat "$work/err.log")"
 else
     openbox --sm-disable >"$work/openbox.log" 2>&1 &
@@ -225,5 +270,12 @@ else
     title_is "figure6 - slide 1 of 6"
     stop_show
     echo "ok: the window manager's full-screen request enlarges the slide the same way"
+
+    # A 1600x1200 window (--scale 2) on a screen 1200 high leaves no room for its frame.
+    timeout 20 "$program" --scale 2 >/dev/null 2>"$work/err.log"
+    status=$?
+    [ "$status" = 1 ] && grep -q "with its frame does not fit the 1920x1200 screen" "$work/err.log" ||
+        fail "--scale 2 on a 1920x1200 screen: status $status, $(cat "$work/err.log")"
+    echo "ok: --scale 2 on a 1920x1200 screen: $(cat "$work/err.log")"
 fi
 echo "PASS"

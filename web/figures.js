@@ -313,8 +313,8 @@
       shown = slide;
       keepAddress();
       const what = label + ': slide ' + slide + ' of ' + slides + ' – ' + captions[slide - 1] + '. ';
-      report('showing', what + advanceHint + (slide < slides ? 'next slide; Left: back.'
-                                                             : 'end the show; Left: back.'));
+      report('showing', what + advanceHint + (slide < slides ? 'next slide' : 'end the show') +
+                        (slide > 1 ? '; Left: back.' : '.'));
     },
     onDrawingNext: function (slide) {
       report('drawing', slide > 0 ? drawing(slide) : label + ': ending the show…');

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 
 namespace kit {
 
@@ -10,8 +11,12 @@ namespace kit {
 using SlideObserver = std::function<void(int slide)>;
 
 // In a window: slides from `first_shown` on are put on view and waited for; the ones before it
-// are drawn only.
-void pace_in_window(int first_shown);
+// are drawn only. `slide_count` is the show's.
+void pace_in_window(int first_shown, int slide_count);
+
+// After a run of the script in a window: the slide the viewer went back to, from which the run
+// shows the script again; nothing when the show is over.
+std::optional<int> slide_to_show_again();
 
 // Without a window: every slide goes to `on_slide` (if any), and nothing waits.
 void pace_headless(SlideObserver on_slide);

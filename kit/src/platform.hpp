@@ -3,6 +3,7 @@
 // builds the one that fits the target.
 #pragma once
 
+#include "keys.hpp"
 #include "kit/program.hpp"
 
 #include <optional>
@@ -17,6 +18,8 @@ struct WindowSettings {
     bool fullscreen = false;            // the whole screen, the picture enlarged to fit it
     std::optional<unsigned> clock_seed; // the palette's seed, told to the viewer, when the clock
                                         // chose it
+    std::optional<unsigned> seed;       // the palette's seed, whoever chose it (none: fixed
+                                        // colours), for the page's address and saved slides
 };
 
 // Opens the program's 800x600 window (in the browser: takes over the page's canvas) and makes
@@ -33,7 +36,13 @@ void flip_screen();
 // Tells the viewer that slide `slide` (1, 2, ...) stands on view, before the wait for them.
 void announce_slide(int slide);
 
-// The wait of kit::wait_for_key.
-int wait_for_key();
+// Waits for the viewer to ask the show for a move: a key by the rules of keys.hpp (keys that ask
+// nothing are passed over), a close request (forward), in the page also a click or tap on the
+// picture (forward) and the page's buttons. A window that lost its picture meanwhile is shown
+// the same screen again.
+Move wait_for_move();
+
+// The show leaves the slide on view for slide `next` (0: for the end).
+void moving_on(int next);
 
 } // namespace kit::platform

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace kit {
 namespace {
@@ -60,6 +62,13 @@ void ask_for_sharp_pixels(int scale) {
     if (scale > 1) setenv("SDL12COMPAT_WINDOW_SCALING", std::to_string(scale).c_str(), 1);
 }
 
+// What a window needs around its picture: the window manager's frame (a title bar and borders)
+// and the desktop's panels. SDL 1.2 tells the screen's size only, not the frame nor the area the
+// panels leave, so room is kept for them: a title bar and a panel of about 32 pixels each, and
+// borders at the sides.
+constexpr int frame_width = 16;
+constexpr int frame_height = 64;
+
 // Why a window `scale` times 800x600 cannot be shown, before one is opened.
 std::optional<std::string> scale_problem(int scale) {
     if (scale == 1) return std::nullopt;
@@ -72,12 +81,13 @@ std::optional<std::string> scale_problem(int scale) {
     }
     const SDL_VideoInfo* info = SDL_GetVideoInfo();
     if (!info || info->current_w <= 0 || info->current_h <= 0) return std::nullopt;
+    const int room_w = info->current_w - frame_width, room_h = info->current_h - frame_height;
     const int width = screen_width * scale, height = screen_height * scale;
-    if (width <= info->current_w && height <= info->current_h) return std::nullopt;
-    const int fits = std::min(info->current_w / screen_width, info->current_h / screen_height);
+    if (width <= room_w && height <= room_h) return std::nullopt;
+    const int fits = std::min(room_w / screen_width, room_h / screen_height);
     return "a " + std::to_string(width) + "x" + std::to_string(height) + " window (--scale " +
-           std::to_string(scale) + ") does not fit the " + std::to_string(info->current_w) + "x" +
-           std::to_string(info->current_h) + " screen: " +
+           std::to_string(scale) + ") with its frame does not fit the " +
+           std::to_string(info->current_w) + "x" + std::to_string(info->current_h) + " screen: " +
            (fits >= 2 ? "--scale " + std::to_string(fits) + " is the largest that fits, "
                       : std::string()) +
            "--fullscreen fills it";
@@ -115,6 +125,41 @@ void unlock_screen() {
     if (SDL_MUSTLOCK(screen)) SDL_UnlockSurface(screen);
 }
 
+// The window's flags, for setting its size again.
+Uint32 video_flags = 0;
+
+// A window made smaller than the picture would show it with whole rows and columns dropped
+// (nearest-neighbour scaling keeps pixels sharp when enlarging, and loses them when shrinking):
+// one-pixel lines would vanish. SDL 1.2 cannot set a smallest size, so a window shrunk below
+// 800x600 is set back to 800x600, its picture kept.
+void keep_whole_size(const SDL_ResizeEvent& resize) {
+    if (resize.w >= screen_width && resize.h >= screen_height) return;
+    std::vector<Uint32> picture(static_cast<size_t>(screen_width) * screen_height);
+    for (int y = 0; y < screen_height; ++y)
+        std::copy_n(pixel_address(0, y), screen_width, picture.data() + y * screen_width);
+    unlock_screen();
+    SDL_Surface* again = SDL_SetVideoMode(screen_width, screen_height, 32, video_flags);
+    if (!again)
+        throw Failure(std::string("cannot set the window back to 800x600: ") + SDL_GetError());
+    screen = again;
+    lock_screen();
+    for (int y = 0; y < screen_height; ++y)
+        std::copy_n(picture.data() + y * screen_width, screen_width, pixel_address(0, y));
+}
+
+// One line on the terminal as the show starts: the keys, and the seed the clock chose.
+void tell_keys(const Program& program, std::optional<unsigned> clock_seed) {
+    std::string line = std::string(program.name) + ": ";
+    line += program.slide_count > 1 ? "Right, Space or any other key: next slide; Left: back; "
+                                      "Home, End: first, last; Esc or q: quit"
+                                    : "any key, Esc or q: end";
+    if (clock_seed)
+        line += "; seed " + std::to_string(*clock_seed) + " (--seed " +
+                std::to_string(*clock_seed) + " draws these colours again)";
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
 } // namespace
 
 std::optional<std::string> platform::open_window(const Program& program,
@@ -142,6 +187,7 @@ std::optional<std::string> platform::open_window(const Program& program,
     const Uint32 flags = SDL_HWSURFACE | SDL_DOUBLEBUF |
                          (settings.fullscreen ? SDL_FULLSCREEN : 0) |
                          (resizable ? SDL_RESIZABLE : 0);
+    video_flags = flags;
     screen = SDL_SetVideoMode(screen_width, screen_height, 32, flags);
     // Opening the window may start further parts of SDL that install the handlers again.
     restore_stop_signals(stop_signals);
@@ -155,6 +201,10 @@ std::optional<std::string> platform::open_window(const Program& program,
     }
     title = {.program = &program, .clock_seed = settings.clock_seed};
     show_title(0);
+    // A projected picture without a pointer over it (a pointer moved later shows again only
+    // where the layer allows; the keys do all the work).
+    if (settings.fullscreen) SDL_ShowCursor(SDL_DISABLE);
+    tell_keys(program, settings.clock_seed);
     lock_screen();
     return std::nullopt;
 }
@@ -179,7 +229,7 @@ void platform::announce_slide(int slide) {
 // system reports it with expose (and resize) events; the wait shows the same slide again and
 // goes on waiting. Exposures come in bursts (one for each uncovered part), so the slide is put
 // back once, when the burst has been read.
-int platform::wait_for_key() {
+Move platform::wait_for_move() {
     SDL_Event event;
     bool exposed = false;
     for (;;) {
@@ -189,10 +239,16 @@ int platform::wait_for_key() {
         }
         if (SDL_WaitEvent(&event) == 0)
             throw Failure(std::string("waiting for a key press failed: ") + SDL_GetError());
-        if (event.type == SDL_KEYDOWN) return 0;
-        if (event.type == SDL_QUIT) return 1;
+        if (event.type == SDL_KEYDOWN) {
+            const Move move = key_move(event.key.keysym.sym, event.key.keysym.mod);
+            if (move != Move::none) return move;
+        }
+        if (event.type == SDL_QUIT) return Move::forward;
+        if (event.type == SDL_VIDEORESIZE) keep_whole_size(event.resize);
         if (event.type == SDL_VIDEOEXPOSE || event.type == SDL_VIDEORESIZE) exposed = true;
     }
 }
+
+void platform::moving_on(int) {}
 
 } // namespace kit

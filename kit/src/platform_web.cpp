@@ -12,13 +12,19 @@
 // - Keys, clicks and taps made while a slide was being drawn are dropped when it is shown: they
 //   were meant for a picture the viewer had not seen yet, and letting them through would skip
 //   slides unseen. Each slide stands until an input made after it appeared.
-// - The page around the canvas is told when the show starts, when a slide stands, and when the
-//   viewer has moved on and the next slide is being drawn.
+// - The page around the canvas is told when the show starts (with the seed of the colours and
+//   the slides' captions), when a slide stands, and when the viewer has moved on and which
+//   slide is being drawn.
+// - The page's buttons ask for moves and for the slide on view as a PNG file, which the kit
+//   encodes itself (png_memory.hpp): a wait takes these requests as it takes keys.
 #include "kit/canvas.hpp"
 #include "platform.hpp"
+#include "png_memory.hpp"
 
 #include <SDL.h>
 #include <emscripten.h>
+
+#include <string>
 
 namespace kit {
 namespace {
@@ -27,16 +33,34 @@ namespace {
 constexpr int poll_interval_ms = 16;
 
 // clang-format off
-EM_JS(void, notify_show_started, (const char* name, int slide_count), {
-    if (Module.onShowStarted) Module.onShowStarted(UTF8ToString(name), slide_count);
+// The seed goes as a double: every unsigned value fits.
+EM_JS(void, notify_show_started, (const char* name, int slide_count, bool has_seed, double seed,
+                                  const char* captions), {
+    if (Module.onShowStarted)
+        Module.onShowStarted(UTF8ToString(name), slide_count, has_seed ? seed : null,
+                             UTF8ToString(captions).split('\n'));
 });
 
 EM_JS(void, notify_slide_shown, (int slide), {
     if (Module.onSlide) Module.onSlide(slide);
 });
 
-EM_JS(void, notify_drawing_next, (), {
-    if (Module.onDrawingNext) Module.onDrawingNext();
+EM_JS(void, notify_drawing_next, (int slide), {
+    if (Module.onDrawingNext) Module.onDrawingNext(slide);
+});
+
+// The page's requests, oldest first: 'forward', 'back' or 'download' (0: none, 1, 2, 3).
+EM_JS(int, take_page_request, (), {
+    const request = Module.figuresRequests ? Module.figuresRequests.shift() : undefined;
+    return ['forward', 'back', 'download'].indexOf(request) + 1;
+});
+
+EM_JS(void, drop_page_requests, (), {
+    if (Module.figuresRequests) Module.figuresRequests.length = 0;
+});
+
+EM_JS(void, save_file, (const Uint8* bytes, int size), {
+    if (Module.onSave) Module.onSave(HEAPU8.slice(bytes, bytes + size));
 });
 
 // Asks the browser for a frame: the flag below turns true once it has run a frame's animation
@@ -72,15 +96,30 @@ void wait_for_paint() {
     while (!frame_painted()) emscripten_sleep(1);
 }
 
-// What an event does to a wait: ends it on a key press (0) or a quit request (1), or not (-1).
-// A press of the main mouse button on the canvas ends it too, and that is also what a tap on a
-// touch screen arrives as: in a page the picture is the obvious thing to click. Other buttons
-// and the wheel (which arrives as buttons 4 and 5) do not advance.
-int wait_result(const SDL_Event& event) {
-    if (event.type == SDL_KEYDOWN) return 0;
-    if (event.type == SDL_QUIT) return 1;
-    if (event.type == SDL_MOUSEBUTTONDOWN && event.button.button == SDL_BUTTON_LEFT) return 0;
-    return -1;
+// The move an event asks for. A press of the main mouse button on the canvas moves forward,
+// and that is also what a tap on a touch screen arrives as: in a page the picture is the obvious
+// thing to click. Other buttons and the wheel (which arrives as buttons 4 and 5) do nothing.
+Move event_move(const SDL_Event& event) {
+    if (event.type == SDL_KEYDOWN)
+        return key_move(event.key.keysym.sym, static_cast<SDLMod>(event.key.keysym.mod));
+    if (event.type == SDL_QUIT) return Move::forward;
+    if (event.type == SDL_MOUSEBUTTONDOWN && event.button.button == SDL_BUTTON_LEFT)
+        return Move::forward;
+    return Move::none;
+}
+
+// What a saved slide says about itself: the show's program and seed, and the slide on view.
+struct Show {
+    const Program* program = nullptr;
+    std::optional<unsigned> seed;
+    int slide = 0;
+};
+Show show;
+
+void save_slide() {
+    const auto texts = slide_texts(*show.program, show.slide, show.seed);
+    const std::vector<Uint8> bytes = png_bytes(screen, texts);
+    save_file(bytes.data(), static_cast<int>(bytes.size()));
 }
 
 // The scripts draw into the locked surface's pixels; unlocking copies them into the canvas.
@@ -95,7 +134,8 @@ void unlock_screen() {
 } // namespace
 
 // The page decides the canvas's size on screen; the settings are the desktop window's.
-std::optional<std::string> platform::open_window(const Program& program, const WindowSettings&) {
+std::optional<std::string> platform::open_window(const Program& program,
+                                                 const WindowSettings& settings) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0)
         return std::string("cannot start the video system: ") + SDL_GetError();
     screen = SDL_SetVideoMode(screen_width, screen_height, 32, SDL_HWSURFACE | SDL_DOUBLEBUF);
@@ -104,15 +144,21 @@ std::optional<std::string> platform::open_window(const Program& program, const W
         SDL_Quit();
         return error;
     }
-    notify_show_started(program.name, program.slide_count);
+    show = {.program = &program, .seed = settings.seed};
+    std::string captions;
+    for (int slide = 1; slide <= program.slide_count; ++slide)
+        captions += std::string(slide > 1 ? "\n" : "") + caption(program, slide);
+    notify_show_started(program.name, program.slide_count, settings.seed.has_value(),
+                        settings.seed.value_or(0), captions.c_str());
     wait_for_paint();
     lock_screen();
     return std::nullopt;
 }
 
-// The canvas keeps the last picture: the page goes on showing it after the show has ended.
+// The canvas keeps the last picture: the page goes on showing it after the show has ended. The
+// screen is not unlocked, which would copy it to the canvas: a show ended early (q) has drawn the
+// rest of its slides unseen.
 void platform::close_window() {
-    unlock_screen();
     screen = nullptr;
     SDL_Quit();
 }
@@ -125,20 +171,31 @@ void platform::flip_screen() {
 }
 
 void platform::announce_slide(int slide) {
+    show.slide = slide;
     notify_slide_shown(slide);
 }
 
-int platform::wait_for_key() {
+void platform::moving_on(int next) {
+    notify_drawing_next(next);
+    wait_for_paint();
+}
+
+Move platform::wait_for_move() {
     // Whatever came in before the slide was on view (the flip has waited for the paint).
     SDL_Event event;
     while (SDL_PollEvent(&event)) continue;
+    drop_page_requests();
     for (;;) {
-        while (SDL_PollEvent(&event)) {
-            const int result = wait_result(event);
-            if (result < 0) continue;
-            notify_drawing_next();
-            wait_for_paint();
-            return result;
+        while (SDL_PollEvent(&event))
+            if (const Move move = event_move(event); move != Move::none) return move;
+        switch (take_page_request()) {
+        case 1:
+            return Move::forward;
+        case 2:
+            return Move::back;
+        case 3:
+            save_slide();
+            break;
         }
         emscripten_sleep(poll_interval_ms);
     }

@@ -13,37 +13,53 @@ namespace kit {
 
 namespace {
 
-// Returns the seed when it came from the clock and decides the colours: the viewer is told it,
-// so that colours someone liked can be drawn again with --seed.
-std::optional<unsigned> seed_random(const Program& program, std::optional<unsigned> seed) {
-    if (seed) {
-        seed_rand(*seed);
-    } else if (program.seeds_from_clock) {
-        const auto now = static_cast<unsigned>(std::time(nullptr));
-        seed_rand(now);
-        if (program.uses_palette) return now;
-    } else {
-        // The state of a generator nobody seeded: a second run in the same process (tests,
-        // benchmarks) then draws the same palette as a fresh process does.
-        seed_rand(1);
-    }
+// The seed of the random generator for a run: the one given, the clock's where the program
+// seeds from it, or else 1, the state of a generator nobody seeded (a second run in the same
+// process, in the tests, the benchmarks or a show drawn again, then draws the same palette as a
+// fresh process does).
+struct Seed {
+    unsigned value = 1;
+    bool from_clock = false;
+};
+
+Seed choose_seed(const Program& program, std::optional<unsigned> given) {
+    if (given) return {.value = *given};
+    if (program.seeds_from_clock)
+        return {.value = static_cast<unsigned>(std::time(nullptr)), .from_clock = true};
+    return {};
+}
+
+// The seed the viewer is told when the clock chose the colours, so that colours someone liked can
+// be drawn again with --seed.
+std::optional<unsigned> clock_seed(const Program& program, Seed seed) {
+    if (seed.from_clock && program.uses_palette) return seed.value;
     return std::nullopt;
 }
 
 } // namespace
 
 int run_in_window(const Program& program, const Options& options) {
-    const auto clock_seed = seed_random(program, options.seed);
-    const platform::WindowSettings settings{
-        .scale = options.scale, .fullscreen = options.fullscreen, .clock_seed = clock_seed};
-    pace_in_window(options.start);
+    const Seed seed = choose_seed(program, options.seed);
+    const platform::WindowSettings settings{.scale = options.scale,
+                                            .fullscreen = options.fullscreen,
+                                            .clock_seed = clock_seed(program, seed),
+                                            .seed = program.uses_palette ? std::optional(seed.value)
+                                                                         : std::nullopt};
+    pace_in_window(options.start, program.slide_count);
     if (auto error = platform::open_window(program, settings)) {
         std::fprintf(stderr, "%s: %s\n", program.name, error->c_str());
         return 1;
     }
     int status = 0;
     try {
-        program.script();
+        // A move back draws the show again from its start, in the same colours.
+        for (;;) {
+            seed_rand(seed.value);
+            program.script();
+            const auto again = slide_to_show_again();
+            if (!again) break;
+            pace_in_window(*again, program.slide_count);
+        }
     } catch (const Failure& failure) {
         std::fprintf(stderr, "%s: %s\n", program.name, failure.what());
         status = 1;
@@ -70,7 +86,8 @@ std::optional<unsigned> run_headless(const Program& program, const SlideObserver
                                      std::optional<unsigned> seed) {
     install_software_screen();
     pace_headless(on_slide);
-    const auto clock_seed = seed_random(program, seed);
+    const Seed chosen = choose_seed(program, seed);
+    seed_rand(chosen.value);
     try {
         program.script();
     } catch (...) {
@@ -80,7 +97,7 @@ std::optional<unsigned> run_headless(const Program& program, const SlideObserver
     }
     end_pacing();
     release_screen();
-    return clock_seed;
+    return clock_seed(program, chosen);
 }
 
 } // namespace kit
