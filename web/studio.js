@@ -187,6 +187,9 @@ window.figuresStudio = function () {
     }
     put(portrait, answer.tileWidth, answer.height, answer.portrait);
     put(strip, answer.width, answer.height, answer.strip);
+    // The canvases have copied the pixels: the buffers go back to carry the next pictures.
+    entry.worker.postMessage({ spare: [answer.portrait, answer.strip] },
+                             [answer.portrait, answer.strip]);
     status.dataset.line = answer.line;
     status.dataset.drawMs = answer.ms.toFixed(1);
     if (answered === posted) {

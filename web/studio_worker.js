@@ -23,6 +23,17 @@ function cString(value) {
   return pointer;
 }
 
+// The page hands the pixels' buffers back once they are on view; they carry the next pictures
+// of their size, rather than new ones for the collector every time.
+const spare = [];
+
+function copy(pointer, size) {
+  const at = spare.findIndex((buffer) => buffer.byteLength === size);
+  const bytes = at < 0 ? new Uint8Array(size) : new Uint8Array(spare.splice(at, 1)[0]);
+  bytes.set(engine.HEAPU8.subarray(pointer, pointer + size));
+  return bytes;
+}
+
 function answer(request) {
   const line = cString(request.line);
   const refused = text(engine._page_read(line));
@@ -47,10 +58,8 @@ function answer(request) {
     postMessage({ id: request.id, line: scene, png: file.buffer }, [file.buffer]);
     return;
   }
-  const portrait = engine.HEAPU8.slice(engine._page_portrait(),
-                                       engine._page_portrait() + width * height * 4);
-  const strip = engine.HEAPU8.slice(engine._page_strip(),
-                                    engine._page_strip() + stripWidth * height * 4);
+  const portrait = copy(engine._page_portrait(), width * height * 4);
+  const strip = copy(engine._page_strip(), stripWidth * height * 4);
   postMessage({
     id: request.id, line: scene, width: stripWidth, height, tileWidth: width,
     portrait: portrait.buffer, strip: strip.buffer, ms: performance.now() - started,
@@ -58,6 +67,11 @@ function answer(request) {
 }
 
 onmessage = function (event) {
+  if (event.data.spare) {
+    spare.push(...event.data.spare);
+    spare.splice(0, spare.length - 4);
+    return;
+  }
   if (event.data.module) {
     createExplore({
       instantiateWasm: function (imports, receive) {
