@@ -60,6 +60,7 @@ struct Buffer {
 };
 
 Buffer portrait, strip;
+constexpr int widest = 16383;
 std::vector<Uint8> png;
 
 const char* refusal(const std::optional<std::string>& refused) {
@@ -131,10 +132,12 @@ EMSCRIPTEN_KEEPALIVE int page_undo() {
 // Draws the scene: the portrait (the tile at the strip's height) and the strip rebuilt from it,
 // as the desktop's export does, but at most `max_width` columns of the strip: its columns do not
 // depend on its width, so a narrower strip is the start of the wide one, and the page need not
-// hold a strip of a hundred megapixels on view. Returns the strip's width, or -1 when there is
-// no memory for the pictures.
+// hold a strip of a hundred megapixels on view. Returns the strip's width, -1 when there is no
+// memory for the pictures, or -2 when the strip or the tile is wider than page_widest().
 EMSCRIPTEN_KEEPALIVE int page_draw(int max_width) {
     const int width = std::min(scene.width, std::max(max_width, 1));
+    // An SDL 1.2 surface's pitch has 16 bits: rows of at most 16383 pixels.
+    if (std::max(width, tile_width_for(scene.height)) > widest) return -2;
     if (!portrait.resize(tile_width_for(scene.height), scene.height) ||
         !strip.resize(width, scene.height))
         return -1;
@@ -144,6 +147,10 @@ EMSCRIPTEN_KEEPALIVE int page_draw(int max_width) {
     draw_portrait(scene, &portrait.surface);
     build_strip(scene.group, scene.keep, &portrait.surface, &strip.surface, 0);
     return width;
+}
+
+EMSCRIPTEN_KEEPALIVE int page_widest() {
+    return widest;
 }
 
 EMSCRIPTEN_KEEPALIVE void* page_portrait() {

@@ -27,6 +27,10 @@ window.figuresStudio = function () {
   const addressScene = new URLSearchParams(location.search).get('scene');
 
   let engine = null;
+  // Whether this thread's engine refused the address's scene (null until it has read it), and
+  // what the workers said of it meanwhile.
+  let addressRefused = null;
+  let firstError = null;
   let module = null;
   let startLine = '';
 
@@ -181,8 +185,12 @@ window.figuresStudio = function () {
     if (answer.id <= answered) return;
     answered = answer.id;
     if (answer.error) {
-      // The first picture's refusal is this thread's to tell (see the start below).
-      if (answer.id !== 1) say('failed', 'The picture cannot be drawn: ' + answer.error + '.');
+      // The address's scene refused is this thread's to tell (see the start below).
+      if (answer.id === 1 && addressRefused !== false) {
+        firstError = answer.error;
+      } else {
+        say('failed', 'The picture cannot be drawn: ' + answer.error + '.');
+      }
       return;
     }
     put(portrait, answer.tileWidth, answer.height, answer.portrait);
@@ -247,7 +255,7 @@ window.figuresStudio = function () {
     const saved = line();
     for (const times of [1, 2, 3, 4, 6, 8, 12, 16]) {
       const size = width * times + 'x' + height * times;
-      if (set('size', size) !== null) break;
+      if (width * times > engine._page_widest() || set('size', size) !== null) break;
       downloadSize.append(new Option(size + (times === 1 ? ' (the scene\'s size)' : ''), size));
     }
     read(saved);
@@ -516,12 +524,15 @@ window.figuresStudio = function () {
         fields.group.append(new Option(long === short ? label : label.replace(' (', ' or ' + long + ' ('), short));
       }
       const refused = addressScene === null ? null : read(addressScene);
+      addressRefused = refused !== null;
       startLine = line();
       fill();
       if (refused !== null) {
         note('The scene in the address was refused, so the default scene is shown: ' + refused);
         // The workers refused it too, quietly: the default scene instead.
         draw();
+      } else if (firstError !== null && answered === 1) {
+        say('failed', 'The picture cannot be drawn: ' + firstError + '.');
       }
     }).catch((error) => say('failed', 'The studio cannot start: ' + error.message));
   };

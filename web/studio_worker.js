@@ -45,9 +45,16 @@ function answer(request) {
   const started = performance.now();
   const width = engine._page_layout(0);
   // On view, at most four tiles of the strip: the rest repeats them.
-  const stripWidth = engine._page_draw(request.png ? 0x7fffffff : 4 * width);
+  const stripWidth = engine._page_draw(
+    request.png ? 0x7fffffff : Math.min(4 * width, engine._page_widest()));
   if (stripWidth < 0) {
-    postMessage({ id: request.id, error: 'there is not memory enough for a picture this large' });
+    const widest = engine._page_widest();
+    postMessage({
+      id: request.id,
+      error: stripWidth === -1 ? 'there is not memory enough for a picture this large'
+        : 'the page draws pictures at most ' + widest + ' pixels wide (the tile is three times ' +
+          'as wide as the strip is high): the desktop\'s explore --export draws larger ones',
+    });
     return;
   }
   const scene = text(engine._page_line());
