@@ -1,6 +1,7 @@
 #include "scene.hpp"
 
 #include "command_line.hpp"
+#include "decimal.hpp"
 #include "picture.hpp"
 
 #include <charconv>
@@ -35,17 +36,17 @@ std::string refusal(std::string_view key, std::string_view value, const std::str
 
 // The whole text as a number of type T, or nothing (no sign '+', no spaces, nothing left over).
 template <typename T> std::optional<T> number(std::string_view text) {
-    T value{};
-    const char* end = text.data() + text.size();
-    std::from_chars_result result;
-    if constexpr (std::is_floating_point_v<T>)
-        result = std::from_chars(text.data(), end, value, std::chars_format::general);
-    else
-        result = std::from_chars(text.data(), end, value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != end) return std::nullopt;
-    if constexpr (std::is_floating_point_v<T>)
-        if (!std::isfinite(value)) return std::nullopt;
-    return value;
+    if constexpr (std::is_same_v<T, double>) {
+        return read_double(text);
+    } else if constexpr (std::is_same_v<T, float>) {
+        return read_float(text);
+    } else {
+        T value{};
+        const char* end = text.data() + text.size();
+        const auto result = std::from_chars(text.data(), end, value);
+        if (text.empty() || result.ec != std::errc() || result.ptr != end) return std::nullopt;
+        return value;
+    }
 }
 
 // "A:B" or "A,B" split at the separator.
@@ -113,15 +114,11 @@ std::string group_label(Group group) {
 }
 
 std::string number_text(double value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
+    return shortest_text(value);
 }
 
 std::string number_text(float value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
+    return shortest_text(value);
 }
 
 std::optional<std::string> set_key(Scene& scene, std::string_view key, std::string_view value) {

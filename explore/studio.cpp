@@ -628,7 +628,8 @@ int run_studio(int argc, char** argv) {
         return export_sweep(scene, *sweep, *export_path);
     }
     if (export_path) return export_strip(scene, *export_path);
-    return run_window(scene, {.scale = scale, .fullscreen = fullscreen, .clock_seed = {}, .seed = {}}, tour);
+    return run_window(
+        scene, {.scale = scale, .fullscreen = fullscreen, .clock_seed = {}, .seed = {}}, tour);
 }
 
 } // namespace explore

@@ -118,6 +118,11 @@
                      'opened directly: run "make serve" and open the address it prints.');
     return;
   }
+  // The frieze studio is no slide show: it has a section of the page of its own (studio.js).
+  if (entry.studio) {
+    window.figuresStudio();
+    return;
+  }
 
   // --- The picture's size ----------------------------------------------------------------------
   // As large as its room allows at a whole number of screen pixels per picture pixel, so that

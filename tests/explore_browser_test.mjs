@@ -1,0 +1,247 @@
+// The frieze studio on the page against the desktop explore, in headless Chromium:
+// - scenes of all seven groups, with orbits started by clicks and taps on the portrait and the
+//   window zoomed and panned, show on the page's strip exactly what explore --export writes for
+//   the line the page shows;
+// - the address holds that line: reopening it gives the same scene, a line the desktop printed
+//   opens as the same pixels, slider steps replace the history entry instead of adding ones, and a
+//   bad scene gets explore's own refusal and the default scene;
+// - the downloaded PNG carries the scene line in its text chunk and is the desktop's export of it,
+//   at the shown size and at a larger one, named after the group and the kick;
+// - on a phone the pictures come first and nothing scrolls sideways.
+//
+// usage: node explore_browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM
+// Run through explore_browser_test.sh, which skips (status 77) when something it needs is missing.
+import { spawnSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { createRequire } from 'node:module';
+import { tmpdir } from 'node:os';
+import { join, resolve } from 'node:path';
+
+import { launchChromium, serve } from './browser_support.mjs';
+
+const [binDir, webDir, modulesDir, chromiumPath] = process.argv.slice(2);
+const { PNG } = createRequire(import.meta.url)(join(resolve(modulesDir), 'pngjs'));
+const work = mkdtempSync(join(tmpdir(), 'figures-explore-browser-'));
+const failures = [];
+let browser = null;
+let server = null;
+
+const watchdog = setTimeout(() => {
+  console.log('FAIL: the studio browser test took longer than 240 s');
+  rmSync(work, { recursive: true, force: true });
+  process.exit(1);
+}, 240_000);
+
+function check(condition, what) {
+  if (!condition) failures.push(what);
+  console.log((condition ? 'ok   ' : 'FAIL ') + what);
+}
+
+// The desktop's export of a scene line, decoded; or its one-line refusal.
+let exports = 0;
+function desktop(line) {
+  const file = join(work, `export-${++exports}.png`);
+  const run = spawnSync(join(binDir, 'explore'), ['--scene', line, '--export', file],
+                        { encoding: 'utf8' });
+  if (run.status !== 0) return { refusal: run.stderr.trim() };
+  return PNG.sync.read(readFileSync(file));
+}
+
+function samePixels(a, b) {
+  return a.width === b.width && a.height === b.height && Buffer.compare(a.data, b.data) === 0;
+}
+
+// A PNG's tEXt chunks, keyword to text.
+function pngTexts(bytes) {
+  const texts = {};
+  for (let at = 8; at + 8 <= bytes.length;) {
+    const length = bytes.readUInt32BE(at);
+    const type = bytes.toString('latin1', at + 4, at + 8);
+    if (type === 'tEXt') {
+      const data = bytes.subarray(at + 8, at + 8 + length);
+      const zero = data.indexOf(0);
+      texts[data.toString('latin1', 0, zero)] = data.toString('latin1', zero + 1);
+    }
+    at += 12 + length;
+  }
+  return texts;
+}
+
+async function settled(page) {
+  await page.waitForFunction(() => {
+    const status = document.getElementById('studio-status');
+    return status.dataset.state === 'failed' ||
+           (status.dataset.state === 'shown' &&
+            status.dataset.line === document.getElementById('scene-line').textContent);
+  }, null, { timeout: 30_000 });
+  return page.evaluate(() => {
+    // The strip's pixels as base64: far quicker to hand over than an array of numbers.
+    const strip = document.getElementById('strip');
+    const bytes = strip.getContext('2d').getImageData(0, 0, strip.width, strip.height).data;
+    let binary = '';
+    for (let at = 0; at < bytes.length; at += 0x8000) {
+      binary += String.fromCharCode.apply(null, bytes.subarray(at, at + 0x8000));
+    }
+    return {
+      state: document.getElementById('studio-status').dataset.state,
+      line: document.getElementById('studio-status').dataset.line,
+      message: document.getElementById('studio-message').textContent,
+      search: location.search,
+      width: strip.width, height: strip.height, data: btoa(binary),
+    };
+  });
+}
+
+function asPicture(shown) {
+  return { width: shown.width, height: shown.height, data: Buffer.from(shown.data, 'base64') };
+}
+
+async function open(page, origin, line) {
+  const query = line === undefined ? '' : '&scene=' + encodeURIComponent(line);
+  await page.goto(origin + '/?program=explore' + query);
+  return settled(page);
+}
+
+// A click (or with touch, a tap) at fractions of the portrait.
+async function pointAt(page, fx, fy, touch) {
+  const box = await page.locator('#portrait').boundingBox();
+  const x = box.x + fx * box.width, y = box.y + fy * box.height;
+  if (touch) await page.touchscreen.tap(x, y);
+  else await page.mouse.click(x, y);
+}
+
+try {
+  server = await serve(webDir);
+  const origin = `http://127.0.0.1:${server.address().port}`;
+  browser = await launchChromium(modulesDir, chromiumPath);
+  const context = await browser.newContext({ viewport: { width: 1280, height: 900 }, hasTouch: true,
+                                             acceptDownloads: true });
+  const page = await context.newPage();
+  page.on('pageerror', (error) => failures.push('page error: ' + error.message));
+
+  // Each group: chosen in the list, two orbits tapped or clicked, zoomed in by the wheel and
+  // panned by a drag in one of them.
+  const groups = ['p1', 'p11g', 'p1m1', 'p2', 'p2mg', 'p11m', 'p2mm'];
+  for (const [index, group] of groups.entries()) {
+    await open(page, origin, `kick=${(0.6 + 0.17 * index).toFixed(2)} size=700x120 palette=${index}`);
+    await page.selectOption('#group', group);
+    await settled(page);
+    await pointAt(page, 0.3, 0.4, index % 2 === 0);
+    await settled(page);
+    await pointAt(page, 0.7, 0.8, index % 2 === 1);
+    if (index === 3) {
+      const box = await page.locator('#portrait').boundingBox();
+      await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+      await page.mouse.wheel(0, -300);
+      await settled(page);
+      await page.mouse.down();
+      await page.mouse.move(box.x + box.width / 2 - 40, box.y + box.height / 2 + 20, { steps: 4 });
+      await page.mouse.up();
+    }
+    const shown = await settled(page);
+    const orbits = shown.line.split(' ').filter((pair) => pair.startsWith('orbit=')).length;
+    check(shown.line.includes(' group=' + group + ' ') && orbits === 2,
+          `${group}: the group chosen and two orbits started on the portrait (${shown.line})`);
+    if (index === 3) {
+      check(!shown.line.includes('theta=0:6.283185307179586'), `${group}: the window zoomed and panned`);
+    }
+    check(samePixels(asPicture(shown), desktop(shown.line)),
+          `${group}: the strip is explore --export's, pixel for pixel`);
+  }
+
+  // The address round trip: the line shown is in the address, and opening it again gives it.
+  const before = await settled(page);
+  // The address follows a moment later (a few times a second at most).
+  await page.waitForFunction((line) => new URLSearchParams(location.search).get('scene') === line,
+                             before.line, { timeout: 5000 }).catch(() => {});
+  check(new URLSearchParams(await page.evaluate(() => location.search)).get('scene') === before.line,
+        'the address holds the scene line shown');
+  const reopened = await open(page, origin, before.line);
+  check(reopened.line === before.line && samePixels(asPicture(reopened), asPicture(before)),
+        'reopening the address gives the same scene and pixels');
+  // A line as the desktop prints it (its --export names it), pasted into the address.
+  const printed = spawnSync(join(binDir, 'explore'),
+                            ['--scene', 'kick=1.1 group=step orbit=2,3 theta=1:4',
+                             '--export', join(work, 'printed.png')], { encoding: 'utf8' });
+  const printedLine = printed.stdout.slice(printed.stdout.indexOf('): ') + 3).trim();
+  const pasted = await open(page, origin, printedLine);
+  check(pasted.line === printedLine &&
+        samePixels(asPicture(pasted), PNG.sync.read(readFileSync(join(work, 'printed.png')))),
+        'a line the desktop printed opens as the same line and pixels');
+
+  // The kick slider by keyboard: each step redraws and replaces the history entry.
+  const historyLength = await page.evaluate(() => history.length);
+  await page.focus('#kick');
+  for (let i = 0; i < 5; ++i) await page.keyboard.press('ArrowRight');
+  const stepped = await settled(page);
+  check(stepped.line.includes(' kick=1.15 ') &&
+        await page.evaluate(() => history.length) === historyLength,
+        'five slider steps by keyboard give kick 1.15 without adding history entries (' +
+        stepped.line + ')');
+  check(samePixels(asPicture(stepped), desktop(stepped.line)),
+        'the stepped kick is explore --export\'s, pixel for pixel');
+
+  // A strip wider than four tiles is shown as its first four (the rest repeats them).
+  const wide = await open(page, origin, 'kick=0.8 size=3000x100 group=p2');
+  const wideExport = desktop(wide.line);
+  const firstColumns = { width: 1200, height: 100, data: Buffer.alloc(1200 * 100 * 4) };
+  for (let y = 0; y < 100; ++y) {
+    wideExport.data.copy(firstColumns.data, y * 1200 * 4, y * 3000 * 4, y * 3000 * 4 + 1200 * 4);
+  }
+  check(samePixels(asPicture(wide), firstColumns),
+        'a 3000x100 strip shows its first four tiles, those of explore --export');
+
+  // A bad scene: explore's own refusal, and the default scene.
+  const bad = await open(page, origin, 'kick=12 group=p2');
+  const refusal = desktop('kick=12 group=p2').refusal;
+  const reason = refusal.slice(refusal.indexOf('bad scene: ') + 'bad scene: '.length);
+  check(bad.state === 'shown' && bad.message.endsWith(reason) && bad.line === desktop_default(),
+        'a bad scene in the address: explore\'s refusal and the default scene');
+
+  // Downloads: the shown size and twice it.
+  await open(page, origin, 'kick=0.93 group=p2mg size=500x100 orbit=1,1');
+  for (const size of ['500x100', '1000x200']) {
+    await page.selectOption('#download-size', size);
+    const [download] = await Promise.all([page.waitForEvent('download'),
+                                          page.click('#download-strip')]);
+    const file = join(work, 'download.png');
+    await download.saveAs(file);
+    const bytes = readFileSync(file);
+    const line = pngTexts(bytes).Scene ?? '';
+    check(download.suggestedFilename() === 'explore-p2mg-kick-0.93.png' &&
+          line.includes(' size=' + size + ' ') && line.includes(' orbit=1,1'),
+          `the ${size} download is named after group and kick and carries its scene (${line})`);
+    check(samePixels(PNG.sync.read(bytes), desktop(line)),
+          `the ${size} download is explore --export's of its scene, pixel for pixel`);
+  }
+
+  // A phone: the pictures above the controls, nothing wider than the screen.
+  const phone = await browser.newContext({ viewport: { width: 390, height: 844 },
+                                           deviceScaleFactor: 3, hasTouch: true, isMobile: true });
+  const phonePage = await phone.newPage();
+  await open(phonePage, origin);
+  const layout = await phonePage.evaluate(() => ({
+    wide: document.documentElement.scrollWidth,
+    strip: document.getElementById('strip').getBoundingClientRect().bottom,
+    controls: document.getElementById('studio-controls').getBoundingClientRect().top,
+  }));
+  check(layout.wide <= 390 && layout.strip <= layout.controls,
+        `on a phone the pictures come first and nothing scrolls sideways (${JSON.stringify(layout)})`);
+} catch (error) {
+  failures.push('the test broke: ' + error.message);
+  console.log(error);
+} finally {
+  clearTimeout(watchdog);
+  if (browser) await browser.close();
+  if (server) server.close();
+  rmSync(work, { recursive: true, force: true });
+}
+
+function desktop_default() {
+  const run = spawnSync(join(binDir, 'explore'), ['--export', join(work, 'default.png')],
+                        { encoding: 'utf8' });
+  return run.stdout.slice(run.stdout.indexOf('): ') + 3).trim();
+}
+
+console.log(failures.length === 0 ? 'PASS' : `FAIL: ${failures.length} check(s)`);
+process.exit(failures.length === 0 ? 0 : 1);
