@@ -145,7 +145,7 @@ EMSCRIPTEN_KEEPALIVE int page_draw(int max_width) {
     kit::screen = &format_holder;
     prepare_colours(scene);
     draw_portrait(scene, &portrait.surface);
-    build_strip(scene.group, scene.keep, &portrait.surface, &strip.surface, 0);
+    build_strip(scene.group, scene.keep, &portrait.surface, pixels_of(&strip.surface), 0);
     return width;
 }
 
