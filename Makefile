@@ -91,8 +91,9 @@ test-asan: deps
 
 # Every program compiled to WebAssembly, with the page that runs them, into $(BUILD)/web. The
 # desktop programs are built first: the landing page shows each one's last slide, exported by
-# them. emcc's JavaScript optimiser needs Debian's acorn module, which lives outside node's path.
-web: export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
+# them. emcc's JavaScript optimiser needs Debian's acorn module, which lives outside node's path
+# (make test builds the WebAssembly orbit check with emcc too).
+web test: export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
 web: web-deps
 	@command -v emcc >/dev/null || { \
 	  echo "emscripten is not installed (tools/packages.sh web installs it): no browser build"; exit 2; }
