@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# The browser build in headless Chromium: every slide of every program on the page's canvas is,
-# pixel for pixel, what the desktop program exports; keys, clicks and taps advance the shows; the
-# page fits common screens and runs in full screen. See browser_test.mjs.
+# The browser build in headless Chromium: checks that Chromium, node, the test packages, the page
+# and the desktop programs are there (status 77, skipped, when a part is not installed or built),
+# then runs the test SCRIPT (browser_test.mjs: every slide of the slide shows against the desktop
+# exports; explore_browser_test.mjs: the studio against the desktop explore).
 set -u
-usage="usage: browser_test.sh BIN_DIR WEB_DIR NODE_MODULES_DIR PROGRAM..."
-bin=${1:?$usage}
-web=${2:?$usage}
-modules=${3:?$usage}
-shift 3
+usage="usage: browser_test.sh SCRIPT BIN_DIR WEB_DIR NODE_MODULES_DIR PROGRAM..."
+script=${1:?$usage}
+bin=${2:?$usage}
+web=${3:?$usage}
+modules=${4:?$usage}
+shift 4
 [ $# -gt 0 ] || { echo "$usage"; exit 2; }
 chromium=${CHROMIUM:-/usr/bin/chromium}
 
@@ -27,4 +29,4 @@ for program in "$@"; do
     [ -x "$bin/$program" ] || { echo "FAIL: the desktop $bin/$program is missing"; exit 1; }
 done
 
-exec node "$(dirname "$0")/browser_test.mjs" "$bin" "$web" "$modules" "$chromium" "$@"
+exec node "$(dirname "$0")/$script" "$bin" "$web" "$modules" "$chromium" "$@"

@@ -10,7 +10,7 @@
 // - on a phone the pictures come first and nothing scrolls sideways.
 //
 // usage: node explore_browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM
-// Run through explore_browser_test.sh, which skips (status 77) when something it needs is missing.
+// Run through browser_test.sh, which skips (status 77) when something it needs is missing.
 import { spawnSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
