@@ -24,12 +24,8 @@ fail() {
     exit 1
 }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(head -n 1 "$work/display")
-unset SDL_VIDEODRIVER WAYLAND_DISPLAY
+source "$(dirname "$0")/xvfb.sh"
+start_xvfb 1024x768 || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 mkdir "$work/here"
 

@@ -34,18 +34,11 @@ fail() {
 }
 
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -s "$work/display" ] && break
-        sleep 0.1
-    done
-    if [ ! -s "$work/display" ]; then
+    source "$(dirname "$0")/xvfb.sh"
+    if ! start_xvfb 1024x768; then
         echo "SKIP: Xvfb did not start: $(cat "$work/xvfb.log")"
         exit 77
     fi
-    export DISPLAY=:$(head -n1 "$work/display")
-    unset SDL_VIDEODRIVER
     echo "running on Xvfb display $DISPLAY"
 else
     export SDL_VIDEODRIVER=dummy

@@ -49,12 +49,8 @@ fail() {
 # sides. Xvfb picks a free display number.
 screen_size=1920x1280
 [ "$mode" = fullscreen ] && screen_size=1920x1200
-Xvfb -displayfd 3 -screen 0 ${screen_size}x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(head -n 1 "$work/display")
-unset SDL_VIDEODRIVER WAYLAND_DISPLAY
+source "$(dirname "$0")/xvfb.sh"
+start_xvfb "$screen_size" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 # In the sanitizer build: the X libraries SDL loads and unloads at run time keep allocations
 # that LeakSanitizer can no longer attribute; they are not this program's.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
