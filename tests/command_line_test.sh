@@ -10,21 +10,7 @@ failures=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# expect STATUS STDERR_PATTERN -- command... [--stdout=FILE]
-expect() {
-    local status=$1 pattern=$2 out=$work/out
-    shift 3
-    if [ "${*: -1}" = --stdout=/dev/full ]; then
-        out=/dev/full
-        set -- "${@:1:$#-1}"
-    fi
-    "$@" >"$out" 2>"$work/err"
-    local got=$?
-    [ "$got" = "$status" ] || fail "$* exited $got, expected $status: $(head -c 300 "$work/err")"
-    if [ -n "$pattern" ] && ! grep -qE -- "$pattern" "$work/err"; then
-        fail "$*: stderr lacks /$pattern/: $(head -c 300 "$work/err")"
-    fi
-}
+source "$(dirname "$0")/support.sh"
 
 expect 0 "" -- "$program" --help
 grep -q "^usage: figure6 " "$work/out" || fail "--help prints no usage"

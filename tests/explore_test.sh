@@ -13,17 +13,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # libraries that LeakSanitizer cannot attribute; they are not this program's.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
-# expect STATUS STDERR_PATTERN -- command...
-expect() {
-    local status=$1 pattern=$2
-    shift 3
-    "$@" >"$work/out" 2>"$work/err"
-    local got=$?
-    [ "$got" = "$status" ] || fail "$* exited $got, expected $status: $(head -c 300 "$work/err")"
-    if [ -n "$pattern" ] && ! grep -qE -- "$pattern" "$work/err"; then
-        fail "$*: stderr lacks /$pattern/: $(head -c 300 "$work/err")"
-    fi
-}
+source "$(dirname "$0")/support.sh"
 
 expect 0 "" -- "$explore" --help
 for word in --scene --scene-from --export --sweep --tour --scale --fullscreen click undo reset; do

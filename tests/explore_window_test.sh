@@ -24,7 +24,7 @@ fail() {
     exit 1
 }
 
-source "$(dirname "$0")/xvfb.sh"
+source "$(dirname "$0")/support.sh"
 start_xvfb 1024x768 || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 mkdir "$work/here"

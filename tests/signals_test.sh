@@ -34,7 +34,7 @@ fail() {
 }
 
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
-    source "$(dirname "$0")/xvfb.sh"
+    source "$(dirname "$0")/support.sh"
     if ! start_xvfb 1024x768; then
         echo "SKIP: Xvfb did not start: $(cat "$work/xvfb.log")"
         exit 77

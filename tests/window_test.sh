@@ -49,7 +49,7 @@ fail() {
 # sides. Xvfb picks a free display number.
 screen_size=1920x1280
 [ "$mode" = fullscreen ] && screen_size=1920x1200
-source "$(dirname "$0")/xvfb.sh"
+source "$(dirname "$0")/support.sh"
 start_xvfb "$screen_size" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 # In the sanitizer build: the X libraries SDL loads and unloads at run time keep allocations
 # that LeakSanitizer can no longer attribute; they are not this program's.
