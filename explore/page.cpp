@@ -164,11 +164,7 @@ EMSCRIPTEN_KEEPALIVE void* page_strip() {
 // The strip last drawn (drawn whole for this) as a PNG file with the text chunks of the desktop's:
 // the program, its version and the scene line. Returns its bytes; page_png_size() their number.
 EMSCRIPTEN_KEEPALIVE const Uint8* page_png() {
-    const std::vector<kit::PngText> texts{
-        {.keyword = "Software", .text = std::string("explore ") + FIGURES_VERSION},
-        {.keyword = "Program", .text = "explore"},
-        {.keyword = "Scene", .text = print_scene(scene)}};
-    png = kit::png_bytes(&strip.surface, texts);
+    png = kit::png_bytes(&strip.surface, scene_texts(scene));
     return png.data();
 }
 

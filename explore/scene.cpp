@@ -262,4 +262,10 @@ std::optional<Scene> parse_scene(std::string_view line, std::string& error) {
     return scene;
 }
 
+std::vector<kit::PngText> scene_texts(const Scene& scene) {
+    return {{.keyword = "Software", .text = std::string(program_name) + " " + FIGURES_VERSION},
+            {.keyword = "Program", .text = program_name},
+            {.keyword = scene_keyword, .text = print_scene(scene)}};
+}
+
 } // namespace explore

@@ -5,6 +5,8 @@
 // same scene, bit for bit: numbers are printed in their shortest form that reads back exactly.
 #pragma once
 
+#include "png.hpp"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -83,5 +85,14 @@ inline constexpr std::array<std::string_view, 4> sweep_keys{"kick", "palette", "
 // Shortest decimal forms that read back to the same value.
 std::string number_text(double value);
 std::string number_text(float value);
+
+// The studio's name, in its messages, titles and files.
+inline constexpr const char* program_name = "explore";
+// The keyword of the text chunk that carries a picture's scene line.
+inline constexpr const char* scene_keyword = "Scene";
+
+// The text chunks every studio PNG carries, on the desktop and in the page alike: the program and
+// its version, and the scene line.
+std::vector<kit::PngText> scene_texts(const Scene& scene);
 
 } // namespace explore

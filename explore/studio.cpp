@@ -25,8 +25,6 @@
 namespace explore {
 namespace {
 
-constexpr const char* program_name = "explore";
-constexpr const char* scene_keyword = "Scene";
 // The window is the slide shows' 800x600; kit's window code opens it.
 const kit::Program window_program{.name = program_name};
 
@@ -511,12 +509,6 @@ std::optional<Strip> render_strip(const Scene& scene) {
                 {strip.pixels.data(), strip.width, strip.height, static_cast<size_t>(strip.width)},
                 0);
     return strip;
-}
-
-std::vector<kit::PngText> scene_texts(const Scene& scene) {
-    return {{.keyword = "Software", .text = std::string(program_name) + " " + FIGURES_VERSION},
-            {.keyword = "Program", .text = program_name},
-            {.keyword = scene_keyword, .text = print_scene(scene)}};
 }
 
 std::optional<Scene> scene_from_png(const std::string& path, std::string& error) {

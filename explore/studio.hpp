@@ -26,9 +26,6 @@ struct Strip {
 // Nothing when the memory for it cannot be had.
 std::optional<Strip> render_strip(const Scene& scene);
 
-// The text chunks every studio PNG carries: the program and its version, and the scene line.
-std::vector<kit::PngText> scene_texts(const Scene& scene);
-
 // The scene line a studio PNG carries, or the reason there is none.
 std::optional<Scene> scene_from_png(const std::string& path, std::string& error);
 
