@@ -71,13 +71,19 @@ async function settled(page) {
   await page.waitForFunction(() => {
     const status = document.getElementById('studio-status');
     return status.dataset.state === 'failed' ||
-           (status.dataset.state === 'shown' &&
+           (status.dataset.state === 'shown' && status.dataset.line === status.dataset.scene &&
             status.dataset.line === document.getElementById('scene-line').textContent);
   }, null, { timeout: 30_000 });
   return page.evaluate(() => {
-    // The strip's pixels as base64: far quicker to hand over than an array of numbers.
+    // The strip's pixels (its canvas shows image bitmaps: read through a 2D canvas) as base64,
+    // far quicker to hand over than an array of numbers.
     const strip = document.getElementById('strip');
-    const bytes = strip.getContext('2d').getImageData(0, 0, strip.width, strip.height).data;
+    const copy = document.createElement('canvas');
+    copy.width = strip.width;
+    copy.height = strip.height;
+    const context = copy.getContext('2d');
+    context.drawImage(strip, 0, 0);
+    const bytes = context.getImageData(0, 0, strip.width, strip.height).data;
     let binary = '';
     for (let at = 0; at < bytes.length; at += 0x8000) {
       binary += String.fromCharCode.apply(null, bytes.subarray(at, at + 0x8000));

@@ -1,12 +1,14 @@
 // The frieze studio on the page (?program=explore): the scene is edited here, with one instance
-// of the engine compiled from the desktop's sources (explore.js, explore.wasm), and drawn in a
-// worker by another (studio_worker.js), so that the page answers while a picture is made.
+// of the engine compiled from the desktop's sources (explore.js, explore.wasm), and drawn in
+// workers by others (studio_worker.js), so that the page answers while a picture is made. The
+// pictures come back as image bitmaps, which the canvases take as they are: the page's thread
+// neither copies nor converts a pixel, and stays free for the controls while a slider is dragged.
 //
 // The address is the scene: ?program=explore&scene=LINE, the line the desktop's explore prints
 // and reads (--scene), kept up to date by replacing the history entry rather than adding one.
 // The status line carries the state for scripts: data-state is loading, drawing, shown or
-// failed, data-line the scene line of the picture on view and data-draw-ms the worker's time for
-// it.
+// failed, data-scene the scene line being edited, data-line that of the picture on view and
+// data-draw-ms the worker's time for it.
 window.figuresStudio = function () {
   'use strict';
 
@@ -35,6 +37,13 @@ window.figuresStudio = function () {
   let startLine = '';
 
   studio.hidden = false;
+
+  // The controls wait for this thread's engine, which starts after the first picture.
+  const controls = [...$('studio-controls').elements, $('copy-line')];
+  function usable(yes) {
+    for (const control of controls) control.disabled = !yes;
+  }
+  usable(false);
 
   function say(state, text) {
     status.dataset.state = state;
@@ -76,14 +85,18 @@ window.figuresStudio = function () {
     return engine.UTF8ToString(engine._page_line());
   }
 
-  // The scene's values by key, from its line (orbit= repeats and is left out).
-  function values() {
+  // A scene's values by key, from its line (orbit= repeats and is left out).
+  function valuesOf(sceneLine) {
     const out = {};
-    for (const pair of line().split(' ')) {
+    for (const pair of sceneLine.split(' ')) {
       const at = pair.indexOf('=');
       out[pair.slice(0, at)] = pair.slice(at + 1);
     }
     return out;
+  }
+
+  function values() {
+    return valuesOf(line());
   }
 
   function windowOf(value) {
@@ -101,20 +114,21 @@ window.figuresStudio = function () {
   }
 
   // --- Drawing in workers --------------------------------------------------------------------
-  // Two workers draw, so that one can start the next picture while the other finishes its own
-  // and this thread puts the last one on view: the picture keeps following a dragged slider.
-  // Each change becomes the one scene waiting; an idle worker takes it, so scenes overtaken while
-  // both were busy are never drawn, and a picture older than the one on view is dropped. A
-  // drawing that takes four times longer than drawings have been taking (at least a quarter of a
-  // second) while a newer scene waits is abandoned, its worker with it, and a fresh worker takes
-  // the newest scene; a worker that has not drawn yet is still starting and is left to start.
+  // Two workers draw, so that one starts the next picture while the other finishes its own and
+  // this thread puts it on view: the picture keeps following a dragged slider. Every change is
+  // sent on at once, to an idle worker or else to the one longest into its drawing. A worker draws only the newest scene it was sent once it is done with a drawing, so
+  // it never waits on this thread between pictures, and scenes overtaken meanwhile are never
+  // drawn; a picture older than the one on view is dropped. A drawing that has taken four times
+  // longer than drawings have been taking (at least a quarter of a second) while a newer scene
+  // waits is abandoned, its worker with it, and a fresh worker takes the newest scene if the old
+  // one held it; a worker that has not drawn yet is still starting and is left to start.
   // "Drawing…" appears only when the picture on view has been behind the scene for a tenth of a
   // second.
 
   const workers = [];
   let posted = 0;
   let answered = 0;
-  let waiting = null;
+  let newestLine = '';
   let drawingNote = 0;
   let usualMs = 50;
 
@@ -122,21 +136,39 @@ window.figuresStudio = function () {
     return Math.max(250, 4 * usualMs);
   }
 
-  function startWorker(slot) {
+  // The first worker fetches and compiles the engine's code itself and hands the module back; the
+  // others, and this thread's engine, get it from there.
+  let moduleArrived;
+  const compiled = new Promise((resolve) => { moduleArrived = resolve; });
+
+  // A worker's entry: the newest request sent to it and answered by it, and the one it said it
+  // is drawing, since when.
+  function startWorker(slot, first) {
     const worker = new Worker('studio_worker.js');
-    const entry = { worker, ready: false, busy: 0, since: 0 };
+    const entry = { worker, ready: false, sent: 0, done: 0, drawing: 0, since: performance.now() };
     worker.onmessage = (event) => fromWorker(entry, event.data);
     worker.onerror = function (event) {
       say('failed', 'The studio cannot draw: ' + (event.message || 'its worker failed') + '.');
     };
-    // The worker starts while the engine's code is compiled, and gets the compiled module.
-    compiled.then((compiledModule) => worker.postMessage({ module: compiledModule }));
+    if (first) {
+      worker.postMessage({ compile: true });
+    } else {
+      compiled.then((compiledModule) => worker.postMessage({ module: compiledModule }));
+    }
     workers[slot] = entry;
+    return entry;
+  }
+
+  function send(entry, id, sceneLine) {
+    if (entry.done >= entry.sent) entry.since = performance.now();
+    entry.sent = id;
+    entry.worker.postMessage({ id, line: sceneLine, png: false });
   }
 
   function request(sceneLine) {
-    waiting = { id: ++posted, line: sceneLine };
-    dispatch();
+    newestLine = sceneLine;
+    const idle = workers.find((entry) => entry.done >= entry.sent);
+    send(idle || workers.reduce((a, b) => (a.since <= b.since ? a : b)), ++posted, sceneLine);
     if (drawingNote === 0) {
       drawingNote = setTimeout(() => {
         drawingNote = 0;
@@ -147,41 +179,45 @@ window.figuresStudio = function () {
   }
 
   function draw() {
-    request(line());
-  }
-
-  function dispatch() {
-    const idle = workers.find((entry) => entry.busy === 0);
-    if (waiting === null || idle === undefined) return;
-    idle.busy = waiting.id;
-    idle.since = performance.now();
-    idle.worker.postMessage({ id: waiting.id, line: waiting.line, png: false });
-    waiting = null;
+    status.dataset.scene = line();
+    request(status.dataset.scene);
   }
 
   function abandonStale() {
-    if (waiting === null) return;
     workers.forEach((entry, slot) => {
-      if (entry.ready && entry.busy !== 0 && performance.now() - entry.since >= patience()) {
+      if (entry.ready && entry.done < entry.sent && entry.drawing < posted &&
+          performance.now() - entry.since >= patience()) {
         entry.worker.terminate();
-        startWorker(slot);
+        const fresh = startWorker(slot, false);
+        if (entry.sent === posted) send(fresh, posted, newestLine);
       }
     });
-    dispatch();
   }
 
-  function put(canvas, width, height, bytes) {
+  function put(canvas, width, height, bitmap) {
     if (canvas.width !== width) canvas.width = width;
     if (canvas.height !== height) canvas.height = height;
-    canvas.getContext('2d').putImageData(
-      new ImageData(new Uint8ClampedArray(bytes), width, height), 0, 0);
+    canvas.getContext('bitmaprenderer').transferFromImageBitmap(bitmap);
   }
 
   function fromWorker(entry, answer) {
-    entry.busy = 0;
+    if (answer.module) {
+      moduleArrived(answer.module);
+      return;
+    }
+    if (answer.failed) {
+      say('failed', 'The studio cannot draw: ' + answer.failed + '.');
+      return;
+    }
+    if (answer.drawing) {
+      entry.drawing = answer.drawing;
+      entry.since = performance.now();
+      return;
+    }
+    entry.done = Math.max(entry.done, answer.id);
+    if (!started) startEngine();
     if (entry.ready) usualMs = 0.8 * usualMs + 0.2 * (answer.ms || usualMs);
     entry.ready = true;
-    dispatch();
     if (answer.id <= answered) return;
     answered = answer.id;
     if (answer.error) {
@@ -195,9 +231,6 @@ window.figuresStudio = function () {
     }
     put(portrait, answer.tileWidth, answer.height, answer.portrait);
     put(strip, answer.width, answer.height, answer.strip);
-    // The canvases have copied the pixels: the buffers go back to carry the next pictures.
-    entry.worker.postMessage({ spare: [answer.portrait, answer.strip] },
-                             [answer.portrait, answer.strip]);
     status.dataset.line = answer.line;
     status.dataset.drawMs = answer.ms.toFixed(1);
     if (answered === posted) {
@@ -205,7 +238,7 @@ window.figuresStudio = function () {
       drawingNote = 0;
     }
     if (answered === posted || status.dataset.state !== 'drawing') {
-      say('shown', groupLabel() + ', kick ' + values().kick + '.');
+      say('shown', shownText(answer.line));
     }
   }
 
@@ -213,15 +246,29 @@ window.figuresStudio = function () {
 
   const groupNames = [];
 
-  function groupLabel() {
-    return groupNames[fields.group.selectedIndex] || '';
+  // What the status says of a picture on view: its group (by its short name until this thread's
+  // engine has named them all) and its kick.
+  function shownText(sceneLine) {
+    const v = valuesOf(sceneLine);
+    const index = [...fields.group.options].findIndex((option) => option.value === v.group);
+    return (index < 0 ? v.group : groupNames[index]) + ', kick ' + v.kick + '.';
+  }
+
+  // Fields and the outline are written only where they change: every write makes the browser
+  // bring the page's style up to date, many times a frame while a slider is dragged.
+  function setValue(field, value) {
+    if (field.value !== value) field.value = value;
+  }
+
+  function setStyle(element, property, value) {
+    if (element.style[property] !== value) element.style[property] = value;
   }
 
   function fill() {
     const v = values();
-    fields.kick.value = v.kick;
-    if (document.activeElement !== fields.kickNumber) fields.kickNumber.value = v.kick;
-    fields.group.value = v.group;
+    setValue(fields.kick, v.kick);
+    if (document.activeElement !== fields.kickNumber) setValue(fields.kickNumber, v.kick);
+    setValue(fields.group, v.group);
     const parts = engine._page_layout(1);
     if (fields.keep.options.length !== parts) {
       fields.keep.textContent = '';
@@ -229,18 +276,17 @@ window.figuresStudio = function () {
         fields.keep.append(new Option('part ' + (part + 1) + ' of ' + parts, String(part)));
       }
     }
-    fields.keep.value = String(Number(v.keep) % parts);
+    setValue(fields.keep, String(Number(v.keep) % parts));
     for (const key of ['palette', 'length', 'step']) {
-      if (document.activeElement !== fields[key]) fields[key].value = v[key];
+      if (document.activeElement !== fields[key]) setValue(fields[key], v[key]);
     }
     // The kept part, outlined over the portrait in fractions of it.
     const tileWidth = engine._page_layout(0);
     const height = Number(v.size.split('x')[1]);
-    kept.style.left = (100 * engine._page_layout(2) / tileWidth) + '%';
-    kept.style.top = (100 * engine._page_layout(3) / height) + '%';
-    kept.style.width = (100 * engine._page_layout(4) / tileWidth) + '%';
-    kept.style.height = (100 * engine._page_layout(5) / height) + '%';
-    lineText.textContent = line();
+    setStyle(kept, 'left', (100 * engine._page_layout(2) / tileWidth) + '%');
+    setStyle(kept, 'top', (100 * engine._page_layout(3) / height) + '%');
+    setStyle(kept, 'width', (100 * engine._page_layout(4) / tileWidth) + '%');
+    setStyle(kept, 'height', (100 * engine._page_layout(5) / height) + '%');
     fillSizes(v);
   }
 
@@ -262,19 +308,23 @@ window.figuresStudio = function () {
     downloadSize.selectedIndex = Math.min(Math.max(chosen, 0), downloadSize.options.length - 1);
   }
 
-  // The address follows the scene at most a few times a second: browsers refuse (and warn about)
-  // a page that replaces its address on every step of a dragged slider.
+  // The address, and the line shown under the pictures, follow the scene once it has rested a
+  // quarter of a second, and at least once a second while it keeps changing: browsers refuse (and
+  // warn about) a page that replaces its address on every step of a dragged slider, and each
+  // replacement, like laying out a new line of text, takes the page's thread from the slider.
   let addressTimer = 0;
-  let addressAt = -Infinity;
+  let unwrittenSince = 0;
   function keepAddress() {
     clearTimeout(addressTimer);
-    const wait = addressAt + 250 - performance.now();
-    if (wait > 0) {
-      addressTimer = setTimeout(keepAddress, wait);
-      return;
-    }
-    addressAt = performance.now();
+    const now = performance.now();
+    if (unwrittenSince === 0) unwrittenSince = now;
+    addressTimer = setTimeout(writeAddress, Math.max(0, Math.min(250, unwrittenSince + 1000 - now)));
+  }
+
+  function writeAddress() {
+    unwrittenSince = 0;
     history.replaceState(history.state, '', address(line()));
+    lineText.textContent = line();
   }
 
   // After every change: the fields, the address and the picture.
@@ -493,48 +543,54 @@ window.figuresStudio = function () {
   // --- Start ----------------------------------------------------------------------------------------
 
   say('loading', 'Loading the studio…');
-  // compileStreaming needs the server to say application/wasm; without that, compile the bytes.
-  const compiled = WebAssembly.compileStreaming(fetch('explore.wasm'))
-    .catch(() => fetch('explore.wasm').then((response) => response.arrayBuffer())
-      .then((bytes) => WebAssembly.compile(bytes)));
-  // The first picture is asked for at once, from the address as it stands: the workers read the
-  // line themselves while this thread's engine starts.
-  startWorker(0);
-  startWorker(1);
+  // The first picture is asked for at once, from the address as it stands, of one worker that
+  // fetches and compiles the engine's code itself and reads the line itself. The second worker
+  // and this thread's engine (the controls) start once it is on view: on a machine of few cores
+  // they would only have slowed it down.
+  startWorker(0, true);
   request(addressScene === null ? '' : addressScene);
-  const script = document.createElement('script');
-  script.src = 'explore.js';
-  script.onerror = () => say('failed', 'The studio is not part of this build.');
-  script.onload = function () {
-    compiled.then(function (compiledModule) {
-      module = compiledModule;
-      return window.createExplore({
-        instantiateWasm: function (imports, receive) {
-          WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
-          return {};
-        },
-      });
-    }).then(function (instance) {
-      engine = instance;
-      for (let group = 0; group < 7; ++group) {
-        const short = engine.UTF8ToString(engine._page_group_name(group, 0));
-        const long = engine.UTF8ToString(engine._page_group_name(group, 1));
-        const label = engine.UTF8ToString(engine._page_group_name(group, 2));
-        groupNames.push(label);
-        fields.group.append(new Option(long === short ? label : label.replace(' (', ' or ' + long + ' ('), short));
-      }
-      const refused = addressScene === null ? null : read(addressScene);
-      addressRefused = refused !== null;
-      startLine = line();
-      fill();
-      if (refused !== null) {
-        note('The scene in the address was refused, so the default scene is shown: ' + refused);
-        // The workers refused it too, quietly: the default scene instead.
-        draw();
-      } else if (firstError !== null && answered === 1) {
-        say('failed', 'The picture cannot be drawn: ' + firstError + '.');
-      }
-    }).catch((error) => say('failed', 'The studio cannot start: ' + error.message));
-  };
-  document.body.append(script);
+  let started = false;
+
+  function startEngine() {
+    started = true;
+    startWorker(1, false);
+    const script = document.createElement('script');
+    script.src = 'explore.js';
+    script.onerror = () => say('failed', 'The studio is not part of this build.');
+    script.onload = function () {
+      compiled.then(function (compiledModule) {
+        module = compiledModule;
+        return window.createExplore({
+          instantiateWasm: function (imports, receive) {
+            WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
+            return {};
+          },
+        });
+      }).then(function (instance) {
+        engine = instance;
+        for (let group = 0; group < 7; ++group) {
+          const short = engine.UTF8ToString(engine._page_group_name(group, 0));
+          const long = engine.UTF8ToString(engine._page_group_name(group, 1));
+          const label = engine.UTF8ToString(engine._page_group_name(group, 2));
+          groupNames.push(label);
+          fields.group.append(new Option(long === short ? label : label.replace(' (', ' or ' + long + ' ('), short));
+        }
+        const refused = addressScene === null ? null : read(addressScene);
+        addressRefused = refused !== null;
+        startLine = line();
+        fill();
+        lineText.textContent = status.dataset.scene = startLine;
+        usable(true);
+        if (status.dataset.state === 'shown') say('shown', shownText(status.dataset.line));
+        if (refused !== null) {
+          note('The scene in the address was refused, so the default scene is shown: ' + refused);
+          // The workers refused it too, quietly: the default scene instead.
+          draw();
+        } else if (firstError !== null && answered === 1) {
+          say('failed', 'The picture cannot be drawn: ' + firstError + '.');
+        }
+      }).catch((error) => say('failed', 'The studio cannot start: ' + error.message));
+    };
+    document.body.append(script);
+  }
 };

@@ -1,11 +1,16 @@
 // Draws studio pictures away from the page's main thread, with the engine compiled from the
-// desktop's sources (explore/page.cpp). The page sends the compiled module first, then requests:
-//   { id, line, png: false }  the scene's portrait and strip, as RGBA bytes;
+// desktop's sources (explore/page.cpp). The page's first message gives the engine's code:
+//   { compile: true }  fetch and compile explore.wasm here, and hand the compiled module back as
+//                      { module } (the first worker, so that the first picture waits for nothing
+//                      on the page's thread);
+//   { module }         the module compiled already.
+// Then requests:
+//   { id, line, png: false }  the scene's portrait and strip, as image bitmaps the page's canvases
+//                             take over without copying or converting them on its thread;
 //   { id, line, png: true }   the strip as a PNG file with its scene line in a text chunk.
 // Each answer carries the request's id; a refused line or a picture too large for the memory
 // comes back as { id, error }.
 'use strict';
-importScripts('explore.js');
 
 let engine = null;
 let newest = null;
@@ -23,18 +28,28 @@ function cString(value) {
   return pointer;
 }
 
-// The page hands the pixels' buffers back once they are on view; they carry the next pictures
-// of their size, rather than new ones for the collector every time.
-const spare = [];
+// compileStreaming needs the server to say application/wasm; without that, compile the bytes.
+function compileEngine() {
+  return WebAssembly.compileStreaming(fetch('explore.wasm'))
+    .catch(() => fetch('explore.wasm').then((response) => response.arrayBuffer())
+      .then((bytes) => WebAssembly.compile(bytes)));
+}
 
-function copy(pointer, size) {
-  const at = spare.findIndex((buffer) => buffer.byteLength === size);
-  const bytes = at < 0 ? new Uint8Array(size) : new Uint8Array(spare.splice(at, 1)[0]);
-  bytes.set(engine.HEAPU8.subarray(pointer, pointer + size));
-  return bytes;
+// The pixels at `pointer` as an image bitmap, through a canvas of this thread kept for each size:
+// the bitmap is made here, whole, so that the page only has to hand it to its canvas.
+const canvases = new Map();
+function bitmap(pointer, width, height) {
+  const size = width + 'x' + height;
+  if (!canvases.has(size)) canvases.set(size, new OffscreenCanvas(width, height));
+  const canvas = canvases.get(size);
+  const pixels = new Uint8ClampedArray(engine.HEAPU8.buffer, pointer, width * height * 4);
+  canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
+  return canvas.transferToImageBitmap();
 }
 
 function answer(request) {
+  // The page learns which drawing is under way, to abandon it if it is overtaken and slow.
+  if (!request.png) postMessage({ drawing: request.id });
   const line = cString(request.line);
   const refused = text(engine._page_read(line));
   engine._free(line);
@@ -65,31 +80,40 @@ function answer(request) {
     postMessage({ id: request.id, line: scene, png: file.buffer }, [file.buffer]);
     return;
   }
-  const portrait = copy(engine._page_portrait(), width * height * 4);
-  const strip = copy(engine._page_strip(), stripWidth * height * 4);
+  const portrait = bitmap(engine._page_portrait(), width, height);
+  const strip = bitmap(engine._page_strip(), stripWidth, height);
   postMessage({
-    id: request.id, line: scene, width: stripWidth, height, tileWidth: width,
-    portrait: portrait.buffer, strip: strip.buffer, ms: performance.now() - started,
-  }, [portrait.buffer, strip.buffer]);
+    id: request.id, line: scene, width: stripWidth, height, tileWidth: width, portrait, strip,
+    ms: performance.now() - started,
+  }, [portrait, strip]);
+}
+
+// The engine starts once its code is here; the glue is read meanwhile, while the code is fetched
+// and compiled off this thread.
+function start(compiled) {
+  importScripts('explore.js');
+  compiled.then((module) => createExplore({
+    instantiateWasm: function (imports, receive) {
+      WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
+      return {};
+    },
+  })).then(function (instance) {
+    engine = instance;
+    drawNewest();
+  }, function (error) {
+    postMessage({ failed: 'its code cannot be loaded (' + error.message + ')' });
+  });
 }
 
 onmessage = function (event) {
-  if (event.data.spare) {
-    spare.push(...event.data.spare);
-    spare.splice(0, spare.length - 4);
+  if (event.data.compile) {
+    const compiled = compileEngine();
+    compiled.then((module) => postMessage({ module }), () => {});
+    start(compiled);
     return;
   }
   if (event.data.module) {
-    createExplore({
-      instantiateWasm: function (imports, receive) {
-        WebAssembly.instantiate(event.data.module, imports)
-          .then((instance) => receive(instance, event.data.module));
-        return {};
-      },
-    }).then(function (instance) {
-      engine = instance;
-      drawNewest();
-    });
+    start(Promise.resolve(event.data.module));
     return;
   }
   // Requests that arrived while a picture was drawn are all taken before the next drawing, and
