@@ -68,8 +68,25 @@ Target target_of(SDL_Surface* surface) {
     return {static_cast<Uint8*>(surface->pixels), surface->w, surface->h, surface->pitch};
 }
 
-// One orbit at a time, every step as the map is written (within a scene's kicks, the sine from
-// kicked_quickly, which gives the same singles).
+// One orbit, every step as the map is written (within a scene's kicks, the sine from
+// kicked_quickly, which gives the same singles). A function of its own, called for each orbit:
+// a WebAssembly engine optimises a function only from its next call on, so a loop over all the
+// orbits in one call would run unoptimised to the end of a drawing of long orbits.
+[[gnu::noinline]] void plot_one(const OrbitRow& row, const Target& target, OrbitStart start,
+                                bool quick, double margin) {
+    float p = start.p;
+    float theta = start.theta;
+    for (int i = 0; i < row.orbit_length; ++i) {
+        p = wrap_momentum(quick ? kicked_quickly(p, theta, row.kick, margin)
+                                : kicked(p, theta, row.kick));
+        const double t = wrap_angle(static_cast<double>(theta) + p);
+        target.put(trunc_to_int(t * row.x_scale + row.x_offset),
+                   trunc_to_int(row.y_base - p * row.y_scale), start.colour);
+        theta = static_cast<float>(t);
+    }
+}
+
+// One orbit at a time.
 template <typename Starts>
 void plot_plain(const OrbitRow& row, const Target& target, Starts starts) {
     const bool quick = row.kick >= -vector_kick_limit && row.kick <= vector_kick_limit;
@@ -77,16 +94,7 @@ void plot_plain(const OrbitRow& row, const Target& target, Starts starts) {
     OrbitStart start;
     while (starts.next(start)) {
         steps_done += static_cast<std::uint64_t>(std::max(row.orbit_length, 0));
-        float p = start.p;
-        float theta = start.theta;
-        for (int i = 0; i < row.orbit_length; ++i) {
-            p = wrap_momentum(quick ? kicked_quickly(p, theta, row.kick, margin)
-                                    : kicked(p, theta, row.kick));
-            const double t = wrap_angle(static_cast<double>(theta) + p);
-            target.put(trunc_to_int(t * row.x_scale + row.x_offset),
-                       trunc_to_int(row.y_base - p * row.y_scale), start.colour);
-            theta = static_cast<float>(t);
-        }
+        plot_one(row, target, start, quick, margin);
     }
 }
 
