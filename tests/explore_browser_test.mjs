@@ -7,6 +7,9 @@
 //   bad scene gets explore's own refusal and the default scene;
 // - the downloaded PNG carries the scene line in its text chunk and is the desktop's export of it,
 //   at the shown size and at a larger one, named after the group and the kick;
+// - a pinch zooms the window by the fingers' spread;
+// - a slow drawing overtaken by a change is abandoned and never shown; "Drawing…" is said only
+//   of a picture that takes longer than a tenth of a second;
 // - on a phone the pictures come first and nothing scrolls sideways.
 //
 // usage: node explore_browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM
@@ -220,6 +223,66 @@ try {
     check(samePixels(PNG.sync.read(bytes), desktop(line)),
           `the ${size} download is explore --export's of its scene, pixel for pixel`);
   }
+
+  // A pinch: two fingers spread from 40 to 80 px apart about the portrait's centre halve the
+  // window's width and height about it.
+  await open(page, origin, 'kick=0.7 size=600x120 length=100');
+  const touch = await context.newCDPSession(page);
+  const box = await page.locator('#portrait').boundingBox();
+  const fingers = (half) => [{ x: box.x + box.width / 2 - half, y: box.y + box.height / 2, id: 0 },
+                             { x: box.x + box.width / 2 + half, y: box.y + box.height / 2, id: 1 }];
+  await touch.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: fingers(20) });
+  for (const half of [25, 30, 35, 40]) {
+    await touch.send('Input.dispatchTouchEvent', { type: 'touchMove', touchPoints: fingers(half) });
+  }
+  await touch.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+  const pinched = await settled(page);
+  const windowOf = (key) => pinched.line.match(new RegExp(' ' + key + '=([^: ]+):([^ ]+)')).slice(1).map(Number);
+  const [thetaFrom, thetaTo] = windowOf('theta'), [pFrom, pTo] = windowOf('p');
+  // (The fingers' midpoint lands on whole device pixels: within a pixel of the centre.)
+  check(Math.abs(thetaTo - thetaFrom - Math.PI) < 1e-9 && Math.abs(pTo - pFrom - Math.PI) < 1e-9 &&
+        Math.abs(thetaFrom + thetaTo - 2 * Math.PI) < 0.02 && Math.abs(pFrom + pTo - 2 * Math.PI) < 0.02 &&
+        !pinched.line.includes('orbit='),
+        `a pinch halves the window about its centre and starts no orbit (${pinched.line})`);
+  check(samePixels(asPicture(pinched), desktop(pinched.line)),
+        'the pinched window is explore --export\'s, pixel for pixel');
+
+  // Drawings overtaken: from a quick scene (600 thousand steps), long orbits (60 million steps,
+  // some seconds) and a new kick leave each worker on a slow scene; a change back to short orbits
+  // overtakes both. The slow drawings are abandoned, so neither is ever shown, and the quick
+  // picture is. "Drawing…" is said only a tenth of a second after a change, and never of a
+  // picture on view within that time.
+  await open(page, origin, 'kick=0.7 size=600x120 length=100');
+  await page.evaluate(() => {
+    const status = document.getElementById('studio-status');
+    window.studioStates = [];
+    new MutationObserver(() => window.studioStates.push({
+      t: performance.now(), state: status.dataset.state, line: status.dataset.line,
+    })).observe(status, { attributes: true });
+  });
+  const now = () => page.evaluate(() => performance.now());
+  const sceneNow = () => page.evaluate(() => document.getElementById('studio-status').dataset.scene);
+  const quickAt = await now();
+  await page.fill('#kick-number', '0.71');
+  await settled(page);
+  const slowAt = await now();
+  await page.fill('#length', '10000');
+  const staleOnFirst = await sceneNow();
+  await page.fill('#kick-number', '0.72');
+  const staleOnSecond = await sceneNow();
+  await page.fill('#length', '100');
+  const overtaking = await settled(page);
+  const states = await page.evaluate(() => window.studioStates);
+  const drawingSaid = (from, to) => states.filter((entry) => entry.state === 'drawing' &&
+                                                             entry.t >= from && entry.t < to);
+  const saidSlow = drawingSaid(slowAt, Infinity);
+  check(drawingSaid(quickAt, slowAt).length === 0 && saidSlow.length > 0 &&
+        saidSlow[0].t - slowAt >= 95,
+        '"Drawing…" is said a tenth of a second after a slow change, never of a quick one (' +
+        (saidSlow.length > 0 ? (saidSlow[0].t - slowAt).toFixed(0) + ' ms' : 'never') + ')');
+  check(overtaking.line.includes(' kick=0.72 ') && overtaking.line.includes(' length=100 ') &&
+        !states.some((entry) => entry.line === staleOnFirst || entry.line === staleOnSecond),
+        'slow drawings overtaken by a change are abandoned, never shown');
 
   // A phone: the pictures above the controls, nothing wider than the screen.
   const phone = await browser.newContext({ viewport: { width: 390, height: 844 },
