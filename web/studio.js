@@ -38,12 +38,18 @@ window.figuresStudio = function () {
 
   studio.hidden = false;
 
-  // The controls wait for this thread's engine, which starts after the first picture.
+  // The controls wait for this thread's engine and both workers, which start after the first
+  // picture: changes made while they start would only queue behind them.
   const controls = [...$('studio-controls').elements, $('copy-line')];
-  function usable(yes) {
-    for (const control of controls) control.disabled = !yes;
+  let isUsable = false;
+  for (const control of controls) control.disabled = true;
+  function becomeUsable() {
+    if (isUsable || engine === null || workers.length < 2 || !workers.every((entry) => entry.started)) {
+      return;
+    }
+    isUsable = true;
+    for (const control of controls) control.disabled = false;
   }
-  usable(false);
 
   function say(state, text) {
     status.dataset.state = state;
@@ -145,7 +151,9 @@ window.figuresStudio = function () {
   // is drawing, since when.
   function startWorker(slot, first) {
     const worker = new Worker('studio_worker.js');
-    const entry = { worker, ready: false, sent: 0, done: 0, drawing: 0, since: performance.now() };
+    const entry = {
+      worker, started: false, ready: false, sent: 0, done: 0, drawing: 0, since: performance.now(),
+    };
     worker.onmessage = (event) => fromWorker(entry, event.data);
     worker.onerror = function (event) {
       say('failed', 'The studio cannot draw: ' + (event.message || 'its worker failed') + '.');
@@ -209,6 +217,11 @@ window.figuresStudio = function () {
       say('failed', 'The studio cannot draw: ' + answer.failed + '.');
       return;
     }
+    if (answer.started) {
+      entry.started = true;
+      becomeUsable();
+      return;
+    }
     if (answer.drawing) {
       entry.drawing = answer.drawing;
       entry.since = performance.now();
@@ -238,13 +251,26 @@ window.figuresStudio = function () {
       drawingNote = 0;
     }
     if (answered === posted || status.dataset.state !== 'drawing') {
-      say('shown', shownText(answer.line));
+      sayShown();
     }
   }
 
   // --- The controls -------------------------------------------------------------------------------
 
   const groupNames = [];
+
+  // While pictures follow one another (a dragged slider), what the status says of them follows
+  // once they rest: new words every picture would take the page's thread from the slider.
+  let wordsTimer = 0;
+  function sayShown() {
+    clearTimeout(wordsTimer);
+    const words = () => say('shown', shownText(status.dataset.line));
+    if (status.dataset.state === 'shown') {
+      wordsTimer = setTimeout(words, 250);
+    } else {
+      words();
+    }
+  }
 
   // What the status says of a picture on view: its group (by its short name until this thread's
   // engine has named them all) and its kick.
@@ -519,6 +545,7 @@ window.figuresStudio = function () {
     maker.postMessage({ module });
     maker.postMessage({ id: 1, line: request, png: true });
     maker.onmessage = (event) => {
+      if (event.data.started) return;
       maker.terminate();
       button.disabled = false;
       if (event.data.error) {
@@ -580,7 +607,7 @@ window.figuresStudio = function () {
         startLine = line();
         fill();
         lineText.textContent = status.dataset.scene = startLine;
-        usable(true);
+        becomeUsable();
         if (status.dataset.state === 'shown') say('shown', shownText(status.dataset.line));
         if (refused !== null) {
           note('The scene in the address was refused, so the default scene is shown: ' + refused);

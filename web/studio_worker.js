@@ -9,7 +9,8 @@
 //                             take over without copying or converting them on its thread;
 //   { id, line, png: true }   the strip as a PNG file with its scene line in a text chunk.
 // Each answer carries the request's id; a refused line or a picture too large for the memory
-// comes back as { id, error }.
+// comes back as { id, error }. Besides, the worker says { started: true } once its engine runs,
+// and { drawing: id } as it starts to draw a picture.
 'use strict';
 
 let engine = null;
@@ -99,6 +100,7 @@ function start(compiled) {
     },
   })).then(function (instance) {
     engine = instance;
+    postMessage({ started: true });
     drawNewest();
   }, function (error) {
     postMessage({ failed: 'its code cannot be loaded (' + error.message + ')' });
