@@ -37,30 +37,45 @@ SDL_PixelFormat rgba_format() {
 }
 
 SDL_PixelFormat format = rgba_format();
+// The strip on view is at most as wide as the widest tile (a surface's widest row): the rest
+// repeats what is shown, and canvases far wider are refused by some browsers.
+constexpr int widest = 16383;
 SDL_Surface format_holder{};
 
-// A surface over memory of its own, grown as pictures grow and kept between drawings.
+// Pixels of their own, grown as pictures grow and kept between drawings: the portrait's (a
+// surface's rows: a tile is never wider than those) and the strip's (a downloaded strip may be far
+// wider).
 struct Buffer {
-    SDL_Surface surface{};
+    void* pixels = nullptr;
     size_t capacity = 0;
-    bool resize(int width, int height) {
-        const size_t needed = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
+    int width = 0, height = 0;
+    bool resize(int w, int h) {
+        const size_t needed = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
         if (needed > capacity) {
-            std::free(surface.pixels);
-            surface.pixels = std::malloc(needed);
-            capacity = surface.pixels ? needed : 0;
-            if (!surface.pixels) return false;
+            std::free(pixels);
+            pixels = std::malloc(needed);
+            capacity = pixels ? needed : 0;
+            if (!pixels) return false;
         }
-        surface.format = &format;
-        surface.w = width;
-        surface.h = height;
-        surface.pitch = width * 4;
+        width = w;
+        height = h;
         return true;
+    }
+    SDL_Surface surface() {
+        SDL_Surface out{};
+        out.format = &format;
+        out.w = width;
+        out.h = height;
+        out.pitch = static_cast<Uint16>(width * 4);
+        out.pixels = pixels;
+        return out;
+    }
+    Pixels rows() {
+        return {static_cast<Uint32*>(pixels), width, height, static_cast<size_t>(width)};
     }
 };
 
 Buffer portrait, strip;
-constexpr int widest = 16383;
 std::vector<Uint8> png;
 
 const char* refusal(const std::optional<std::string>& refused) {
@@ -132,20 +147,19 @@ EMSCRIPTEN_KEEPALIVE int page_undo() {
 // Draws the scene: the portrait (the tile at the strip's height) and the strip rebuilt from it,
 // as the desktop's export does, but at most `max_width` columns of the strip: its columns do not
 // depend on its width, so a narrower strip is the start of the wide one, and the page need not
-// hold a strip of a hundred megapixels on view. Returns the strip's width, -1 when there is no
-// memory for the pictures, or -2 when the strip or the tile is wider than page_widest().
+// hold a strip of a hundred megapixels on view. Returns the strip's width, or -1 when there is no
+// memory for the pictures.
 EMSCRIPTEN_KEEPALIVE int page_draw(int max_width) {
     const int width = std::min(scene.width, std::max(max_width, 1));
-    // An SDL 1.2 surface's pitch has 16 bits: rows of at most 16383 pixels.
-    if (std::max(width, tile_width_for(scene.height)) > widest) return -2;
     if (!portrait.resize(tile_width_for(scene.height), scene.height) ||
         !strip.resize(width, scene.height))
         return -1;
     format_holder.format = &format;
     kit::screen = &format_holder;
     prepare_colours(scene);
-    draw_portrait(scene, &portrait.surface);
-    build_strip(scene.group, scene.keep, &portrait.surface, pixels_of(&strip.surface), 0);
+    SDL_Surface tile = portrait.surface();
+    draw_portrait(scene, &tile);
+    build_strip(scene.group, scene.keep, &tile, strip.rows(), 0);
     return width;
 }
 
@@ -154,17 +168,23 @@ EMSCRIPTEN_KEEPALIVE int page_widest() {
 }
 
 EMSCRIPTEN_KEEPALIVE void* page_portrait() {
-    return portrait.surface.pixels;
+    return portrait.pixels;
 }
 
 EMSCRIPTEN_KEEPALIVE void* page_strip() {
-    return strip.surface.pixels;
+    return strip.pixels;
 }
 
 // The strip last drawn (drawn whole for this) as a PNG file with the text chunks of the desktop's:
 // the program, its version and the scene line. Returns its bytes; page_png_size() their number.
 EMSCRIPTEN_KEEPALIVE const Uint8* page_png() {
-    png = kit::png_bytes(&strip.surface, scene_texts(scene));
+    const Pixels rows = strip.rows();
+    png = kit::png_bytes(kit::PixelImage{.pixels = rows.pixels,
+                                         .width = rows.width,
+                                         .height = rows.height,
+                                         .pitch = rows.stride * 4,
+                                         .format = &format},
+                         scene_texts(scene));
     return png.data();
 }
 

@@ -207,9 +207,9 @@ try {
   check(bad.state === 'shown' && bad.message.endsWith(reason) && bad.line === desktop_default(),
         'a bad scene in the address: explore\'s refusal and the default scene');
 
-  // Downloads: the shown size and twice it.
-  await open(page, origin, 'kick=0.93 group=p2mg size=500x100 orbit=1,1');
-  for (const size of ['500x100', '1000x200']) {
+  // Downloads: the shown size, and four times it, wider than the strip on view can be.
+  await open(page, origin, 'kick=0.93 group=p2mg size=4100x100 orbit=1,1');
+  for (const size of ['4100x100', '16400x400']) {
     await page.selectOption('#download-size', size);
     const [download] = await Promise.all([page.waitForEvent('download'),
                                           page.click('#download-strip')]);

@@ -153,6 +153,25 @@ TEST(Png, InMemoryFileHoldsTheExportsImage) {
     }
 }
 
+// Rows wider than a surface's (a downloaded strip's) are encoded whole.
+TEST(Png, InMemoryFileHoldsRowsWiderThanASurface) {
+    test::SoftwareScreen screen;
+    Folder folder;
+    test::Picture wide{.w = 20000, .h = 3, .pixels = std::vector<Uint32>(60000, kit::white)};
+    for (int x = 16380; x < 20000; x += 7) wide.at(x, x % 3) = kit::red;
+    const std::vector<Uint8> bytes = kit::png_bytes(
+        kit::PixelImage{.pixels = wide.pixels.data(),
+                        .width = wide.w,
+                        .height = wide.h,
+                        .pitch = static_cast<size_t>(wide.w) * 4,
+                        .format = kit::screen->format},
+        {});
+    const fs::path made = folder.path / "wide.png";
+    std::ofstream(made, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    EXPECT_EQ(test::read_png(made.string()), wide);
+}
+
 // Text chunks come back as written, Latin-1 bytes and an empty text included; a file that is no
 // PNG has none to give.
 TEST(Png, TextChunksRoundTrip) {

@@ -327,7 +327,7 @@ window.figuresStudio = function () {
     const saved = line();
     for (const times of [1, 2, 3, 4, 6, 8, 12, 16]) {
       const size = width * times + 'x' + height * times;
-      if (width * times > engine._page_widest() || set('size', size) !== null) break;
+      if (set('size', size) !== null) break;
       downloadSize.append(new Option(size + (times === 1 ? ' (the scene\'s size)' : ''), size));
     }
     read(saved);

@@ -64,13 +64,7 @@ function answer(request) {
   const stripWidth = engine._page_draw(
     request.png ? 0x7fffffff : Math.min(4 * width, engine._page_widest()));
   if (stripWidth < 0) {
-    const widest = engine._page_widest();
-    postMessage({
-      id: request.id,
-      error: stripWidth === -1 ? 'there is not memory enough for a picture this large'
-        : 'the page draws pictures at most ' + widest + ' pixels wide (the tile is three times ' +
-          'as wide as the strip is high): the desktop\'s explore --export draws larger ones',
-    });
+    postMessage({ id: request.id, error: 'there is not memory enough for a picture this large' });
     return;
   }
   const scene = text(engine._page_line());

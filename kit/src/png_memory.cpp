@@ -127,7 +127,16 @@ std::vector<PngText> slide_texts(const Program& program, int slide, std::optiona
 }
 
 std::vector<Uint8> png_bytes(SDL_Surface* surface, std::span<const PngText> texts) {
-    const int w = surface->w, h = surface->h;
+    return png_bytes(PixelImage{.pixels = surface->pixels,
+                                .width = surface->w,
+                                .height = surface->h,
+                                .pitch = static_cast<size_t>(surface->pitch),
+                                .format = surface->format},
+                     texts);
+}
+
+std::vector<Uint8> png_bytes(const PixelImage& image, std::span<const PngText> texts) {
+    const int w = image.width, h = image.height;
     // The colours in the order the rows first show them, as the export's palette has them.
     std::vector<Uint32> colours;
     std::vector<Uint8> rows; // each row: filter byte 0, then its pixels
@@ -135,7 +144,7 @@ std::vector<Uint8> png_bytes(SDL_Surface* surface, std::span<const PngText> text
     bool palette = true;
     for (int y = 0; y < h && palette; ++y) {
         const auto* pixels = reinterpret_cast<const Uint32*>(
-            static_cast<const Uint8*>(surface->pixels) + y * surface->pitch);
+            static_cast<const Uint8*>(image.pixels) + y * image.pitch);
         rows.push_back(0);
         size_t index = 0;
         for (int x = 0; x < w; ++x) {
@@ -157,11 +166,11 @@ std::vector<Uint8> png_bytes(SDL_Surface* surface, std::span<const PngText> text
         rows.clear();
         for (int y = 0; y < h; ++y) {
             const auto* pixels = reinterpret_cast<const Uint32*>(
-                static_cast<const Uint8*>(surface->pixels) + y * surface->pitch);
+                static_cast<const Uint8*>(image.pixels) + y * image.pitch);
             rows.push_back(0);
             for (int x = 0; x < w; ++x) {
                 Uint8 r, g, b;
-                SDL_GetRGB(pixels[x], surface->format, &r, &g, &b);
+                SDL_GetRGB(pixels[x], image.format, &r, &g, &b);
                 rows.insert(rows.end(), {r, g, b});
             }
         }
@@ -176,7 +185,7 @@ std::vector<Uint8> png_bytes(SDL_Surface* surface, std::span<const PngText> text
         std::vector<Uint8> entries;
         for (Uint32 colour : colours) {
             Uint8 r, g, b;
-            SDL_GetRGB(colour, surface->format, &r, &g, &b);
+            SDL_GetRGB(colour, image.format, &r, &g, &b);
             entries.insert(entries.end(), {r, g, b});
         }
         put_chunk(out, "PLTE", entries);

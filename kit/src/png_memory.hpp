@@ -21,7 +21,8 @@ namespace kit {
 // a file says how to show it again.
 std::vector<PngText> slide_texts(const Program& program, int slide, std::optional<unsigned> seed);
 
-// Encodes a 32-bit surface.
+// Encodes a 32-bit surface, or 32-bit pixels of any width.
 std::vector<Uint8> png_bytes(SDL_Surface* surface, std::span<const PngText> texts);
+std::vector<Uint8> png_bytes(const PixelImage& image, std::span<const PngText> texts);
 
 } // namespace kit
