@@ -1,8 +1,9 @@
 // How live the frieze studio is on the page, in headless Chromium: the time from asking for the
-// page to the first strip on view, and while the kick slider is dragged over the default scene
-// (by the mouse, a step every frame or so, for a few seconds): the pictures put on view per
-// second, the worker's time per drawing, and the longest task on the page's main thread (Long
-// Tasks are those over 50 ms). Prints the median of the rounds after one warm-up round.
+// page to the first strip on view and to the controls taking changes, and, from that moment,
+// while the kick slider is dragged over the default scene (a step every frame, for a few
+// seconds): the pictures put on view per second, the worker's time per drawing, and the longest
+// task on the page's main thread (Long Tasks are those over 50 ms). Prints the median of the
+// rounds after one warm-up round.
 //
 // usage: node tests/explore_timing.mjs WEB_DIR NODE_MODULES_DIR CHROMIUM [ROUNDS]
 // e.g.   node tests/explore_timing.mjs build/web web/node_modules /usr/bin/chromium
