@@ -9,7 +9,8 @@
 //   at the shown size and at a larger one, named after the group and the kick;
 // - a pinch zooms the window by the fingers' spread;
 // - a slow drawing overtaken by a change is abandoned and never shown; "Drawing…" is said only
-//   of a picture that takes longer than a tenth of a second;
+//   of a picture that takes longer than a tenth of a second; a slow scene in the address does not
+//   hold the controls;
 // - on a phone the pictures come first and nothing scrolls sideways.
 //
 // usage: node explore_browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM
@@ -283,6 +284,20 @@ try {
   check(overtaking.line.includes(' kick=0.72 ') && overtaking.line.includes(' length=100 ') &&
         !states.some((entry) => entry.line === staleOnFirst || entry.line === staleOnSecond),
         'slow drawings overtaken by a change are abandoned, never shown');
+
+  // A slow scene in the address (six hundred million steps) does not hold the controls: they take
+  // changes before its picture is drawn, and a change overtakes it.
+  await page.goto(origin + '/?program=explore&scene=' +
+                  encodeURIComponent('kick=0.8 size=600x120 length=10000 step=0.0001'));
+  await page.waitForFunction(() => !document.getElementById('kick').disabled, null,
+                             { timeout: 10_000 });
+  const nothingYet = await page.evaluate(
+    () => document.getElementById('studio-status').dataset.line === undefined);
+  await page.fill('#length', '100');
+  const afterSlow = await settled(page);
+  check(nothingYet && afterSlow.line.includes(' length=100 '),
+        'a slow scene in the address leaves the controls usable before its picture, and a ' +
+        'change overtakes it');
 
   // A phone: the pictures above the controls, nothing wider than the screen.
   const phone = await browser.newContext({ viewport: { width: 390, height: 844 },

@@ -127,7 +127,7 @@ window.figuresStudio = function () {
   // drawn; a picture older than the one on view is dropped. A drawing that has taken four times
   // longer than drawings have been taking (at least a quarter of a second) while a newer scene
   // waits is abandoned, its worker with it, and a fresh worker takes the newest scene if the old
-  // one held it; a worker that has not drawn yet is still starting and is left to start.
+  // one held it; a worker whose engine has not started yet is left to start.
   // "Drawing…" appears only when the picture on view has been behind the scene for a tenth of a
   // second.
 
@@ -193,7 +193,7 @@ window.figuresStudio = function () {
 
   function abandonStale() {
     workers.forEach((entry, slot) => {
-      if (entry.ready && entry.done < entry.sent && entry.drawing < posted &&
+      if (entry.started && entry.done < entry.sent && entry.drawing < posted &&
           performance.now() - entry.since >= patience()) {
         entry.worker.terminate();
         const fresh = startWorker(slot, false);
@@ -577,6 +577,11 @@ window.figuresStudio = function () {
   startWorker(0, true);
   request(addressScene === null ? '' : addressScene);
   let started = false;
+  // A first picture that takes long (a large scene in the address) does not hold the controls:
+  // after a second they start anyway, and a change abandons it.
+  setTimeout(() => {
+    if (!started) startEngine();
+  }, 1000);
 
   function startEngine() {
     started = true;
