@@ -44,9 +44,8 @@ window.figuresStudio = function () {
   let isUsable = false;
   for (const control of controls) control.disabled = true;
   function becomeUsable() {
-    if (isUsable || engine === null || workers.length < 2 || !workers.every((entry) => entry.started)) {
-      return;
-    }
+    const running = workers.length === 2 && workers.every((entry) => entry.started);
+    if (isUsable || engine === null || !running) return;
     isUsable = true;
     for (const control of controls) control.disabled = false;
   }
@@ -122,14 +121,14 @@ window.figuresStudio = function () {
   // --- Drawing in workers --------------------------------------------------------------------
   // Two workers draw, so that one starts the next picture while the other finishes its own and
   // this thread puts it on view: the picture keeps following a dragged slider. Every change is
-  // sent on at once, to an idle worker or else to the one longest into its drawing. A worker draws only the newest scene it was sent once it is done with a drawing, so
+  // sent on at once, to an idle worker (a running one first) or else to the one longest into its
+  // drawing. A worker draws only the newest scene it was sent once it is done with a drawing, so
   // it never waits on this thread between pictures, and scenes overtaken meanwhile are never
   // drawn; a picture older than the one on view is dropped. A drawing that has taken four times
   // longer than drawings have been taking (at least a quarter of a second) while a newer scene
   // waits is abandoned, its worker with it, and a fresh worker takes the newest scene if the old
-  // one held it; a worker whose engine has not started yet is left to start.
-  // "Drawing…" appears only when the picture on view has been behind the scene for a tenth of a
-  // second.
+  // one held it; a worker whose engine has not started yet is left to start. "Drawing…" appears
+  // only when the picture on view has been behind the scene for a tenth of a second.
 
   const workers = [];
   let posted = 0;
@@ -147,8 +146,9 @@ window.figuresStudio = function () {
   let moduleArrived;
   const compiled = new Promise((resolve) => { moduleArrived = resolve; });
 
-  // A worker's entry: the newest request sent to it and answered by it, and the one it said it
-  // is drawing, since when.
+  // A worker's entry: whether its engine runs, whether it has drawn (its first drawing, in code
+  // not yet optimised, does not count towards the usual time), the newest request sent to it and
+  // answered by it, and the one it said it is drawing, since when.
   function startWorker(slot, first) {
     const worker = new Worker('studio_worker.js');
     const entry = {
@@ -175,8 +175,10 @@ window.figuresStudio = function () {
 
   function request(sceneLine) {
     newestLine = sceneLine;
-    const idle = workers.find((entry) => entry.done >= entry.sent);
-    send(idle || workers.reduce((a, b) => (a.since <= b.since ? a : b)), ++posted, sceneLine);
+    const idle = (entry) => entry.done >= entry.sent;
+    const target = workers.find((entry) => entry.started && idle(entry)) || workers.find(idle) ||
+                   workers.reduce((a, b) => (a.since <= b.since ? a : b));
+    send(target, ++posted, sceneLine);
     if (drawingNote === 0) {
       drawingNote = setTimeout(() => {
         drawingNote = 0;
