@@ -563,6 +563,14 @@ window.figuresStudio = function () {
       setTimeout(() => URL.revokeObjectURL(link.href), 60000);
       downloadNote.textContent = 'Saved ' + link.download + ' (' + downloadSize.value + ').';
     };
+    // A worker that fails (out of memory for a very large file) ends the download, not the page.
+    maker.onerror = (event) => {
+      event.preventDefault();
+      maker.terminate();
+      button.disabled = false;
+      downloadNote.textContent = 'No file: the page could not make it (' +
+        (event.message || 'its worker failed') + '); a smaller size may do.';
+    };
   });
 
   $('copy-line').addEventListener('click', () => {
