@@ -159,13 +159,13 @@ TEST(Png, InMemoryFileHoldsRowsWiderThanASurface) {
     Folder folder;
     test::Picture wide{.w = 20000, .h = 3, .pixels = std::vector<Uint32>(60000, kit::white)};
     for (int x = 16380; x < 20000; x += 7) wide.at(x, x % 3) = kit::red;
-    const std::vector<Uint8> bytes = kit::png_bytes(
-        kit::PixelImage{.pixels = wide.pixels.data(),
-                        .width = wide.w,
-                        .height = wide.h,
-                        .pitch = static_cast<size_t>(wide.w) * 4,
-                        .format = kit::screen->format},
-        {});
+    const std::vector<Uint8> bytes =
+        kit::png_bytes(kit::PixelImage{.pixels = wide.pixels.data(),
+                                       .width = wide.w,
+                                       .height = wide.h,
+                                       .pitch = static_cast<size_t>(wide.w) * 4,
+                                       .format = kit::screen->format},
+                       {});
     const fs::path made = folder.path / "wide.png";
     std::ofstream(made, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
