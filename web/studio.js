@@ -550,8 +550,8 @@ window.figuresStudio = function () {
       if (event.data.started) return;
       maker.terminate();
       button.disabled = false;
-      if (event.data.error) {
-        downloadNote.textContent = 'No file: ' + event.data.error + '.';
+      if (event.data.error || event.data.failed) {
+        downloadNote.textContent = 'No file: ' + (event.data.error || event.data.failed) + '.';
         return;
       }
       const link = document.createElement('a');

@@ -9,8 +9,8 @@
 //                             take over without copying or converting them on its thread;
 //   { id, line, png: true }   the strip as a PNG file with its scene line in a text chunk.
 // Each answer carries the request's id; a refused line or a picture too large for the memory
-// comes back as { id, error }. Besides, the worker says { started: true } once its engine runs,
-// and { drawing: id } as it starts to draw a picture.
+// comes back as { id, error }. Besides, the worker says { started: true } once its engine runs
+// (or { failed: why } when it cannot), and { drawing: id } as it starts to draw a picture.
 'use strict';
 
 let engine = null;
