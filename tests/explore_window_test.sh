@@ -25,6 +25,7 @@ fail() {
 }
 
 source "$(dirname "$0")/support.sh"
+show_name=explore show_log=$work/err
 start_xvfb 1024x768 || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 mkdir "$work/here"
@@ -43,30 +44,14 @@ start() {
     fail "no explore window appeared for $*: $(cat "$work/err")"
 }
 
-title_is() {
-    local title=
-    for _ in $(seq 50); do
-        title=$(xdotool getwindowname "$window" 2>/dev/null)
-        [ "$title" = "$1" ] && return 0
-        sleep 0.1
-    done
-    fail "the window title is '$title', not '$1'"
-}
-
 # The strip on view (tile 100 high: it stands from row 24 + 100 + 32) against the export of
 # the scene line at 800 x 100.
 strip_is_export_of() {
     "$explore" --scene "$(printf '%s\n' "$1" | sed 's/ *size=[^ ]*//') size=800x100" \
         --export "$work/expected.png" >/dev/null ||
         fail "cannot export $1"
-    local diff=
-    for _ in $(seq 50); do
-        import -window "$window" -crop 800x100+0+156 +repage "$work/shot.png" 2>/dev/null &&
-            diff=$(compare -metric AE "$work/shot.png" "$work/expected.png" null: 2>&1)
-        [ "$diff" = 0 ] && return 0
-        sleep 0.2
-    done
-    fail "the window's strip is not the export of '$1' ($diff pixels differ)"
+    shot_is "$work/expected.png" -window "$window" -crop 800x100+0+156 +repage ||
+        fail "the window's strip is not the export of '$1' ($diff pixels differ)"
 }
 
 # The last line explore printed, once it has printed `count` lines.
@@ -78,23 +63,14 @@ printed_line() {
     sed -n "$1p" "$work/out"
 }
 
-ends_with_0() {
-    for _ in $(seq 100); do kill -0 "$show_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$show_pid" 2>/dev/null && fail "explore still runs: $1"
-    wait "$show_pid"
-    local status=$?
-    show_pid=
-    [ "$status" = 0 ] || fail "explore exited $status: $(cat "$work/err")"
-}
-
 scene="kick=0.9 tile=100 length=200"
 start --scene "$scene"
-title_is "explore - kick 0.9 - p2mm (spinning-jump)"
+window_title_is "explore - kick 0.9 - p2mm (spinning-jump)"
 strip_is_export_of "$scene"
 xdotool key --window "$window" bracketright
-title_is "explore - kick 0.91 - p2mm (spinning-jump)"
+window_title_is "explore - kick 0.91 - p2mm (spinning-jump)"
 xdotool key --window "$window" 3
-title_is "explore - kick 0.91 - p1m1 (sidle)"
+window_title_is "explore - kick 0.91 - p1m1 (sidle)"
 # A click on the portrait (300 x 100 at column 250, row 24) starts an orbit there.
 xdotool mousemove --window "$window" 320 60 click 1
 sleep 0.3
@@ -121,11 +97,11 @@ ends_with_0 "after q"
 
 # The tour: the scene in each group, a key for the next, ending after the seventh.
 start --tour --scene "tile=40 length=50"
-title_is "tour 1 of 7 - explore - kick 0.9 - p1 (hop)"
+window_title_is "tour 1 of 7 - explore - kick 0.9 - p1 (hop)"
 xdotool key --window "$window" space
-title_is "tour 2 of 7 - explore - kick 0.9 - p11g (step)"
+window_title_is "tour 2 of 7 - explore - kick 0.9 - p11g (step)"
 for _ in 3 4 5 6 7; do xdotool key --window "$window" space; sleep 0.2; done
-title_is "tour 7 of 7 - explore - kick 0.9 - p2mm (spinning-jump)"
+window_title_is "tour 7 of 7 - explore - kick 0.9 - p2mm (spinning-jump)"
 xdotool key --window "$window" space
 ends_with_0 "after the tour's last group"
 echo "PASS: the studio's window, its keys, clicks, saves and tour"

@@ -33,3 +33,44 @@ start_xvfb() {
     export DISPLAY=:$(head -n 1 "$work/display")
     unset SDL_VIDEODRIVER WAYLAND_DISPLAY
 }
+
+# For the tests of a program in a window; each sets `window` (the X window under test),
+# `show_pid` (its process), `show_name` and `show_log` (its name and its stderr, for messages).
+
+# window_title_is TITLE: waits up to 5 s for the window's title to be TITLE.
+window_title_is() {
+    local title=
+    for _ in $(seq 50); do
+        title=$(xdotool getwindowname "$window" 2>/dev/null)
+        [ "$title" = "$1" ] && return 0
+        sleep 0.1
+    done
+    fail "the window title is '$title', not '$1'"
+}
+
+# shot_is EXPECTED IMPORT_ARGUMENTS...: waits up to 20 s for a screenshot (import with the
+# arguments, into $work/shot.png) to equal the image EXPECTED; drawing takes a moment. Returns 1
+# if it never did, with the number of differing pixels in `diff`.
+shot_is() {
+    local expected=$1
+    shift
+    diff=
+    for _ in $(seq 100); do
+        import "$@" "$work/shot.png" 2>/dev/null &&
+            diff=$(compare -metric AE "$work/shot.png" "$expected" null: 2>&1)
+        [ "$diff" = 0 ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# ends_with_0 WHEN: waits up to 10 s for the program to end by itself, which it must do with
+# status 0.
+ends_with_0() {
+    for _ in $(seq 100); do kill -0 "$show_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$show_pid" 2>/dev/null && fail "$show_name still runs ($1)"
+    wait "$show_pid"
+    local status=$?
+    show_pid=
+    [ "$status" = 0 ] || fail "$show_name exited $status: $(cat "$show_log")"
+}

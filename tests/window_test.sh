@@ -50,6 +50,7 @@ fail() {
 screen_size=1920x1280
 [ "$mode" = fullscreen ] && screen_size=1920x1200
 source "$(dirname "$0")/support.sh"
+show_name=figure6 show_log=$work/show.log
 start_xvfb "$screen_size" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 # In the sanitizer build: the X libraries SDL loads and unloads at run time keep allocations
 # that LeakSanitizer can no longer attribute; they are not this program's.
@@ -89,38 +90,29 @@ start_show() {
 # Waits until the screenshot `what` (the window, or the screen's centre 1600x1200 between the
 # bars) equals the image `expected`; slides take a moment to draw.
 shows() {
-    local what=$1 expected=$2 diff=
-    for _ in $(seq 100); do
-        case $what in
-        window) import -window "$window" "$work/shot.png" 2>/dev/null ;;
-        centre) import -window root -crop 1600x1200+160+0 +repage "$work/shot.png" 2>/dev/null ;;
-        esac && diff=$(compare -metric AE "$work/shot.png" "$expected" null: 2>&1)
-        [ "$diff" = 0 ] && return 0
-        sleep 0.2
-    done
+    local what=$1 expected=$2
+    case $what in
+    window) shot_is "$expected" -window "$window" && return 0 ;;
+    centre) shot_is "$expected" -window root -crop 1600x1200+160+0 +repage && return 0 ;;
+    esac
     fail "the $what never showed $(basename "$expected") exactly ($diff pixels differ)"
+}
+
+# Waits up to 5 s for the window to be WIDTHxHEIGHT; returns 1 if it is not, its size in `size`.
+size_is() {
+    for _ in $(seq 50); do
+        size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
+        [ "$size" = "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
 }
 
 # The title names the slide, then says what it shows: the slide's line in --help.
 title_is() {
-    local title= n=${1#* slide } caption
+    local n=${1#* slide } caption
     caption=$("$program" --help | sed -n "s/^ *${n%% *}  //p")
-    for _ in $(seq 50); do
-        title=$(xdotool getwindowname "$window" 2>/dev/null)
-        [ "$title" = "$1: $caption" ] && return 0
-        sleep 0.1
-    done
-    fail "the window title is '$title', not '$1: $caption'"
-}
-
-# Waits for the show to end by itself; it must end with status 0.
-ends_with_0() {
-    for _ in $(seq 100); do kill -0 "$show_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$show_pid" 2>/dev/null && fail "figure6 still runs after its last slide: $1"
-    wait "$show_pid"
-    local status=$?
-    show_pid=
-    [ "$status" = 0 ] || fail "figure6 exited $status: $(cat "$work/show.log")"
+    window_title_is "$1: $caption"
 }
 
 stop_show() {
@@ -147,12 +139,7 @@ if [ "$mode" = window ]; then
     title_is "figure6 - slide 2 of 6"
     # Shrunk below 800x600 (which would drop rows of the picture), the window takes its size back.
     xdotool windowsize "$window" 400 300
-    for _ in $(seq 50); do
-        size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
-        [ "$size" = 800x600 ] && break
-        sleep 0.1
-    done
-    [ "$size" = 800x600 ] || fail "a window shrunk to 400x300 stays $size"
+    size_is 800x600 || fail "a window shrunk to 400x300 stays $size"
     shows window "$work/expected/slide-02.png"
     for n in 3 4 5 6; do
         xdotool key --window "$window" space
@@ -201,12 +188,7 @@ if [ "$mode" = window ]; then
 
     # --scale 2: a 1600x1200 window, each pixel of the slide a 2x2 block.
     start_show --scale 2
-    for _ in $(seq 50); do
-        size=$(xwininfo -id "$window" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}')
-        [ "$size" = 1600x1200 ] && break
-        sleep 0.1
-    done
-    [ "$size" = 1600x1200 ] || fail "--scale 2 opened a $size window"
+    size_is 1600x1200 || fail "--scale 2 opened a $size window"
     shows window "$work/expected/double-01.png"
     stop_show
     echo "ok: --scale 2 is 1600x1200, every pixel a 2x2 block of the exported slide"
