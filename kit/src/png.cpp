@@ -45,62 +45,20 @@ Uint32 pixel_at(const Uint8* row, int x, int bytes) {
     }
 }
 
-// The colours of a slide as a palette of at most 256 entries, and each pixel's index into it.
-// The slides hold a few flat colours and a few dozen orbit colours, so a palette image is a
-// third of the bytes of an RGB one and compresses that much faster.
-struct Indexed {
-    std::vector<png_color> colours;
-    std::vector<png_byte> indices; // row by row, width bytes a row
-};
-
-// False when the image holds more than 256 colours (then it is written as RGB).
-bool index_colours(const PixelImage& image, Indexed& out) {
-    // Open addressing over the pixel values; the picture's long runs of one colour mostly hit
-    // the previous pixel's entry without a lookup.
-    constexpr size_t slots = 1024;
-    Uint32 keys[slots];
-    int values[slots];
-    bool used[slots] = {};
-    std::vector<Uint32> pixel_of_index;
-    out.indices.resize(static_cast<size_t>(image.width) * image.height);
-    Uint32 previous_pixel = 0;
-    int previous_index = -1;
-    for (int y = 0; y < image.height; ++y) {
-        const auto* pixels = reinterpret_cast<const Uint32*>(
-            static_cast<const Uint8*>(image.pixels) + y * image.pitch);
-        png_byte* indices = out.indices.data() + static_cast<size_t>(y) * image.width;
-        for (int x = 0; x < image.width; ++x) {
-            const Uint32 pixel = pixels[x];
-            if (pixel != previous_pixel || previous_index < 0) {
-                size_t slot = (pixel * 2654435761u) >> 22; // the top 10 bits: 0 .. 1023
-                while (used[slot] && keys[slot] != pixel) slot = (slot + 1) % slots;
-                if (!used[slot]) {
-                    if (pixel_of_index.size() == 256) return false;
-                    used[slot] = true;
-                    keys[slot] = pixel;
-                    values[slot] = static_cast<int>(pixel_of_index.size());
-                    pixel_of_index.push_back(pixel);
-                }
-                previous_pixel = pixel;
-                previous_index = values[slot];
-            }
-            indices[x] = static_cast<png_byte>(previous_index);
-        }
-    }
-    out.colours.resize(pixel_of_index.size());
-    for (size_t i = 0; i < pixel_of_index.size(); ++i)
-        SDL_GetRGB(pixel_of_index[i], image.format, &out.colours[i].red, &out.colours[i].green,
-                   &out.colours[i].blue);
-    return true;
-}
-
 // Encodes into writer.file; returns false with writer.error set on failure.
 bool encode(PngWriter& writer, const PixelImage& image, std::span<png_text> chunks,
             std::vector<png_byte>& row) {
     png_structp png = writer.png;
     // Filled before the jump point, so that nothing a longjmp skips needs destroying.
-    Indexed indexed;
+    // The slides hold a few flat colours and a few dozen orbit colours, so a palette image is a
+    // third of the bytes of an RGB one and compresses that much faster.
+    IndexedPixels indexed;
+    std::vector<png_color> palette;
     const bool with_palette = image.format->BytesPerPixel == 4 && index_colours(image, indexed);
+    for (Uint32 colour : indexed.colours) {
+        png_color& entry = palette.emplace_back();
+        SDL_GetRGB(colour, image.format, &entry.red, &entry.green, &entry.blue);
+    }
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, writer.file);
     // The slides are mostly flat colour: the fastest compression without row filters keeps
@@ -111,8 +69,7 @@ bool encode(PngWriter& writer, const PixelImage& image, std::span<png_text> chun
                  with_palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     if (with_palette)
-        png_set_PLTE(png, writer.info, indexed.colours.data(),
-                     static_cast<int>(indexed.colours.size()));
+        png_set_PLTE(png, writer.info, palette.data(), static_cast<int>(palette.size()));
     // Before the image data, so that a reader finds them without decoding the picture.
     if (!chunks.empty())
         png_set_text(png, writer.info, chunks.data(), static_cast<int>(chunks.size()));
@@ -148,14 +105,6 @@ bool encode(PngWriter& writer, const PixelImage& image, std::span<png_text> chun
 }
 
 } // namespace
-
-PixelImage image_of(const SDL_Surface* surface) {
-    return {.pixels = surface->pixels,
-            .width = surface->w,
-            .height = surface->h,
-            .pitch = surface->pitch,
-            .format = surface->format};
-}
 
 std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface,
                                      std::span<const PngText> texts) {

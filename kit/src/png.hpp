@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace kit {
 
@@ -29,6 +30,15 @@ struct PixelImage {
 };
 
 PixelImage image_of(const SDL_Surface* surface);
+
+// The colours of a 32-bit image in the order its rows first show them, and each pixel's index
+// into them, row by row: the palette both PNG writers (the file's and the browser's) give an image
+// of at most 256 colours. False when it holds more (then it is written as RGB).
+struct IndexedPixels {
+    std::vector<Uint32> colours;
+    std::vector<Uint8> indices; // width bytes a row
+};
+bool index_colours(const PixelImage& image, IndexedPixels& out);
 
 // Writes the surface to `file` as an 8-bit PNG: a palette image when it holds at most 256
 // colours (the slides' usual case), RGB otherwise, with `texts` as text chunks before the image

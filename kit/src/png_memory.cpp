@@ -115,6 +115,50 @@ std::vector<Uint8> zlib_stream(const std::vector<Uint8>& data) {
 
 } // namespace
 
+PixelImage image_of(const SDL_Surface* surface) {
+    return {.pixels = surface->pixels,
+            .width = surface->w,
+            .height = surface->h,
+            .pitch = static_cast<size_t>(surface->pitch),
+            .format = surface->format};
+}
+
+bool index_colours(const PixelImage& image, IndexedPixels& out) {
+    // Open addressing over the pixel values; the picture's long runs of one colour mostly hit
+    // the previous pixel's entry without a lookup.
+    constexpr size_t slots = 1024;
+    Uint32 keys[slots];
+    int values[slots];
+    bool used[slots] = {};
+    out.colours.clear();
+    out.indices.resize(static_cast<size_t>(image.width) * image.height);
+    Uint32 previous_pixel = 0;
+    int previous_index = -1;
+    for (int y = 0; y < image.height; ++y) {
+        const auto* pixels = reinterpret_cast<const Uint32*>(
+            static_cast<const Uint8*>(image.pixels) + y * image.pitch);
+        Uint8* indices = out.indices.data() + static_cast<size_t>(y) * image.width;
+        for (int x = 0; x < image.width; ++x) {
+            const Uint32 pixel = pixels[x];
+            if (pixel != previous_pixel || previous_index < 0) {
+                size_t slot = (pixel * 2654435761u) >> 22; // the top 10 bits: 0 .. 1023
+                while (used[slot] && keys[slot] != pixel) slot = (slot + 1) % slots;
+                if (!used[slot]) {
+                    if (out.colours.size() == 256) return false;
+                    used[slot] = true;
+                    keys[slot] = pixel;
+                    values[slot] = static_cast<int>(out.colours.size());
+                    out.colours.push_back(pixel);
+                }
+                previous_pixel = pixel;
+                previous_index = values[slot];
+            }
+            indices[x] = static_cast<Uint8>(previous_index);
+        }
+    }
+    return true;
+}
+
 std::vector<PngText> slide_texts(const Program& program, int slide, std::optional<unsigned> seed) {
     std::vector<PngText> texts{
         {.keyword = "Software", .text = std::string(program.name) + " " + FIGURES_VERSION},
@@ -127,52 +171,29 @@ std::vector<PngText> slide_texts(const Program& program, int slide, std::optiona
 }
 
 std::vector<Uint8> png_bytes(SDL_Surface* surface, std::span<const PngText> texts) {
-    return png_bytes(PixelImage{.pixels = surface->pixels,
-                                .width = surface->w,
-                                .height = surface->h,
-                                .pitch = static_cast<size_t>(surface->pitch),
-                                .format = surface->format},
-                     texts);
+    return png_bytes(image_of(surface), texts);
 }
 
 std::vector<Uint8> png_bytes(const PixelImage& image, std::span<const PngText> texts) {
     const int w = image.width, h = image.height;
-    // The colours in the order the rows first show them, as the export's palette has them.
-    std::vector<Uint32> colours;
+    // The export's palette, in its order, where the image has one.
+    IndexedPixels indexed;
+    const bool palette = index_colours(image, indexed);
     std::vector<Uint8> rows; // each row: filter byte 0, then its pixels
-    rows.reserve(static_cast<size_t>(w + 1) * h);
-    bool palette = true;
-    for (int y = 0; y < h && palette; ++y) {
+    rows.reserve(static_cast<size_t>(palette ? w + 1 : 3 * w + 1) * h);
+    for (int y = 0; y < h; ++y) {
+        rows.push_back(0);
+        if (palette) {
+            const Uint8* indices = indexed.indices.data() + static_cast<size_t>(y) * w;
+            rows.insert(rows.end(), indices, indices + w);
+            continue;
+        }
         const auto* pixels = reinterpret_cast<const Uint32*>(
             static_cast<const Uint8*>(image.pixels) + y * image.pitch);
-        rows.push_back(0);
-        size_t index = 0;
         for (int x = 0; x < w; ++x) {
-            if (index >= colours.size() || colours[index] != pixels[x]) {
-                index = 0;
-                while (index < colours.size() && colours[index] != pixels[x]) ++index;
-                if (index == colours.size()) {
-                    if (colours.size() == 256) {
-                        palette = false;
-                        break;
-                    }
-                    colours.push_back(pixels[x]);
-                }
-            }
-            rows.push_back(static_cast<Uint8>(index));
-        }
-    }
-    if (!palette) {
-        rows.clear();
-        for (int y = 0; y < h; ++y) {
-            const auto* pixels = reinterpret_cast<const Uint32*>(
-                static_cast<const Uint8*>(image.pixels) + y * image.pitch);
-            rows.push_back(0);
-            for (int x = 0; x < w; ++x) {
-                Uint8 r, g, b;
-                SDL_GetRGB(pixels[x], image.format, &r, &g, &b);
-                rows.insert(rows.end(), {r, g, b});
-            }
+            Uint8 r, g, b;
+            SDL_GetRGB(pixels[x], image.format, &r, &g, &b);
+            rows.insert(rows.end(), {r, g, b});
         }
     }
     std::vector<Uint8> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
@@ -183,7 +204,7 @@ std::vector<Uint8> png_bytes(const PixelImage& image, std::span<const PngText> t
     put_chunk(out, "IHDR", header);
     if (palette) {
         std::vector<Uint8> entries;
-        for (Uint32 colour : colours) {
+        for (Uint32 colour : indexed.colours) {
             Uint8 r, g, b;
             SDL_GetRGB(colour, image.format, &r, &g, &b);
             entries.insert(entries.end(), {r, g, b});
