@@ -156,10 +156,8 @@ EMSCRIPTEN_KEEPALIVE int page_draw(int max_width) {
         return -1;
     format_holder.format = &format;
     kit::screen = &format_holder;
-    prepare_colours(scene);
     SDL_Surface tile = portrait.surface();
-    draw_portrait(scene, &tile);
-    build_strip(scene.group, scene.keep, &tile, strip.rows(), 0);
+    draw_scene(scene, &tile, strip.rows(), 0);
     return width;
 }
 

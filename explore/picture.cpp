@@ -185,6 +185,12 @@ void build_strip(Group group, int keep, const SDL_Surface* portrait, const Pixel
     }
 }
 
+void draw_scene(const Scene& scene, SDL_Surface* tile, const Pixels& out, int top) {
+    prepare_colours(scene);
+    draw_portrait(scene, tile);
+    build_strip(scene.group, scene.keep, tile, out, top);
+}
+
 SDL_Surface* new_surface(int width, int height) {
     const SDL_PixelFormat* format = kit::screen->format;
     return SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, format->Rmask, format->Gmask,

@@ -86,6 +86,10 @@ Pixels pixels_of(SDL_Surface* surface);
 // column X shows tile column X mod T. Only the kept part of the portrait is read.
 void build_strip(Group group, int keep, const SDL_Surface* portrait, const Pixels& out, int top);
 
+// What every view of a scene shows: its colours prepared, its portrait drawn into `tile` (the
+// tile at the strip's height) and the strip rebuilt from it into rows top .. of `out`.
+void draw_scene(const Scene& scene, SDL_Surface* tile, const Pixels& out, int top);
+
 // A 32-bit surface in the screen's pixel format (at most 16383 pixels wide), or null when there
 // is no memory for it.
 SDL_Surface* new_surface(int width, int height);

@@ -233,12 +233,12 @@ void redraw(Studio& studio) {
         if (!studio.portrait) throw kit::Failure("not enough memory for the tile");
         studio.left = (kit::screen_width - width) / 2;
     }
-    prepare_colours(scene);
     studio.background = kit::map_rgb(224, 224, 224);
     studio.outline = kit::map_rgb(255, 0, 0);
-    draw_portrait(scene, studio.portrait.get());
     kit::clear_screen(studio.background);
     SDL_Surface* portrait = studio.portrait.get();
+    // The strip stands below the portrait and its outline.
+    draw_scene(scene, portrait, pixels_of(kit::screen), strip_top(studio));
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             kit::put_pixel(studio.left + x, studio.top + y,
@@ -252,7 +252,6 @@ void redraw(Studio& studio) {
     kit::draw_line_clipped(x1, y0, x1, y1, studio.outline);
     kit::draw_line_clipped(x1, y1, x0, y1, studio.outline);
     kit::draw_line_clipped(x0, y1, x0, y0, studio.outline);
-    build_strip(scene.group, scene.keep, portrait, pixels_of(kit::screen), strip_top(studio));
     set_title(studio);
     kit::platform::flip_screen();
 }
@@ -503,11 +502,9 @@ std::optional<Strip> render_strip(const Scene& scene) {
     }
     strip.width = scene.width;
     strip.height = scene.height;
-    prepare_colours(scene);
-    draw_portrait(scene, portrait.get());
-    build_strip(scene.group, scene.keep, portrait.get(),
-                {strip.pixels.data(), strip.width, strip.height, static_cast<size_t>(strip.width)},
-                0);
+    draw_scene(scene, portrait.get(),
+               {strip.pixels.data(), strip.width, strip.height, static_cast<size_t>(strip.width)},
+               0);
     return strip;
 }
 
