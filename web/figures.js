@@ -120,7 +120,7 @@
   }
   // The frieze studio is no slide show: it has a section of the page of its own (studio.js).
   if (entry.studio) {
-    window.figuresStudio();
+    window.figuresStudio(savePng);
     return;
   }
 
@@ -272,16 +272,20 @@
     button.addEventListener('click', () => button.blur());
   }
 
-  // The slide as a file, under the name the desktop's export would give it, with the program.
-  function save(bytes) {
-    const file = new Blob([bytes], { type: 'image/png' });
+  // A PNG file's bytes handed to the browser as a download named fileName (the studio's too).
+  function savePng(bytes, fileName) {
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(file);
-    link.download = name + '-slide-' + String(shown).padStart(2, '0') + '.png';
+    link.href = URL.createObjectURL(new Blob([bytes], { type: 'image/png' }));
+    link.download = fileName;
     document.body.append(link);
     link.click();
     link.remove();
     setTimeout(() => URL.revokeObjectURL(link.href), 60_000);
+  }
+
+  // The slide as a file, under the name the desktop's export would give it, with the program.
+  function save(bytes) {
+    savePng(bytes, name + '-slide-' + String(shown).padStart(2, '0') + '.png');
   }
 
   const startArguments = [];

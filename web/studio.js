@@ -8,8 +8,9 @@
 // and reads (--scene), kept up to date by replacing the history entry rather than adding one.
 // The status line carries the state for scripts: data-state is loading, drawing, shown or
 // failed, data-scene the scene line being edited, data-line that of the picture on view and
-// data-draw-ms the worker's time for it.
-window.figuresStudio = function () {
+// data-draw-ms the worker's time for it. figures.js starts it, handing it the page's way of saving
+// a PNG file (savePng).
+window.figuresStudio = function (savePng) {
   'use strict';
 
   const twoPi = 6.283185307179586;
@@ -554,14 +555,9 @@ window.figuresStudio = function () {
         downloadNote.textContent = 'No file: ' + (event.data.error || event.data.failed) + '.';
         return;
       }
-      const link = document.createElement('a');
-      link.href = URL.createObjectURL(new Blob([event.data.png], { type: 'image/png' }));
-      link.download = 'explore-' + v.group + '-kick-' + v.kick + '.png';
-      document.body.append(link);
-      link.click();
-      link.remove();
-      setTimeout(() => URL.revokeObjectURL(link.href), 60000);
-      downloadNote.textContent = 'Saved ' + link.download + ' (' + downloadSize.value + ').';
+      const fileName = 'explore-' + v.group + '-kick-' + v.kick + '.png';
+      savePng(event.data.png, fileName);
+      downloadNote.textContent = 'Saved ' + fileName + ' (' + downloadSize.value + ').';
     };
     // A worker that fails (out of memory for a very large file) ends the download, not the page.
     maker.onerror = (event) => {
