@@ -470,17 +470,6 @@ int run_window(const Scene& scene, const kit::platform::WindowSettings& settings
     return status;
 }
 
-std::optional<int> whole_number(std::string_view text, int low, int high) {
-    if (text.empty() || text.size() > 9) return std::nullopt;
-    int value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (value < low || value > high) return std::nullopt;
-    return value;
-}
-
 } // namespace
 
 kit::PixelImage Strip::image() const {
@@ -537,21 +526,10 @@ int run_studio(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         std::string_view value;
-        // "--option value" or "--option=value".
         auto take = [&](std::string_view option) {
-            if (arg == option && i + 1 < argc) {
-                value = argv[++i];
-                return 1;
-            }
-            if (arg == option) return -1;
-            if (arg.size() > option.size() && arg.starts_with(option) &&
-                arg[option.size()] == '=') {
-                value = arg.substr(option.size() + 1);
-                return 1;
-            }
-            return 0;
+            return kit::take_option(argc, argv, i, option, value);
         };
-        int match;
+        kit::Match match;
         if (arg == "--help" || arg == "-h") {
             help = true;
         } else if (arg == "--version") {
@@ -560,26 +538,30 @@ int run_studio(int argc, char** argv) {
             tour = true;
         } else if (arg == "--fullscreen") {
             fullscreen = true;
-        } else if ((match = take("--scene")) != 0) {
-            if (match < 0)
+        } else if ((match = take("--scene")) != kit::Match::no) {
+            if (match == kit::Match::missing_value)
                 return bad("--scene needs a scene line: --scene \"kick=0.9 group=p2mm\"");
             scene_line = std::string(value);
-        } else if ((match = take("--scene-from")) != 0) {
-            if (match < 0) return bad("--scene-from needs a file: --scene-from FILE.png");
+        } else if ((match = take("--scene-from")) != kit::Match::no) {
+            if (match == kit::Match::missing_value)
+                return bad("--scene-from needs a file: --scene-from FILE.png");
             scene_file = std::string(value);
-        } else if ((match = take("--export")) != 0) {
-            if (match < 0 || value.empty())
+        } else if ((match = take("--export")) != kit::Match::no) {
+            if (match == kit::Match::missing_value || value.empty())
                 return bad("--export needs a file (or with --sweep a folder): --export FILE.png");
             export_path = std::string(value);
-        } else if ((match = take("--sweep")) != 0) {
-            if (match < 0) return bad("--sweep needs KEY=FROM:TO:COUNT, e.g. kick=0.5:1.5:100");
+        } else if ((match = take("--sweep")) != kit::Match::no) {
+            if (match == kit::Match::missing_value)
+                return bad("--sweep needs KEY=FROM:TO:COUNT, e.g. kick=0.5:1.5:100");
             sweep_text = std::string(value);
-        } else if ((match = take("--scale")) != 0) {
-            const auto n = match < 0 ? std::nullopt : whole_number(value, 1, kit::max_scale);
+        } else if ((match = take("--scale")) != kit::Match::no) {
+            const auto n = match == kit::Match::missing_value
+                               ? std::nullopt
+                               : kit::parse_number(value, 1, kit::max_scale);
             if (!n)
                 return bad("bad scale '" + kit::shown(value, 40) +
                            "': give a whole number from 1 to " + std::to_string(kit::max_scale));
-            scale = *n;
+            scale = static_cast<int>(*n);
             scale_given = true;
         } else {
             return bad("unknown option " + kit::shown(arg, 60));

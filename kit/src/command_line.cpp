@@ -7,20 +7,6 @@
 namespace kit {
 namespace {
 
-// A whole number from low to high, in decimal digits and nothing else.
-std::optional<unsigned> parse_number(std::string_view text, unsigned low, unsigned high) {
-    if (text.empty() || text.size() > 10) return std::nullopt;
-    unsigned long long value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value < low || value > high) return std::nullopt;
-    return static_cast<unsigned>(value);
-}
-
-enum class Match { no, yes, missing_value };
-
 // The length of the UTF-8 sequence at the start of `text` that encodes a printable character
 // (not a control, C1 controls included), or 0.
 size_t printable_utf8(std::string_view text) {
@@ -84,6 +70,31 @@ std::string shown(std::string_view text, size_t limit) {
     return escaped.substr(0, head) + "..." + escaped.substr(tail);
 }
 
+std::optional<unsigned> parse_number(std::string_view text, unsigned low, unsigned high) {
+    if (text.empty() || text.size() > 10) return std::nullopt;
+    unsigned long long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value < low || value > high) return std::nullopt;
+    return static_cast<unsigned>(value);
+}
+
+Match take_option(int argc, char** argv, int& i, std::string_view option, std::string_view& value) {
+    const std::string_view arg = argv[i];
+    if (arg == option) {
+        if (i + 1 >= argc) return Match::missing_value;
+        value = argv[++i];
+        return Match::yes;
+    }
+    if (arg.size() > option.size() && arg.starts_with(option) && arg[option.size()] == '=') {
+        value = arg.substr(option.size() + 1);
+        return Match::yes;
+    }
+    return Match::no;
+}
+
 std::optional<std::string> parse_options(int argc, char** argv, const Program& program,
                                          Options& options) {
     bool scale_given = false;
@@ -91,20 +102,9 @@ std::optional<std::string> parse_options(int argc, char** argv, const Program& p
     std::string_view window_option;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        // Whether arg is the option `option`, as "--option value" or "--option=value".
         std::string_view value;
         auto take = [&](std::string_view option) {
-            if (arg == option) {
-                if (i + 1 >= argc) return Match::missing_value;
-                value = argv[++i];
-                return Match::yes;
-            }
-            if (arg.size() > option.size() && arg.starts_with(option) &&
-                arg[option.size()] == '=') {
-                value = arg.substr(option.size() + 1);
-                return Match::yes;
-            }
-            return Match::no;
+            return take_option(argc, argv, i, option, value);
         };
         Match match;
         if (arg == "--help" || arg == "-h") {

@@ -23,6 +23,14 @@ struct Options {
     int start = 1;           // the first slide shown; those before it are drawn unseen
 };
 
+// A whole number from low to high, in decimal digits and nothing else.
+std::optional<unsigned> parse_number(std::string_view text, unsigned low, unsigned high);
+
+// Whether argv[i] is `option`, as "--option value" (i then moves on to the value) or
+// "--option=value", with the value in `value`; missing_value for "--option" as the last word.
+enum class Match { no, yes, missing_value };
+Match take_option(int argc, char** argv, int& i, std::string_view option, std::string_view& value);
+
 // Fills options for the program, or returns a one-line error message.
 std::optional<std::string> parse_options(int argc, char** argv, const Program& program,
                                          Options& options);
