@@ -45,20 +45,31 @@ Uint32 pixel_at(const Uint8* row, int x, int bytes) {
     }
 }
 
+// The slides hold a few flat colours and a few dozen orbit colours, so a palette image is a
+// third of the bytes of an RGB one and compresses that much faster: the image's palette for
+// libpng, where it has one of at most 256 colours (`used`).
+struct Palette {
+    IndexedPixels pixels;
+    std::vector<png_color> colours;
+    bool used = false;
+};
+
+Palette palette_of(const PixelImage& image) {
+    Palette palette;
+    palette.used = image.format->BytesPerPixel == 4 && index_colours(image, palette.pixels);
+    for (Uint32 colour : palette.pixels.colours) {
+        png_color& entry = palette.colours.emplace_back();
+        SDL_GetRGB(colour, image.format, &entry.red, &entry.green, &entry.blue);
+    }
+    return palette;
+}
+
 // Encodes into writer.file; returns false with writer.error set on failure.
 bool encode(PngWriter& writer, const PixelImage& image, std::span<png_text> chunks,
             std::vector<png_byte>& row) {
     png_structp png = writer.png;
     // Filled before the jump point, so that nothing a longjmp skips needs destroying.
-    // The slides hold a few flat colours and a few dozen orbit colours, so a palette image is a
-    // third of the bytes of an RGB one and compresses that much faster.
-    IndexedPixels indexed;
-    std::vector<png_color> palette;
-    const bool with_palette = image.format->BytesPerPixel == 4 && index_colours(image, indexed);
-    for (Uint32 colour : indexed.colours) {
-        png_color& entry = palette.emplace_back();
-        SDL_GetRGB(colour, image.format, &entry.red, &entry.green, &entry.blue);
-    }
+    const Palette palette = palette_of(image);
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, writer.file);
     // The slides are mostly flat colour: the fastest compression without row filters keeps
@@ -66,17 +77,19 @@ bool encode(PngWriter& writer, const PixelImage& image, std::span<png_text> chun
     png_set_compression_level(png, 1);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_set_IHDR(png, writer.info, image.width, image.height, 8,
-                 with_palette ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 palette.used ? PNG_COLOR_TYPE_PALETTE : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
-    if (with_palette)
-        png_set_PLTE(png, writer.info, palette.data(), static_cast<int>(palette.size()));
+    if (palette.used)
+        png_set_PLTE(png, writer.info, palette.colours.data(),
+                     static_cast<int>(palette.colours.size()));
     // Before the image data, so that a reader finds them without decoding the picture.
     if (!chunks.empty())
         png_set_text(png, writer.info, chunks.data(), static_cast<int>(chunks.size()));
     png_write_info(png, writer.info);
-    if (with_palette) {
+    if (palette.used) {
         for (int y = 0; y < image.height; ++y)
-            png_write_row(png, indexed.indices.data() + static_cast<size_t>(y) * image.width);
+            png_write_row(png,
+                          palette.pixels.indices.data() + static_cast<size_t>(y) * image.width);
         png_write_end(png, writer.info);
         return true;
     }
