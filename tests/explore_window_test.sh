@@ -25,23 +25,16 @@ fail() {
 }
 
 source "$(dirname "$0")/support.sh"
-show_name=explore show_log=$work/err
+show_name=explore show_out=$work/out show_log=$work/err
 start_xvfb 1024x768 || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 mkdir "$work/here"
+cd "$work/here" || fail "cannot enter $work/here"
 
-# Starts explore in $work/here with the given options; sets show_pid and window.
+# Starts explore (in $work/here, where its saves go) with the given options; sets show_pid and
+# window.
 start() {
-    (cd "$work/here" && exec "$explore" "$@") >"$work/out" 2>"$work/err" &
-    show_pid=$!
-    for _ in $(seq 100); do
-        window=$(xdotool search --all --pid "$show_pid" --name '^(tour|explore)' 2>/dev/null |
-            head -n 1)
-        [ -n "$window" ] && return 0
-        kill -0 "$show_pid" 2>/dev/null || break
-        sleep 0.2
-    done
-    fail "no explore window appeared for $*: $(cat "$work/err")"
+    open_show '^(tour|explore)' "$explore" "$@"
 }
 
 # The strip on view (tile 100 high: it stands from row 24 + 100 + 32) against the export of

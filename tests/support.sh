@@ -22,8 +22,11 @@ expect() {
 # For the tests that open real windows: start_xvfb SIZE starts Xvfb on a display number
 # it picks itself, with a SIZE (WIDTHxHEIGHT) screen, its messages in $work/xvfb.log; it sets
 # xvfb_pid (for the caller's clean-up) and DISPLAY, and returns 1 when Xvfb did not start.
+# -noreset: by default the server resets itself whenever its last client leaves, and a program
+# that connects during the reset (one test's program just after the one before it ended) is
+# refused now and then, 2 times in 100 here; it then rightly reports that no display answers.
 start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [ -s "$work/display" ] && break
@@ -35,7 +38,34 @@ start_xvfb() {
 }
 
 # For the tests of a program in a window; each sets `window` (the X window under test),
-# `show_pid` (its process), `show_name` and `show_log` (its name and its stderr, for messages).
+# `show_pid` (its process), `show_name`, `show_out` and `show_log` (its name, its stdout and its
+# stderr).
+
+# open_show TITLE_PATTERN PROGRAM OPTIONS...: starts the program in the background, its output
+# in $show_out and its messages in $show_log, and waits up to 20 s for a window of its process
+# whose title matches the pattern; sets show_pid and window. The window is searched for again
+# and again rather than with --sync: a search fails outright when a window goes away under it
+# (the window manager's frame of the show before).
+open_show() {
+    local title=$1 status
+    shift
+    "$@" >"$show_out" 2>"$show_log" &
+    show_pid=$!
+    for _ in $(seq 100); do
+        window=$(xdotool search --all --pid "$show_pid" --name "$title" 2>/dev/null | head -n 1)
+        [ -n "$window" ] && return 0
+        kill -0 "$show_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    if kill -0 "$show_pid" 2>/dev/null; then
+        status="still running"
+    else
+        wait "$show_pid"
+        status="status $?"
+        show_pid=
+    fi
+    fail "no $show_name window appeared for $show_name ${*:2} ($status): $(cat "$show_log")"
+}
 
 # window_title_is TITLE: waits up to 5 s for the window's title to be TITLE.
 window_title_is() {
