@@ -119,11 +119,6 @@ bool encode(PngWriter& writer, const PixelImage& image, std::span<png_text> chun
 
 } // namespace
 
-std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface,
-                                     std::span<const PngText> texts) {
-    return write_png(file, image_of(surface), texts);
-}
-
 std::optional<std::string> write_png(std::FILE* file, const PixelImage& image,
                                      std::span<const PngText> texts) {
     std::vector<png_byte> row(3 * static_cast<size_t>(image.width));

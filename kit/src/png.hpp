@@ -40,12 +40,10 @@ struct IndexedPixels {
 };
 bool index_colours(const PixelImage& image, IndexedPixels& out);
 
-// Writes the surface to `file` as an 8-bit PNG: a palette image when it holds at most 256
+// Writes the image to `file` as an 8-bit PNG: a palette image when it holds at most 256
 // colours (the slides' usual case), RGB otherwise, with `texts` as text chunks before the image
 // data. The data may still sit in the stream's buffer; flushing it, and closing the file, is the
 // caller's. Returns the reason on failure.
-std::optional<std::string> write_png(std::FILE* file, SDL_Surface* surface,
-                                     std::span<const PngText> texts = {});
 std::optional<std::string> write_png(std::FILE* file, const PixelImage& image,
                                      std::span<const PngText> texts = {});
 
