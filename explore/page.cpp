@@ -37,9 +37,6 @@ SDL_PixelFormat rgba_format() {
 }
 
 SDL_PixelFormat format = rgba_format();
-// The strip on view is at most as wide as the widest tile (a surface's widest row): the rest
-// repeats what is shown, and canvases far wider are refused by some browsers.
-constexpr int widest = 16383;
 SDL_Surface format_holder{};
 
 // Pixels of their own, grown as pictures grow and kept between drawings: the portrait's (a
@@ -161,8 +158,10 @@ EMSCRIPTEN_KEEPALIVE int page_draw(int max_width) {
     return width;
 }
 
+// The widest strip the page puts on view: as wide as the widest tile can be. The rest repeats
+// what is shown, and canvases far wider are refused by some browsers.
 EMSCRIPTEN_KEEPALIVE int page_widest() {
-    return widest;
+    return widest_surface;
 }
 
 EMSCRIPTEN_KEEPALIVE void* page_portrait() {

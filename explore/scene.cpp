@@ -77,12 +77,11 @@ bool same_name(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The largest strip height whose tile stays within the pixel limit and within SDL 1.2's
-// surfaces, whose rows hold at most 65535 bytes.
+// The largest strip height whose tile stays within the pixel limit and within a surface's row.
 int max_height() {
     int h = 1;
     while (static_cast<long long>(tile_width_for(h + 1)) * (h + 1) <= max_pixels &&
-           tile_width_for(h + 1) * 4 <= 65535)
+           tile_width_for(h + 1) <= widest_surface)
         ++h;
     return h;
 }

@@ -49,6 +49,9 @@ inline constexpr int max_length = 10000;
 inline constexpr int max_orbits = 1000;
 inline constexpr int min_tile = 8, max_tile = 264; // the window's tile, 3 x 264 < 800 wide
 inline constexpr double min_window = 1e-6;         // the narrowest window onto the plane
+// The widest row of 32-bit pixels an SDL 1.2 surface holds (its pitch has 16 bits): the tile's
+// limit, as the portrait is drawn into a surface.
+inline constexpr int widest_surface = 65535 / 4;
 
 struct Scene {
     float kick = 0.9f;                   // K, single precision
