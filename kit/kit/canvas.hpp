@@ -2,6 +2,8 @@
 // kit/pacing.hpp).
 #pragma once
 
+#include "kit/image.hpp"
+
 #include <SDL.h>
 
 #include <cstdint>
@@ -43,10 +45,6 @@ inline Uint32 get_pixel(int x, int y) {
 
 // SDL_MapRGB for the screen's format.
 Uint32 map_rgb(Uint8 r, Uint8 g, Uint8 b);
-
-struct Rgb {
-    Uint8 r, g, b;
-};
 
 // The named colours a program makes; those it leaves out are 0 and never drawn with.
 struct NamedColours {
