@@ -155,8 +155,8 @@ std::vector<Slide> run_slides(const kit::Program& program, const std::string& fo
             Slide slide{.draw_ms = ms_since(start), .steps = kit::orbit_steps_done() - steps};
             if (!folder.empty()) {
                 const auto encode = Clock::now();
-                const auto error = kit::write_slide(
-                    folder + "/slide-" + std::to_string(number) + ".png", kit::screen);
+                const auto error = kit::write_png_at(
+                    folder + "/slide-" + std::to_string(number) + ".png", kit::screen_image());
                 slide.png_ms = ms_since(encode);
                 if (error) std::fprintf(stderr, "%s\n", error->c_str());
             }
@@ -296,24 +296,23 @@ void studio_redraw() {
     kit::install_software_screen();
     explore::Scene scene;
     const int height = scene.tile, width = explore::tile_width_for(height);
-    const explore::Surface surface{explore::new_surface(width, height)};
-    SDL_Surface* tile = surface.get();
+    const kit::Image screen = kit::screen_image();
+    kit::PixelBuffer buffer;
+    buffer.resize(width, height, screen.layout);
+    const kit::Image& tile = buffer.image();
     const std::uint64_t steps_before = kit::orbit_steps_done();
-    explore::prepare_colours(scene);
-    explore::draw_portrait(scene, tile);
+    explore::draw_portrait(scene, explore::scene_colours(scene, screen.layout), tile);
     const std::uint64_t steps = kit::orbit_steps_done() - steps_before;
     float kick = scene.kick;
     const double time = best_ms(7, [&] {
         kick = kick == 0.9f ? 0.91f : 0.9f;
         scene.kick = kick;
-        explore::prepare_colours(scene);
-        explore::draw_portrait(scene, tile);
-        explore::build_strip(scene.group, scene.keep, tile, explore::pixels_of(kit::screen), 240);
+        explore::draw_portrait(scene, explore::scene_colours(scene, screen.layout), tile);
+        explore::build_strip(scene.group, scene.keep, tile, screen.rows(240, height));
     });
     std::printf("  %dx%d tile, %.2f million steps: %.1f ms (%.2f ns a step, path %s)\n\n", width,
                 height, steps / 1e6, time, time * 1e6 / steps,
-                kit::path_name(kit::orbit_path_for(explore::portrait_row(scene, width, height),
-                                                   kit::OrbitPath::automatic, tile)));
+                kit::path_name(kit::orbit_path_for(explore::portrait_row(scene, width, height))));
     kit::release_screen();
 }
 

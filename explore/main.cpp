@@ -1,5 +1,5 @@
-#include "studio.hpp"
+#include "desktop.hpp"
 
 int main(int argc, char** argv) {
-    return explore::run_studio(argc, argv);
+    return explore::run_explore(argc, argv);
 }

@@ -1,8 +1,8 @@
 // The studio's engine: the exact symmetry of each group's strip, that only the kept part of the
 // tile decides it, and the scene line's round trip and refusals.
+#include "editor.hpp"
 #include "picture.hpp"
 #include "scene.hpp"
-#include "studio.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,21 @@ Scene scene_of(const std::string& line) {
     return scene.value_or(Scene{});
 }
 
-using explore::Surface;
+// The strip of a scene at its size, as the export draws it.
+test::Picture strip_of(const Scene& scene) {
+    kit::PixelBuffer strip;
+    EXPECT_TRUE(explore::render_strip(scene, kit::xrgb_layout, strip));
+    const kit::Image& image = strip.image();
+    return {image.width, image.height,
+            std::vector<Uint32>(image.pixels, image.pixels + image.width * image.height)};
+}
+
+test::Picture picture_of(const kit::Image& image) {
+    test::Picture out{image.width, image.height, {}};
+    for (int y = 0; y < image.height; ++y)
+        out.pixels.insert(out.pixels.end(), image.row(y), image.row(y) + image.width);
+    return out;
+}
 
 // A map of strip pixels: an isometry, or a candidate that is none of the group's.
 struct Candidate {
@@ -101,14 +115,11 @@ const char* const symmetry_scenes[] = {
 };
 
 TEST(StudioSymmetry, EachGroupsStripHasExactlyItsGroupsIsometries) {
-    test::SoftwareScreen screen;
     for (const char* line : symmetry_scenes)
         for (int g = 0; g < explore::group_count; ++g) {
             Scene scene = scene_of(line);
             scene.group = static_cast<Group>(g);
-            const auto rendered = explore::render_strip(scene);
-            ASSERT_TRUE(rendered);
-            const test::Picture strip{rendered->width, rendered->height, rendered->pixels};
+            const test::Picture strip = strip_of(scene);
             ASSERT_EQ(strip.w, scene.width);
             ASSERT_EQ(strip.h, scene.height);
             EXPECT_GT(colours_in(strip), 10) << line;
@@ -120,19 +131,17 @@ TEST(StudioSymmetry, EachGroupsStripHasExactlyItsGroupsIsometries) {
 }
 
 TEST(StudioSymmetry, OnlyTheKeptPartDecidesTheStrip) {
-    test::SoftwareScreen screen;
     for (const char* line : symmetry_scenes)
         for (int g = 0; g < explore::group_count; ++g) {
             Scene scene = scene_of(line);
             scene.group = static_cast<Group>(g);
             const int h = scene.height, t = 3 * h / 4 * 4;
-            const Surface portrait{explore::new_surface(t, h)};
-            const Surface strip{explore::new_surface(scene.width, h)};
-            explore::prepare_colours(scene);
-            explore::draw_portrait(scene, portrait.get());
-            explore::build_strip(scene.group, scene.keep, portrait.get(),
-                                 explore::pixels_of(strip.get()), 0);
-            const test::Picture expected = test::copy_of(strip.get());
+            kit::PixelBuffer portrait_buffer, strip_buffer;
+            ASSERT_TRUE(portrait_buffer.resize(t, h) && strip_buffer.resize(scene.width, h));
+            const kit::Image &portrait = portrait_buffer.image(), &strip = strip_buffer.image();
+            explore::draw_portrait(scene, explore::scene_colours(scene, portrait.layout), portrait);
+            explore::build_strip(scene.group, scene.keep, portrait, strip);
+            const test::Picture expected = picture_of(strip);
 
             // The kept part is a 1/n of the tile (n parts; odd heights share the middle row).
             const explore::Rect kept = explore::kept_part(scene.group, scene.keep, t, h);
@@ -140,20 +149,16 @@ TEST(StudioSymmetry, OnlyTheKeptPartDecidesTheStrip) {
             EXPECT_LE(std::abs(kept.width * kept.height * parts - t * h), t * parts / 2)
                 << explore::group_label(scene.group);
             // Garbage everywhere else in the portrait changes nothing.
-            auto* pixels = static_cast<Uint32*>(portrait->pixels);
-            const int stride = portrait->pitch / 4;
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < t; ++x)
-                    if (!kept.contains({x, y})) pixels[y * stride + x] = test::tag(x, y);
-            explore::build_strip(scene.group, scene.keep, portrait.get(),
-                                 explore::pixels_of(strip.get()), 0);
-            EXPECT_TRUE(test::same_picture(test::copy_of(strip.get()), expected))
+                    if (!kept.contains({x, y})) portrait.row(y)[x] = test::tag(x, y);
+            explore::build_strip(scene.group, scene.keep, portrait, strip);
+            EXPECT_TRUE(test::same_picture(picture_of(strip), expected))
                 << explore::group_label(scene.group) << ": " << line;
             // A pixel inside it does change the strip (at every one of its images).
-            pixels[kept.top * stride + kept.left] = test::tag(4095, 4095);
-            explore::build_strip(scene.group, scene.keep, portrait.get(),
-                                 explore::pixels_of(strip.get()), 0);
-            const test::Picture changed = test::copy_of(strip.get());
+            portrait.row(kept.top)[kept.left] = test::tag(4095, 4095);
+            explore::build_strip(scene.group, scene.keep, portrait, strip);
+            const test::Picture changed = picture_of(strip);
             EXPECT_GE(test::count(changed, test::tag(4095, 4095)), scene.width / t);
         }
 }
@@ -197,7 +202,10 @@ TEST(SceneLine, PrintingAndReadingBackGivesTheSameScene) {
 
 TEST(SceneLine, KeysComeInAnyOrderAndDefaultTheRest) {
     EXPECT_EQ(scene_of("kick=0.9 group=p2mm"), Scene{});
-    EXPECT_EQ(scene_of("  group=p2mm\tkick=0.9 v=1 "), Scene{});
+    EXPECT_EQ(scene_of("  group=p2mm\tkick=0.9 v=2 "), Scene{});
+    // A line of an older version stays of it, and prints so.
+    EXPECT_EQ(scene_of("v=1").version, 1);
+    EXPECT_TRUE(explore::print_scene(scene_of("kick=2 v=1")).starts_with("v=1 kick=2 "));
     EXPECT_EQ(scene_of(""), Scene{});
     // The kick is rounded to single precision, and 1 is exactly 1.
     EXPECT_EQ(scene_of("kick=0.1").kick, 0.1f);
@@ -245,7 +253,8 @@ TEST(SceneLine, ARefusalIsOneLineNamingTheKeyTheValueAndWhatIsAllowed) {
         {"orbit=1", "orbit"},
         {"keep=4", "keep"},
         {"tile=265", "tile"},
-        {"v=2", "v"},
+        {"v=3", "v"},
+        {"v=0", "v"},
         {"bogus=1", "bogus"},
         {"kick=1 kick=2", "kick"},
     };

@@ -30,7 +30,7 @@ expect 2 "exclude each other" -- "$explore" --scene "" --scene-from "$work/x.png
 # The export carries its scene: --scene-from of it exports the same file, byte for byte.
 scene="kick=0.77 group=spinning-sidle size=900x61 keep=2 orbit=1,1 theta=0.5:6"
 expect 0 "" -- "$explore" --scene "$scene" --export "$work/a.png"
-grep -q "^explore: wrote .*a.png (900x61): v=1 kick=0.77 group=p2mg " "$work/out" ||
+grep -q "^explore: wrote .*a.png (900x61): v=2 kick=0.77 group=p2mg " "$work/out" ||
     fail "the export does not say what it wrote: $(cat "$work/out")"
 line=$(sed -n 's/^explore: wrote .*(900x61): //p' "$work/out")
 expect 0 "" -- "$explore" --scene-from "$work/a.png" --export "$work/b.png"
@@ -39,7 +39,7 @@ expect 0 "" -- "$explore" --scene "$line" --export "$work/c.png"
 cmp -s "$work/a.png" "$work/c.png" || fail "the printed scene line draws another picture"
 if command -v identify >/dev/null; then
     [ "$(identify -format '%wx%h' "$work/a.png")" = 900x61 ] || fail "the export is not 900x61"
-    identify -verbose "$work/a.png" | grep -q "Scene: v=1 kick=0.77" ||
+    identify -verbose "$work/a.png" | grep -q "Scene: v=2 kick=0.77" ||
         fail "no Scene text chunk in the export"
     identify -verbose "$work/a.png" | grep -q "Software: explore " ||
         fail "no Software text chunk in the export"

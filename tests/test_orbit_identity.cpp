@@ -188,65 +188,67 @@ TEST(OrbitSweep, AnAbsurdKickStillEnds) {
 
 namespace {
 
-// Orbits started anywhere, into a surface of another size than the screen's and through a window
-// onto part of the plane (points off it dropped): every path draws what the textbook loop draws.
-class OrbitStarts : public testing::TestWithParam<float> {};
+// Orbits started anywhere, into a picture of another size than the screen's and through a window
+// onto part of the plane (points off it dropped, with and without strict edges): every path
+// draws what the textbook loop draws.
+class OrbitStarts : public testing::TestWithParam<std::tuple<float, bool>> {};
 
-TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnySurface) {
+TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnyPicture) {
     test::SoftwareScreen screen;
-    numbered_palette();
     constexpr int width = 333, height = 111;
+    const auto [kick, strict] = GetParam();
     // theta from 1 to 5 across the width, p from 0.5 to 4.5 down the height.
-    const kit::OrbitRow r{.kick = GetParam(),
+    const kit::OrbitRow r{.kick = kick,
                           .orbit_length = 700,
                           .x_scale = width / 4.0,
                           .x_offset = -width / 4.0,
                           .y_base = 4.5 * height / 4.0,
-                          .y_scale = height / 4.0};
+                          .y_scale = height / 4.0,
+                          .strict_edges = strict};
     std::mt19937 random{7};
     std::uniform_real_distribution<float> anywhere(0, 6.2831850f);
     std::vector<kit::OrbitStart> starts;
     for (int i = 0; i < 37; ++i) // two groups of sixteen and a part
-        starts.push_back({anywhere(random), anywhere(random), static_cast<Uint32>(0x02000000 + i)});
-    starts.push_back({0, 0, 0x03000000});
-
-    SDL_Surface* expected = SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0);
-    SDL_Surface* actual = SDL_CreateRGBSurface(0, width, height, 32, 0, 0, 0, 0);
-    ASSERT_TRUE(expected && actual);
-    auto at = [](SDL_Surface* s, int x, int y) -> Uint32& {
-        return reinterpret_cast<Uint32*>(static_cast<Uint8*>(s->pixels) + y * s->pitch)[x];
+        starts.push_back({.p = anywhere(random), .theta = anywhere(random)});
+    starts.push_back({.p = 0, .theta = 0});
+    const auto colour = [](const kit::OrbitFacts& orbit) {
+        return static_cast<Uint32>(0x02000000 + orbit.index);
     };
-    for (const kit::OrbitStart& start : starts) {
-        float p = start.p, theta = start.theta;
+
+    test::Picture expected{width, height, std::vector<Uint32>(width * height, 0)};
+    long edge_points = 0; // points less than a pixel off the left or top edge
+    for (size_t n = 0; n < starts.size(); ++n) {
+        float p = starts[n].p, theta = starts[n].theta;
         for (int i = 0; i < r.orbit_length; ++i) {
             const test::BaselineStep next = test::baseline_step(r.kick, p, theta);
-            const int x = kit::trunc_to_int(next.t * r.x_scale + r.x_offset);
-            const int y = kit::trunc_to_int(r.y_base - next.p * r.y_scale);
-            if (x >= 0 && x < width && y >= 0 && y < height) at(expected, x, y) = start.colour;
+            const double column = next.t * r.x_scale + r.x_offset;
+            const double line = r.y_base - next.p * r.y_scale;
+            const int x = kit::trunc_to_int(column), y = kit::trunc_to_int(line);
+            const bool edge = (column < 0 && x == 0) || (line < 0 && y == 0);
+            edge_points += edge;
+            if (x >= 0 && x < width && y >= 0 && y < height && !(strict && edge))
+                expected.at(x, y) = colour({.index = static_cast<int>(n), .start = starts[n]});
             p = next.p;
             theta = next.theta;
         }
     }
-    long drawn = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) drawn += at(expected, x, y) != 0;
-    EXPECT_GT(drawn, width * height / 8);
+    EXPECT_GT(test::count(expected, 0), 0);
+    EXPECT_LT(test::count(expected, 0), width * height * 7 / 8);
+    EXPECT_GT(edge_points, 10);
     for (kit::OrbitPath path :
          {kit::OrbitPath::plain, kit::OrbitPath::interleaved, kit::OrbitPath::vector}) {
-        SDL_FillRect(actual, nullptr, 0);
-        kit::plot_orbits_from(r, starts, actual, path);
-        long wrong = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) wrong += at(actual, x, y) != at(expected, x, y);
-        EXPECT_EQ(wrong, 0) << kit::path_name(path);
+        test::Picture actual{width, height, std::vector<Uint32>(width * height, 0)};
+        const kit::Image image{
+            .pixels = actual.pixels.data(), .width = width, .height = height, .stride = width};
+        kit::plot_starts(r, starts, image, colour, path);
+        EXPECT_TRUE(test::same_picture(actual, expected)) << kit::path_name(path);
     }
     // Nothing was drawn on the screen.
     EXPECT_EQ(test::count(test::snapshot(), kit::white), 800 * 600);
-    SDL_FreeSurface(expected);
-    SDL_FreeSurface(actual);
 }
 
 // A kick within one, and one of a scene's larger kicks.
-INSTANTIATE_TEST_SUITE_P(Kicks, OrbitStarts, testing::Values(0.97f, -7.25f));
+INSTANTIATE_TEST_SUITE_P(Kicks, OrbitStarts,
+                         testing::Combine(testing::Values(0.97f, -7.25f), testing::Bool()));
 
 } // namespace

@@ -1,6 +1,6 @@
-#include "export.hpp"
 #include "kit/canvas.hpp"
-#include "png_memory.hpp"
+#include "kit/files.hpp"
+#include "slide_texts.hpp"
 #include "support.hpp"
 
 #include <gtest/gtest.h>
@@ -53,7 +53,7 @@ void paint_colours(int colours) {
 
 void expect_round_trip(const fs::path& file, int type) {
     const test::Picture expected = test::snapshot();
-    ASSERT_EQ(kit::write_slide(file.string(), kit::screen), std::nullopt);
+    ASSERT_EQ(kit::write_png_at(file.string(), kit::screen_image()), std::nullopt);
     EXPECT_EQ(colour_type(file), type);
     const auto read = test::read_png(file.string());
     ASSERT_TRUE(read.has_value());
@@ -85,34 +85,6 @@ TEST(Png, PaletteUpTo256ColoursRgbBeyond) {
     expect_round_trip(folder.path / "last.png", 3);
 }
 
-// Screens of other depths are read pixel by pixel at their own width, through SDL's own colour
-// conversion: left half red, right half blue, so a misread row shows.
-TEST(Png, SixteenAndTwentyFourBitSurfacesAsRgb) {
-    Folder folder;
-    for (int depth : {16, 24}) {
-        SDL_Surface* surface =
-            depth == 16
-                ? SDL_CreateRGBSurface(SDL_SWSURFACE, 41, 30, 16, 0xf800, 0x07e0, 0x1f, 0)
-                : SDL_CreateRGBSurface(SDL_SWSURFACE, 41, 30, 24, 0xff0000, 0xff00, 0xff, 0);
-        ASSERT_NE(surface, nullptr) << depth;
-        const std::unique_ptr<SDL_Surface, void (*)(SDL_Surface*)> owned(surface, SDL_FreeSurface);
-        SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 255, 0, 0));
-        SDL_Rect right{20, 0, 21, 30};
-        SDL_FillRect(surface, &right, SDL_MapRGB(surface->format, 0, 0, 255));
-        const fs::path file = folder.path / (std::to_string(depth) + "-bit.png");
-        ASSERT_EQ(kit::write_slide(file.string(), surface), std::nullopt);
-        EXPECT_EQ(colour_type(file), 2);
-        const auto read = test::read_png(file.string());
-        ASSERT_TRUE(read.has_value());
-        ASSERT_EQ(read->w, 41);
-        ASSERT_EQ(read->h, 30);
-        for (int y = 0; y < 30; ++y)
-            for (int x = 0; x < 41; ++x)
-                ASSERT_EQ(read->at(x, y), x < 20 ? 0xff0000u : 0x0000ffu)
-                    << depth << " bits: " << x << "," << y;
-    }
-}
-
 // The chunks of a PNG file in order, as (type, data), the image data left out.
 std::vector<std::pair<std::string, std::string>> chunks_but_data(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -142,8 +114,8 @@ TEST(Png, InMemoryFileHoldsTheExportsImage) {
         kit::put_pixel(400, 300, kit::red);
         const fs::path exported = folder.path / "export.png", made = folder.path / "made.png";
         const std::vector<kit::PngText> texts{{.keyword = "Description", .text = "a caption"}};
-        ASSERT_EQ(kit::write_slide(exported.string(), kit::screen, texts), std::nullopt);
-        const std::vector<Uint8> bytes = kit::png_bytes(kit::screen, texts);
+        ASSERT_EQ(kit::write_png_at(exported.string(), kit::screen_image(), texts), std::nullopt);
+        const std::vector<Uint8> bytes = kit::png_bytes(kit::screen_image(), texts);
         std::ofstream(made, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
         const auto read = test::read_png(made.string());
@@ -160,11 +132,11 @@ TEST(Png, InMemoryFileHoldsRowsWiderThanASurface) {
     test::Picture wide{.w = 20000, .h = 3, .pixels = std::vector<Uint32>(60000, kit::white)};
     for (int x = 16380; x < 20000; x += 7) wide.at(x, x % 3) = kit::red;
     const std::vector<Uint8> bytes =
-        kit::png_bytes(kit::PixelImage{.pixels = wide.pixels.data(),
-                                       .width = wide.w,
-                                       .height = wide.h,
-                                       .pitch = static_cast<size_t>(wide.w) * 4,
-                                       .format = kit::screen->format},
+        kit::png_bytes(kit::Image{.pixels = wide.pixels.data(),
+                                  .width = wide.w,
+                                  .height = wide.h,
+                                  .stride = static_cast<size_t>(wide.w),
+                                  .layout = kit::screen_image().layout},
                        {});
     const fs::path made = folder.path / "wide.png";
     std::ofstream(made, std::ios::binary)
@@ -183,7 +155,7 @@ TEST(Png, TextChunksRoundTrip) {
         {.keyword = "Empty", .text = ""},
     };
     const fs::path file = folder.path / "texts.png";
-    ASSERT_EQ(kit::write_slide(file.string(), kit::screen, texts), std::nullopt);
+    ASSERT_EQ(kit::write_png_at(file.string(), kit::screen_image(), texts), std::nullopt);
     const auto read = kit::read_png_text(file.string());
     ASSERT_TRUE(read.has_value());
     EXPECT_EQ(*read, (std::map<std::string, std::string>{{"Software", "figureN 9.9.9"},
@@ -204,10 +176,10 @@ TEST(Png, NeverReplaceKeepsAnExistingFile) {
     const int dir = open(folder.path.c_str(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(dir, 0);
     const auto refused =
-        kit::write_png_file(dir, "taken.png", kit::screen, {}, kit::Replace::never);
+        kit::write_png_file(dir, "taken.png", kit::screen_image(), {}, kit::Replace::never);
     ASSERT_TRUE(refused.has_value());
     EXPECT_EQ(refused->code, EEXIST);
-    EXPECT_EQ(kit::write_png_file(dir, "free.png", kit::screen, {}, kit::Replace::never),
+    EXPECT_EQ(kit::write_png_file(dir, "free.png", kit::screen_image(), {}, kit::Replace::never),
               std::nullopt);
     close(dir);
     std::ifstream taken(folder.path / "taken.png");
@@ -221,7 +193,7 @@ TEST(Png, FailureNamesTheFileAndLeavesNothing) {
     test::SoftwareScreen screen;
     Folder folder;
     const fs::path file = folder.path / "missing" / "slide-01.png";
-    const auto error = kit::write_slide(file.string(), kit::screen);
+    const auto error = kit::write_png_at(file.string(), kit::screen_image());
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->find(file.string()), std::string::npos) << *error;
     EXPECT_TRUE(fs::is_empty(folder.path));

@@ -43,6 +43,12 @@ inline Uint32 get_pixel(int x, int y) {
     return on_screen(x, y) ? *pixel_address(x, y) : 0;
 }
 
+// The screen as an Image (its pixels, shape and pixel layout).
+Image screen_image();
+
+// An Image of a 32-bit surface's pixels, in its format's layout.
+Image image_of(SDL_Surface* surface);
+
 // SDL_MapRGB for the screen's format.
 Uint32 map_rgb(Uint8 r, Uint8 g, Uint8 b);
 

@@ -1,8 +1,16 @@
 // Phase portraits of the kicked map p' = p + K sin(theta), theta' = theta + p' (both mod 2 pi).
+//
+// Offers: OrbitRow (one run of the plotter: the kick, the orbits' length and where points land),
+// plot_orbits (the slide shows' sweep into the screen, in the palette), and for programs that draw
+// into pictures of their own: next_seed (the seed line's starting momenta), OrbitStart,
+// ColourRule (what colours an orbit's points), plot_seed_line and plot_starts (orbits into any
+// Image). Every path of the plotter writes the points orbit by orbit, point by point, so a later
+// point covers an earlier one exactly as the textbook loop would have it.
 #pragma once
 
-#include <SDL.h>
+#include "kit/image.hpp"
 
+#include <cstdint>
 #include <span>
 
 namespace kit {
@@ -18,26 +26,60 @@ struct OrbitRow {
     double x_scale = 0, x_offset = 0;
     double y_base = 0, y_scale = 0;
     double colour_scale = 0, colour_offset = 0;
+    // Truncation toward zero puts a point up to one pixel left of column 0 (or above row 0) into
+    // column 0 (row 0). With strict_edges such points are dropped: only points whose unrounded
+    // place lies within the picture are drawn.
+    bool strict_edges = false;
 };
 
-// Sweeps s from 0 while s < 2 pi; each orbit starts at p = s, theta = 0.
+// Sweeps s from 0 while s < 2 pi; each orbit starts at p = s, theta = 0, into the screen.
 void plot_orbits(const OrbitRow& row);
-
-// The same sweep drawn into `target`, any 32-bit surface, instead of the screen; points that fall
-// off it are dropped.
-void plot_orbits(const OrbitRow& row, SDL_Surface* target);
-
-// An orbit started anywhere on the torus (0 <= p, theta < 2 pi), drawn in a colour of its own.
-struct OrbitStart {
-    float p = 0, theta = 0;
-    Uint32 colour = 0;
-};
-
-// Orbits from the given starts, one after the other, into `target`: the row gives the kick, the
-// orbit length and where points land (its seed step and colour scales are not used).
-void plot_orbits_from(const OrbitRow& row, std::span<const OrbitStart> starts, SDL_Surface* target);
 
 // The number of orbits a row sweeps (6284 for a step of 0.001, 1257 for 0.005).
 int orbit_count(const OrbitRow& row);
+
+// The seed line's next starting momentum after s: single(s + step) while that stays below 2 pi
+// and above s (a step too small to move s, or not positive, ends the line as well). The line
+// starts at s = 0.
+bool next_seed(float& s, double step);
+
+// An orbit's start on the torus: 0 <= p, theta < 2 pi.
+struct OrbitStart {
+    float p = 0, theta = 0;
+    bool operator==(const OrbitStart&) const = default;
+};
+
+// What a colour rule is told of an orbit before its points are written: its place among the
+// orbits of the call (0, 1, ...) and its start.
+struct OrbitFacts {
+    int index = 0;
+    OrbitStart start;
+};
+
+// Decides the colour (a pixel value of the target's layout) of each orbit's points. It refers to
+// a callable that must outlive the plotting call (a lambda written in the call's arguments
+// does), whose answer depends on the facts alone.
+class ColourRule {
+  public:
+    template <typename Callable>
+    ColourRule(const Callable& callable) // NOLINT: made implicitly from the call's lambda
+        : callable_(&callable), call_([](const void* c, const OrbitFacts& orbit) {
+              return static_cast<std::uint32_t>((*static_cast<const Callable*>(c))(orbit));
+          }) {}
+    std::uint32_t operator()(const OrbitFacts& orbit) const { return call_(callable_, orbit); }
+
+  private:
+    const void* callable_;
+    std::uint32_t (*call_)(const void*, const OrbitFacts&);
+};
+
+// The seed line of row.seed_step, orbit after orbit (p = s, theta = 0), into `target`; points
+// that fall off it are dropped.
+void plot_seed_line(const OrbitRow& row, const Image& target, const ColourRule& colour);
+
+// Orbits from the given starts, one after the other, into `target`: the row gives the kick, the
+// orbit length and where points land (its seed step and colour scales are not used).
+void plot_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& target,
+                 const ColourRule& colour);
 
 } // namespace kit

@@ -11,6 +11,22 @@ int tile_left;
 int tile_base;
 double tile_width;
 
+Image image_of(SDL_Surface* surface) {
+    const SDL_PixelFormat* format = surface->format;
+    return {.pixels = static_cast<std::uint32_t*>(surface->pixels),
+            .width = surface->w,
+            .height = surface->h,
+            .stride = static_cast<std::size_t>(surface->pitch / 4),
+            .layout = {.red_shift = format->Rshift,
+                       .green_shift = format->Gshift,
+                       .blue_shift = format->Bshift,
+                       .opaque = format->Amask}};
+}
+
+Image screen_image() {
+    return image_of(screen);
+}
+
 Uint32 map_rgb(Uint8 r, Uint8 g, Uint8 b) {
     return SDL_MapRGB(screen->format, r, g, b);
 }

@@ -2,11 +2,13 @@
 // here and nowhere else.
 #include "export.hpp"
 
+#include "kit/files.hpp"
+
 #include "command_line.hpp"
 #include "kit/canvas.hpp"
 #include "kit/pacing.hpp"
-#include "png_memory.hpp"
 #include "runs.hpp"
+#include "slide_texts.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -168,9 +170,9 @@ std::vector<std::string> names_in(int folder) {
 
 // The slide numbers above `count` whose files the folder holds: slides of a longer show exported
 // there before, which would now pass for part of this one.
-std::vector<int> slides_beyond(int folder, int count) {
+std::vector<int> slides_beyond(const std::vector<std::string>& names, int count) {
     std::vector<int> found;
-    for (const std::string& name : names_in(folder))
+    for (const std::string& name : names)
         if (const int slide = slide_number(name); slide > count) found.push_back(slide);
     std::sort(found.begin(), found.end());
     return found;
@@ -190,58 +192,10 @@ std::string name_slides(const std::vector<int>& slides) {
     return text;
 }
 
-// The export folder, open for as long as the export runs; closing it releases its lock.
-struct OpenFolder {
-    int fd = -1;
-    OpenFolder() = default;
-    OpenFolder(const OpenFolder&) = delete;
-    OpenFolder& operator=(const OpenFolder&) = delete;
-    ~OpenFolder() {
-        if (fd >= 0) close(fd);
-    }
-};
-
-// Makes the export folder (and its parents) and opens it: from here on the export works inside
-// this folder, whatever happens to its path.
-std::optional<std::string> open_export_folder(const std::string& dir, OpenFolder& folder) {
-    std::error_code error;
-    std::filesystem::create_directories(dir, error);
-    folder.fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder.fd >= 0) return std::nullopt;
-    const int reason = errno;
-    if (reason == ENOTDIR && !error)
-        return "cannot use export folder " + shown(dir) + ": not a folder";
-    return "cannot create export folder " + shown(dir) + ": " +
-           (error ? error.message() : std::strerror(reason));
-}
-
 // How long an export waits for another one into the same folder before it gives up: longer than
 // any of the programs takes to export (well under a second, several under the sanitizers), short
 // enough for someone at the terminal.
 constexpr auto lock_wait = std::chrono::seconds(5);
-
-// Takes the folder's lock (on its descriptor, so that no lock file is added). An export that
-// waited lock_wait is refused; a filesystem without locks (some network ones) lets the export go
-// on unlocked, with a warning.
-std::optional<std::string> lock_folder(const Program& program, const std::string& dir, int fd) {
-    const auto deadline = std::chrono::steady_clock::now() + lock_wait;
-    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno == EINTR) continue;
-        if (const int reason = errno; reason != EWOULDBLOCK) {
-            std::fprintf(stderr,
-                         "%s: warning: cannot lock export folder %s (%s); an export into it at "
-                         "the same time could mix its slides with these\n",
-                         program.name, shown(dir).c_str(), std::strerror(reason));
-            return std::nullopt;
-        }
-        if (std::chrono::steady_clock::now() >= deadline)
-            return "export folder " + shown(dir) + " is still in use by another export after " +
-                   std::to_string(lock_wait.count()) +
-                   " s: let it finish, or choose another folder";
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return std::nullopt;
-}
 
 } // namespace
 
@@ -269,14 +223,8 @@ TemporaryFileGuard::~TemporaryFileGuard() {
         if (changed_[signal]) sigaction(signal, &saved_[signal], nullptr);
 }
 
-std::optional<WriteFailure> write_png_file(int folder, std::string_view name, SDL_Surface* surface,
+std::optional<WriteFailure> write_png_file(int folder, std::string_view name, const Image& image,
                                            std::span<const PngText> texts, Replace replace) {
-    return write_png_file(folder, name, image_of(surface), texts, replace);
-}
-
-std::optional<WriteFailure> write_png_file(int folder, std::string_view name,
-                                           const PixelImage& image, std::span<const PngText> texts,
-                                           Replace replace) {
     if (name.empty() || name == "." || name == ".." || name.find('/') != name.npos ||
         name.find('\0') != name.npos)
         return WriteFailure{.code = EINVAL, .reason = "not a plain file name"};
@@ -323,6 +271,9 @@ std::optional<WriteFailure> sync_folder(int folder) {
     return std::nullopt;
 }
 
+namespace {
+
+// Removes the temporary files of write_png_file's pattern for final names that `is_ours` accepts.
 void remove_stale_temporaries(int folder, bool (*is_ours)(std::string_view name)) {
     for (const std::string& entry : names_in(folder)) {
         // ".NAME.PID.N.part": take off the suffix and the two numbers, then ask about NAME.
@@ -340,23 +291,70 @@ void remove_stale_temporaries(int folder, bool (*is_ours)(std::string_view name)
     }
 }
 
-std::optional<std::string> write_slide(const std::string& path, SDL_Surface* surface,
-                                       std::span<const PngText> texts) {
-    return write_slide(path, image_of(surface), texts);
+} // namespace
+
+ExportFolder::~ExportFolder() {
+    if (fd_ >= 0) close(fd_);
 }
 
-std::optional<std::string> write_slide(const std::string& path, const PixelImage& image,
-                                       std::span<const PngText> texts) {
+std::optional<std::string> ExportFolder::open(const std::string& path, const char* program,
+                                              bool (*is_ours)(std::string_view name),
+                                              std::string_view longest) {
+    std::error_code error;
+    std::filesystem::create_directories(path, error);
+    fd_ = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) {
+        const int reason = errno;
+        if (reason == ENOTDIR && !error)
+            return "cannot use export folder " + shown(path) + ": not a folder";
+        return "cannot create export folder " + shown(path) + ": " +
+               (error ? error.message() : std::strerror(reason));
+    }
+    const auto deadline = std::chrono::steady_clock::now() + lock_wait;
+    while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        if (const int reason = errno; reason != EWOULDBLOCK) {
+            std::fprintf(stderr,
+                         "%s: warning: cannot lock export folder %s (%s); an export into it at "
+                         "the same time could mix its files with these\n",
+                         program, shown(path).c_str(), std::strerror(reason));
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return "export folder " + shown(path) + " is still in use by another export after " +
+                   std::to_string(lock_wait.count()) +
+                   " s: let it finish, or choose another folder";
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    remove_stale_temporaries(fd_, is_ours);
+    std::string probe;
+    const int fd = create_temporary(fd_, longest, probe);
+    if (fd < 0) {
+        const int reason = errno;
+        return "cannot write to export folder " + shown(path) + ": " + std::strerror(reason);
+    }
+    close(fd);
+    discard_temporary(fd_, probe);
+    return std::nullopt;
+}
+
+std::vector<std::string> ExportFolder::names() const {
+    return names_in(fd_);
+}
+
+std::optional<std::string> write_png_at(const std::string& path, const Image& image,
+                                        std::span<const PngText> texts) {
     const std::filesystem::path target(path);
     const std::string folder_path = target.has_parent_path() ? target.parent_path().string() : ".";
     std::optional<WriteFailure> failure;
-    OpenFolder folder;
-    folder.fd = open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder.fd < 0)
+    const int folder = ::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
         failure = failure_of(errno);
-    else
+    } else {
         failure =
-            write_png_file(folder.fd, target.filename().string(), image, texts, Replace::existing);
+            write_png_file(folder, target.filename().string(), image, texts, Replace::existing);
+        close(folder);
+    }
     if (failure) return "cannot write " + shown(path) + ": " + failure->reason;
     return std::nullopt;
 }
@@ -368,24 +366,10 @@ int export_slides(const Program& program, const std::string& dir, std::optional<
         std::fprintf(stderr, "%s: %s\n", program.name, message.c_str());
         return 1;
     };
-    OpenFolder folder;
-    if (auto error = open_export_folder(dir, folder)) return fail(*error);
-    if (auto error = lock_folder(program, dir, folder.fd)) return fail(*error);
-    // Under the lock no other export writes here: any temporary slide is a killed one's.
-    remove_stale_temporaries(folder.fd, is_slide_name);
-    // A bad folder is reported before any drawing rather than after the first slide: the probe
-    // is the temporary file of the last slide, the longest name the export writes.
-    {
-        std::string probe;
-        const int fd = create_temporary(folder.fd, slide_name(program.slide_count), probe);
-        if (fd < 0) {
-            const int reason = errno;
-            return fail("cannot write to export folder " + shown(dir) + ": " +
-                        std::strerror(reason));
-        }
-        close(fd);
-        discard_temporary(folder.fd, probe);
-    }
+    // The longest name the export writes is the last slide's.
+    ExportFolder folder;
+    if (auto error = folder.open(dir, program.name, is_slide_name, slide_name(program.slide_count)))
+        return fail(*error);
     // The seed is decided here, not by the run, so that the first slide's file can carry it.
     // A program that never seeds draws the palette of seed 1.
     std::optional<unsigned> palette_seed = seed;
@@ -402,8 +386,8 @@ int export_slides(const Program& program, const std::string& dir, std::optional<
                 const std::string name = slide_name(slide);
                 const auto texts =
                     slide_texts(program, slide, program.uses_palette ? palette_seed : seed);
-                if (auto failure =
-                        write_png_file(folder.fd, name, screen, texts, Replace::existing))
+                if (auto failure = write_png_file(folder.descriptor(), name, screen_image(), texts,
+                                                  Replace::existing))
                     throw Failure("cannot write " + shown_dir + "/" + name + ": " +
                                   failure->reason);
             },
@@ -411,7 +395,7 @@ int export_slides(const Program& program, const std::string& dir, std::optional<
     } catch (const Failure& failure) {
         return fail(failure.what());
     }
-    if (auto failure = sync_folder(folder.fd))
+    if (auto failure = sync_folder(folder.descriptor()))
         return fail("cannot flush export folder " + shown_dir + " to disk: " + failure->reason);
     const int count = slides_shown();
     std::string line = std::string(program.name) + ": " + std::to_string(count) +
@@ -431,7 +415,7 @@ int export_slides(const Program& program, const std::string& dir, std::optional<
         status = 1;
     }
     // What was there stays: only the files of this show were asked to be replaced.
-    if (const auto extra = slides_beyond(folder.fd, count); !extra.empty())
+    if (const auto extra = slides_beyond(folder.names(), count); !extra.empty())
         std::fprintf(stderr,
                      "%s: warning: %s also holds %s, which this export did not write (%s has %d "
                      "%s); they were left as they are\n",

@@ -28,13 +28,15 @@ inline int row_length(int length) {
 }
 
 // A row as the kernels take it: the kick, the vector path's margin for it (kick_margin), and
-// where the points land: the row's scales and offsets and the screen's shape, with positions given
-// as pixel indices y * stride + x.
+// where the points land: the row's scales and offsets and the picture's shape, with positions
+// given as pixel indices y * stride + x, and whether points less than a pixel off its left or top
+// edge are dropped (OrbitRow::strict_edges) rather than truncated into column or row 0.
 struct KernelRow {
     double kick, margin;
     double x_scale, x_offset;
     double y_base, y_scale;
     int width, height, stride;
+    bool strict;
 };
 
 // The momentum after the kick, before it wraps.
@@ -110,10 +112,12 @@ inline double wrap_angle(double t) {
 }
 
 inline std::uint32_t place(double t, float p, const KernelRow& kernel_row) {
-    const int x = trunc_to_int(t * kernel_row.x_scale + kernel_row.x_offset);
-    const int y = trunc_to_int(kernel_row.y_base - p * kernel_row.y_scale);
+    const double column = t * kernel_row.x_scale + kernel_row.x_offset;
+    const double line = kernel_row.y_base - p * kernel_row.y_scale;
+    const int x = trunc_to_int(column), y = trunc_to_int(line);
     if (static_cast<unsigned>(x) >= static_cast<unsigned>(kernel_row.width) ||
-        static_cast<unsigned>(y) >= static_cast<unsigned>(kernel_row.height))
+        static_cast<unsigned>(y) >= static_cast<unsigned>(kernel_row.height) ||
+        (kernel_row.strict && !(column >= 0 && line >= 0)))
         return off_screen;
     return static_cast<std::uint32_t>(y * kernel_row.stride + x);
 }

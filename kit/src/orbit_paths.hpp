@@ -35,13 +35,14 @@ constexpr const char* path_name(OrbitPath path) {
 // to the next simpler one (vector, then interleaved, then plain).
 void plot_orbits(const OrbitRow& row, OrbitPath path);
 
-// plot_orbits_from on the path asked for, as above.
-void plot_orbits_from(const OrbitRow& row, std::span<const OrbitStart> starts, SDL_Surface* target,
-                      OrbitPath path);
+// plot_seed_line and plot_starts on the path asked for, as above.
+void plot_seed_line(const OrbitRow& row, const Image& target, const ColourRule& colour,
+                    OrbitPath path);
+void plot_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& target,
+                 const ColourRule& colour, OrbitPath path);
 
-// The path plot_orbits(row, path) takes (into `target`, the screen unless given).
-OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path = OrbitPath::automatic,
-                         const SDL_Surface* target = nullptr);
+// The path plot_orbits(row, path) takes.
+OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path = OrbitPath::automatic);
 
 // Whether the vector path runs here: on a processor with AVX2 and FMA, and in a WebAssembly
 // build with SIMD.

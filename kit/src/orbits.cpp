@@ -1,6 +1,5 @@
 #include "kit/orbits.hpp"
 
-#include "kit/canvas.hpp"
 #include "kit/truncate.hpp"
 #include "orbit_kernels.hpp"
 #include "orbit_paths.hpp"
@@ -15,29 +14,15 @@ using namespace orbit_kernels;
 
 std::uint64_t steps_done = 0;
 
-// The sweep only moves upwards. A step that leaves s where it is (zero, negative, NaN, or too
-// small for s's precision) would never reach 2 pi, and the sweep would redraw the same orbit
-// forever; it ends instead, which leaves exactly the picture the endless loop would show.
-bool next_seed(float& s, double step) {
-    const float next = static_cast<float>(s + step);
-    if (!(next < two_pi) || !(next > s)) return false;
-    s = next;
-    return true;
-}
-
-Uint32 colour_of(float s, const OrbitRow& row) {
-    return palette[trunc_to_int(s * row.colour_scale + row.colour_offset) & 0xff];
-}
-
-// The sweep's starts, one after the other: p = s, theta = 0, coloured by s.
+// The sweep's starts, one after the other: p = s, theta = 0.
 struct Sweep {
-    const OrbitRow& row;
+    double step;
     float s = 0;
     bool more = true;
     bool next(OrbitStart& start) {
         if (!more) return false;
-        start = {.p = s, .theta = 0, .colour = colour_of(s, row)};
-        more = next_seed(s, row.seed_step);
+        start = {.p = s, .theta = 0};
+        more = next_seed(s, step);
         return true;
     }
 };
@@ -53,48 +38,36 @@ struct Listed {
     }
 };
 
-// Where the points go: a 32-bit surface's pixels, `pitch` bytes a row.
-struct Target {
-    Uint8* pixels;
-    int width, height, pitch;
-    void put(int x, int y, Uint32 colour) const {
-        if (static_cast<unsigned>(x) < static_cast<unsigned>(width) &&
-            static_cast<unsigned>(y) < static_cast<unsigned>(height))
-            reinterpret_cast<Uint32*>(pixels + static_cast<std::ptrdiff_t>(y) * pitch)[x] = colour;
-    }
-};
-
-Target target_of(SDL_Surface* surface) {
-    return {static_cast<Uint8*>(surface->pixels), surface->w, surface->h, surface->pitch};
-}
-
 // One orbit, every step as the map is written (within a scene's kicks, the sine from
 // kicked_quickly, which gives the same singles). A function of its own, called for each orbit:
 // a WebAssembly engine optimises a function only from its next call on, so a loop over all the
 // orbits in one call would run unoptimised to the end of a drawing of long orbits.
-[[gnu::noinline]] void plot_one(const OrbitRow& row, const Target& target, OrbitStart start,
-                                bool quick, double margin) {
+[[gnu::noinline]] void plot_one(const OrbitRow& row, const Image& target, OrbitStart start,
+                                std::uint32_t colour, bool quick, double margin) {
     float p = start.p;
     float theta = start.theta;
     for (int i = 0; i < row.orbit_length; ++i) {
         p = wrap_momentum(quick ? kicked_quickly(p, theta, row.kick, margin)
                                 : kicked(p, theta, row.kick));
         const double t = wrap_angle(static_cast<double>(theta) + p);
-        target.put(trunc_to_int(t * row.x_scale + row.x_offset),
-                   trunc_to_int(row.y_base - p * row.y_scale), start.colour);
+        const double x = t * row.x_scale + row.x_offset;
+        const double y = row.y_base - p * row.y_scale;
+        const int column = trunc_to_int(x), line = trunc_to_int(y);
+        if (target.contains(column, line) && (!row.strict_edges || (x >= 0 && y >= 0)))
+            target.row(line)[column] = colour;
         theta = static_cast<float>(t);
     }
 }
 
 // One orbit at a time.
 template <typename Starts>
-void plot_plain(const OrbitRow& row, const Target& target, Starts starts) {
+void plot_plain(const OrbitRow& row, const Image& target, Starts starts, const ColourRule& colour) {
     const bool quick = row.kick >= -vector_kick_limit && row.kick <= vector_kick_limit;
     const double margin = kick_margin(row.kick);
     OrbitStart start;
-    while (starts.next(start)) {
+    for (int index = 0; starts.next(start); ++index) {
         steps_done += static_cast<std::uint64_t>(std::max(row.orbit_length, 0));
-        plot_one(row, target, start, quick, margin);
+        plot_one(row, target, start, colour({.index = index, .start = start}), quick, margin);
     }
 }
 
@@ -103,10 +76,10 @@ void plot_plain(const OrbitRow& row, const Target& target, Starts starts) {
 // only from its next call on, and inlined into the sweep this loop would never be optimised
 // during the sweep that runs first.
 [[gnu::noinline]] void write_points(const std::uint32_t* buffer, int n, int length,
-                                    const Uint32* colours, Uint32* pixels) {
+                                    const std::uint32_t* colours, std::uint32_t* pixels) {
     const int stride = row_length(length);
     for (int l = 0; l < n; ++l) {
-        const Uint32 colour = colours[l];
+        const std::uint32_t colour = colours[l];
         const std::uint32_t* points = buffer + l * stride;
         for (int i = 0; i < length; ++i)
             if (points[i] != off_screen) pixels[points[i]] = colour;
@@ -118,51 +91,54 @@ void plot_plain(const OrbitRow& row, const Target& target, Starts starts) {
 // ones the same way.
 template <int group, typename Starts>
 void plot_grouped(const OrbitRow& row, const KernelRow& kernel_row, Kernel kernel, Starts starts,
-                  Uint32* pixels) {
+                  const ColourRule& colour, std::uint32_t* pixels) {
     const int length = row.orbit_length;
     alignas(16) std::uint32_t buffer[buffer_points];
-    for (;;) {
+    for (int first = 0;; first += group) {
         OrbitStart starts_of_group[group];
         int n = 0;
         while (n < group && starts.next(starts_of_group[n])) ++n;
         if (n == 0) break;
         float seeds[group], angles[group];
-        Uint32 colours[group];
         for (int l = 0; l < group; ++l) {
             const OrbitStart& start = starts_of_group[std::min(l, n - 1)];
             seeds[l] = start.p;
             angles[l] = start.theta;
-            colours[l] = start.colour;
         }
         kernel(seeds, angles, length, kernel_row, buffer);
         steps_done += static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(length);
+        std::uint32_t colours[group];
+        for (int l = 0; l < n; ++l)
+            colours[l] = colour({.index = first + l, .start = starts_of_group[l]});
         write_points(buffer, n, length, colours, pixels);
         if (n < group) break;
     }
 }
 
 template <typename Starts>
-void plot_along(const OrbitRow& row, OrbitPath path, SDL_Surface* surface, Starts starts) {
-    const Target target = target_of(surface);
+void plot_along(const OrbitRow& row, OrbitPath path, const Image& target, Starts starts,
+                const ColourRule& colour) {
     const KernelRow kernel_row{.kick = row.kick,
                                .margin = kick_margin(row.kick),
                                .x_scale = row.x_scale,
                                .x_offset = row.x_offset,
                                .y_base = row.y_base,
                                .y_scale = row.y_scale,
-                               .width = surface->w,
-                               .height = surface->h,
-                               .stride = surface->pitch / 4};
-    Uint32* const pixels = static_cast<Uint32*>(surface->pixels);
-    switch (orbit_path_for(row, path, surface)) {
+                               .width = target.width,
+                               .height = target.height,
+                               .stride = static_cast<int>(target.stride),
+                               .strict = row.strict_edges};
+    switch (orbit_path_for(row, path)) {
     case OrbitPath::vector:
-        plot_grouped<vector_group>(row, kernel_row, vector_kernel(kernel_row), starts, pixels);
+        plot_grouped<vector_group>(row, kernel_row, vector_kernel(kernel_row), starts, colour,
+                                   target.pixels);
         break;
     case OrbitPath::interleaved:
-        plot_grouped<interleaved_group>(row, kernel_row, interleaved_orbits, starts, pixels);
+        plot_grouped<interleaved_group>(row, kernel_row, interleaved_orbits, starts, colour,
+                                        target.pixels);
         break;
     default:
-        plot_plain(row, target, starts);
+        plot_plain(row, target, starts, colour);
     }
 }
 
@@ -196,11 +172,18 @@ void interleaved_orbits(const float* seeds, const float* angles, int length,
 
 } // namespace orbit_kernels
 
-OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path, const SDL_Surface* target) {
-    if (path == OrbitPath::plain) return OrbitPath::plain;
-    // The grouped paths address pixels as 32-bit words of the rows.
-    if (!target) target = screen;
-    if (row.orbit_length <= 0 || (target && target->pitch % 4 != 0)) return OrbitPath::plain;
+bool next_seed(float& s, double step) {
+    // The sweep only moves upwards. A step that leaves s where it is (zero, negative, NaN, or too
+    // small for s's precision) would never reach 2 pi, and the sweep would redraw the same orbit
+    // forever; it ends instead, which leaves exactly the picture the endless loop would show.
+    const float next = static_cast<float>(s + step);
+    if (!(next < two_pi) || !(next > s)) return false;
+    s = next;
+    return true;
+}
+
+OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path) {
+    if (path == OrbitPath::plain || row.orbit_length <= 0) return OrbitPath::plain;
     // The buffer's rows are padded to a multiple of four, as its capacities per orbit are, so an
     // orbit fits when its length does. The vector path's bounds hold for |kick| up to
     // vector_kick_limit.
@@ -220,26 +203,23 @@ std::uint64_t orbit_steps_done() {
     return steps_done;
 }
 
-void plot_orbits(const OrbitRow& row) {
-    plot_orbits(row, OrbitPath::automatic);
+void plot_seed_line(const OrbitRow& row, const Image& target, const ColourRule& colour) {
+    plot_seed_line(row, target, colour, OrbitPath::automatic);
 }
 
-void plot_orbits(const OrbitRow& row, OrbitPath path) {
-    plot_along(row, path, screen, Sweep{row});
+void plot_seed_line(const OrbitRow& row, const Image& target, const ColourRule& colour,
+                    OrbitPath path) {
+    plot_along(row, path, target, Sweep{row.seed_step}, colour);
 }
 
-void plot_orbits(const OrbitRow& row, SDL_Surface* target) {
-    plot_along(row, OrbitPath::automatic, target, Sweep{row});
+void plot_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& target,
+                 const ColourRule& colour) {
+    plot_starts(row, starts, target, colour, OrbitPath::automatic);
 }
 
-void plot_orbits_from(const OrbitRow& row, std::span<const OrbitStart> starts,
-                      SDL_Surface* target) {
-    plot_orbits_from(row, starts, target, OrbitPath::automatic);
-}
-
-void plot_orbits_from(const OrbitRow& row, std::span<const OrbitStart> starts, SDL_Surface* target,
-                      OrbitPath path) {
-    plot_along(row, path, target, Listed{starts});
+void plot_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& target,
+                 const ColourRule& colour, OrbitPath path) {
+    plot_along(row, path, target, Listed{starts}, colour);
 }
 
 int orbit_count(const OrbitRow& row) {

@@ -79,11 +79,12 @@
 //    (t - (+0) is t) and itself forms the column.
 // 8. The point: x = t * x_scale + x_offset and y = y_base - p' * y_scale, the same two roundings
 //    each, then rounded toward zero as the conversion to int does; y * stride + x of a pixel on
-//    the screen is an integer below 2^31, exact in double. On a row whose points may leave the
-//    screen, a lane is off it unless -1 < x < width and -1 < y < height, which is exactly when the
-//    truncations land on the screen (NaN and infinities included). A row whose extreme values
-//    (t in [0, 2 pi], p' in [0, F+], through the same monotonic formulas) all land on the screen
-//    skips that test.
+//    the picture is an integer below 2^31, exact in double. On a row whose points may leave the
+//    picture, a lane is off it unless -1 < x < width and -1 < y < height, which is exactly when
+//    the truncations land on the picture (NaN and infinities included); with strict edges unless
+//    0 <= x < width and 0 <= y < height, as the plain path tests it. A row whose extreme values
+//    (t in [0, 2 pi], p' in [0, F+], through the same monotonic formulas) all land on the
+//    picture skips that test.
 
 #include "orbit_kernels.hpp"
 #include "orbit_lanes.hpp"
@@ -200,20 +201,29 @@ struct Placement {
     Doubles x_scale, x_offset, y_base, y_scale, width, height, stride;
 };
 
-// Pixel indices y * stride + x of four points (8 above); with `checked`, off_screen where a point
-// misses the screen. An index added to 2^52 fills the low 32 bits of the sum exactly; a lane off
-// the screen gets all bits set, and so off_screen.
-template <bool checked> KIT_LANES Words place(Doubles column_angle, Doubles p, const Placement& s) {
+// How the kernel tells the points that miss the picture (8 above): not at all (every point of the
+// row lands on it), as truncation toward zero does (a point less than a pixel off the left or top
+// edge lands in column or row 0), or strictly (only points whose unrounded place lies within the
+// picture: OrbitRow::strict_edges).
+enum class Check { none, truncated, strict };
+
+// Pixel indices y * stride + x of four points (8 above), off_screen where a point misses the
+// picture. An index added to 2^52 fills the low 32 bits of the sum exactly; a lane off the picture
+// gets all bits set, and so off_screen.
+template <Check check> KIT_LANES Words place(Doubles column_angle, Doubles p, const Placement& s) {
     const Doubles x = column_angle * s.x_scale + s.x_offset;
     const Doubles y = s.y_base - p * s.y_scale;
     Bits index = bits(toward_zero(y) * s.stride + toward_zero(x) + 0x1p52);
-    if constexpr (checked) index |= ~((x > -1) & (x < s.width) & (y > -1) & (y < s.height));
+    if constexpr (check == Check::truncated)
+        index |= ~((x > -1) & (x < s.width) & (y > -1) & (y < s.height));
+    if constexpr (check == Check::strict)
+        index |= ~((x >= 0) & (x < s.width) & (y >= 0) & (y < s.height));
     return low_words(index);
 }
 
 constexpr int vectors = vector_group / 4;
 
-template <bool checked, bool wide>
+template <Check check, bool wide>
 KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length,
                              const KernelRow& kernel_row, std::uint32_t* buffer) {
     const Placement placement{.x_scale = splat(kernel_row.x_scale),
@@ -244,7 +254,7 @@ KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length
                 next[v] = recompute(p[v], theta[v], kernel_row.kick, next[v]);
         }
         for (int v = 0; v < vectors; ++v) {
-            block[i & 3][v] = place<checked>(next[v].column_angle, next[v].p, placement);
+            block[i & 3][v] = place<check>(next[v].column_angle, next[v].p, placement);
             p[v] = next[v].p;
             theta[v] = next[v].theta;
         }
@@ -262,13 +272,15 @@ KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length
     }
 }
 
-// Whether every point of the row lands on the screen, so that the kernel can leave out the test
+// Whether every point of the row lands on the picture, so that the kernel can leave out the test
 // point by point. The column is formed from a value in [0, 2 pi) and the row from a momentum in
 // [0, F+]; both formulas are monotonic in that value, so the ends of the ranges decide.
-bool lands_on_screen(const KernelRow& f) {
-    const auto column = [&f](double t) { return trunc_to_int(t * f.x_scale + f.x_offset); };
-    const auto row = [&f](double p) { return trunc_to_int(f.y_base - p * f.y_scale); };
-    const auto inside = [](int v, int size) { return v >= 0 && v < size; };
+bool lands_on_picture(const KernelRow& f) {
+    const auto inside = [&f](double v, int size) {
+        return f.strict ? v >= 0 && v < size : trunc_to_int(v) >= 0 && trunc_to_int(v) < size;
+    };
+    const auto column = [&f](double t) { return t * f.x_scale + f.x_offset; };
+    const auto row = [&f](double p) { return f.y_base - p * f.y_scale; };
     return inside(column(0), f.width) && inside(column(two_pi), f.width) &&
            inside(row(0), f.height) && inside(row(6.2831855f), f.height);
 }
@@ -278,8 +290,10 @@ bool lands_on_screen(const KernelRow& f) {
 Kernel vector_kernel(const KernelRow& kernel_row) {
     // The programs' kicks are at most 1: their rows leave out the second wrap.
     const bool wide = !(kernel_row.kick >= -1 && kernel_row.kick <= 1);
-    if (lands_on_screen(kernel_row)) return wide ? orbits<false, true> : orbits<false, false>;
-    return wide ? orbits<true, true> : orbits<true, false>;
+    if (lands_on_picture(kernel_row))
+        return wide ? orbits<Check::none, true> : orbits<Check::none, false>;
+    if (kernel_row.strict) return wide ? orbits<Check::strict, true> : orbits<Check::strict, false>;
+    return wide ? orbits<Check::truncated, true> : orbits<Check::truncated, false>;
 }
 
 } // namespace kit::orbit_kernels

@@ -5,33 +5,12 @@
 
 #include "keys.hpp"
 #include "kit/program.hpp"
+#include "kit/window.hpp"
 
 #include <optional>
 #include <string>
 
 namespace kit::platform {
-
-// How the window shows the 800x600 picture. The screen the scripts draw into is 800x600
-// whatever these say; only its presentation is enlarged.
-struct WindowSettings {
-    int scale = 1;                      // a window scale times 800x600, each pixel a block
-    bool fullscreen = false;            // the whole screen, the picture enlarged to fit it
-    std::optional<unsigned> clock_seed; // the palette's seed, told to the viewer, when the clock
-                                        // chose it
-    std::optional<unsigned> seed;       // the palette's seed, whoever chose it (none: fixed
-                                        // colours), for the page's address and saved slides
-};
-
-// Opens the program's 800x600 window (in the browser: takes over the page's canvas) and makes
-// its surface the screen, locked for drawing where SDL needs that. Returns what went wrong, with
-// the window closed again, if it cannot.
-std::optional<std::string> open_window(const Program& program, const WindowSettings& settings);
-
-// Unlocks the screen, lets it go and closes the window.
-void close_window();
-
-// The flip: puts what the screen holds on view (the screen is unlocked meanwhile).
-void flip_screen();
 
 // Tells the viewer that slide `slide` (1, 2, ...) stands on view, before the wait for them.
 void announce_slide(int slide);

@@ -280,10 +280,9 @@ std::optional<std::string> platform::open_window(const Program& program,
     if (error) return error;
     title = {.program = &program, .clock_seed = settings.clock_seed};
     show_title(0);
-    // A slide show (a window with no slides is the studio's, which takes clicks and tells its own
-    // keys): a projected picture without a pointer over it (a pointer moved later shows again
-    // only where the layer allows; the keys do all the work), and its keys on the terminal.
-    if (program.slide_count > 0) {
+    // A slide show: a projected picture without a pointer over it (a pointer moved later shows
+    // again only where the layer allows; the keys do all the work), and its keys on the terminal.
+    if (settings.role == platform::WindowRole::slide_show) {
         if (settings.fullscreen) SDL_ShowCursor(SDL_DISABLE);
         tell_keys(program, settings.clock_seed);
     }

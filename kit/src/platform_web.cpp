@@ -16,10 +16,10 @@
 //   the slides' captions), when a slide stands, and when the viewer has moved on and which
 //   slide is being drawn.
 // - The page's buttons ask for moves and for the slide on view as a PNG file, which the kit
-//   encodes itself (png_memory.hpp): a wait takes these requests as it takes keys.
+//   encodes itself (kit/png.hpp): a wait takes these requests as it takes keys.
 #include "kit/canvas.hpp"
 #include "platform.hpp"
-#include "png_memory.hpp"
+#include "slide_texts.hpp"
 
 #include <SDL.h>
 #include <emscripten.h>
@@ -118,7 +118,7 @@ Show show;
 
 void save_slide() {
     const auto texts = slide_texts(*show.program, show.slide, show.seed);
-    const std::vector<Uint8> bytes = png_bytes(screen, texts);
+    const std::vector<Uint8> bytes = png_bytes(screen_image(), texts);
     save_file(bytes.data(), static_cast<int>(bytes.size()));
 }
 

@@ -29,22 +29,6 @@ void on_png_error(png_structp png, png_const_charp message) {
 
 void on_png_warning(png_structp, png_const_charp) {}
 
-// Pixel x of a row of a surface with `bytes` bytes a pixel.
-Uint32 pixel_at(const Uint8* row, int x, int bytes) {
-    const Uint8* p = row + static_cast<size_t>(x) * bytes;
-    switch (bytes) {
-    case 1:
-        return p[0];
-    case 2:
-        return *reinterpret_cast<const Uint16*>(p);
-    case 3:
-        return SDL_BYTEORDER == SDL_LIL_ENDIAN ? p[0] | p[1] << 8 | p[2] << 16
-                                               : p[2] | p[1] << 8 | p[0] << 16;
-    default:
-        return *reinterpret_cast<const Uint32*>(p);
-    }
-}
-
 // The slides hold a few flat colours and a few dozen orbit colours, so a palette image is a
 // third of the bytes of an RGB one and compresses that much faster: the image's palette for
 // libpng, where it has one of at most 256 colours (`used`).
@@ -54,18 +38,18 @@ struct Palette {
     bool used = false;
 };
 
-Palette palette_of(const PixelImage& image) {
+Palette palette_of(const Image& image) {
     Palette palette;
-    palette.used = image.format->BytesPerPixel == 4 && index_colours(image, palette.pixels);
-    for (Uint32 colour : palette.pixels.colours) {
-        png_color& entry = palette.colours.emplace_back();
-        SDL_GetRGB(colour, image.format, &entry.red, &entry.green, &entry.blue);
+    palette.used = index_colours(image, palette.pixels);
+    for (std::uint32_t colour : palette.pixels.colours) {
+        const Rgb rgb = image.layout.unpack(colour);
+        palette.colours.push_back({.red = rgb.r, .green = rgb.g, .blue = rgb.b});
     }
     return palette;
 }
 
 // Encodes into writer.file; returns false with writer.error set on failure.
-bool encode(PngWriter& writer, const PixelImage& image, std::span<png_text> chunks,
+bool encode(PngWriter& writer, const Image& image, std::span<png_text> chunks,
             std::vector<png_byte>& row) {
     png_structp png = writer.png;
     // Filled before the jump point, so that nothing a longjmp skips needs destroying.
@@ -93,23 +77,13 @@ bool encode(PngWriter& writer, const PixelImage& image, std::span<png_text> chun
         png_write_end(png, writer.info);
         return true;
     }
-    // With whole bytes per channel (the 32-bit screens of the programs) each channel is a plain
-    // shift; a call of SDL_GetRGB per pixel would cost as much as the compression.
-    const SDL_PixelFormat* format = image.format;
-    const bool whole_bytes = format->BytesPerPixel == 4 && !format->palette && format->Rloss == 0 &&
-                             format->Gloss == 0 && format->Bloss == 0;
-    const int r_shift = format->Rshift, g_shift = format->Gshift, b_shift = format->Bshift;
     for (int y = 0; y < image.height; ++y) {
-        const Uint8* pixels = static_cast<const Uint8*>(image.pixels) + y * image.pitch;
+        const std::uint32_t* pixels = image.row(y);
         for (int x = 0; x < image.width; ++x) {
-            const Uint32 pixel = pixel_at(pixels, x, format->BytesPerPixel);
-            if (whole_bytes) {
-                row[3 * x] = static_cast<png_byte>(pixel >> r_shift);
-                row[3 * x + 1] = static_cast<png_byte>(pixel >> g_shift);
-                row[3 * x + 2] = static_cast<png_byte>(pixel >> b_shift);
-            } else {
-                SDL_GetRGB(pixel, image.format, &row[3 * x], &row[3 * x + 1], &row[3 * x + 2]);
-            }
+            const Rgb rgb = image.layout.unpack(pixels[x]);
+            row[3 * x] = rgb.r;
+            row[3 * x + 1] = rgb.g;
+            row[3 * x + 2] = rgb.b;
         }
         png_write_row(png, row.data());
     }
@@ -119,7 +93,7 @@ bool encode(PngWriter& writer, const PixelImage& image, std::span<png_text> chun
 
 } // namespace
 
-std::optional<std::string> write_png(std::FILE* file, const PixelImage& image,
+std::optional<std::string> write_png(std::FILE* file, const Image& image,
                                      std::span<const PngText> texts) {
     std::vector<png_byte> row(3 * static_cast<size_t>(image.width));
     PngWriter writer;

@@ -1,55 +1,20 @@
-// The image format of exported slides.
+// What the two PNG writers (libpng's for files, png_memory.cpp's for the browser) share.
 #pragma once
 
-#include <SDL.h>
+#include "kit/png.hpp"
 
-#include <cstdio>
-#include <map>
-#include <optional>
-#include <span>
-#include <string>
+#include <cstdint>
 #include <vector>
 
 namespace kit {
 
-// A PNG text chunk (tEXt): a keyword of 1 to 79 Latin-1 characters ("Software", "Title", ...)
-// and its text.
-struct PngText {
-    std::string keyword;
-    std::string text;
-};
-
-// A picture's pixels as the PNG writer reads them: row y at pixels + y * pitch bytes, each pixel
-// in `format`. Unlike an SDL 1.2 surface, whose pitch has 16 bits (at most 16383 pixels of 32
-// bits a row), it may be as wide as memory allows.
-struct PixelImage {
-    const void* pixels = nullptr;
-    int width = 0, height = 0;
-    size_t pitch = 0;
-    const SDL_PixelFormat* format = nullptr;
-};
-
-PixelImage image_of(const SDL_Surface* surface);
-
-// The colours of a 32-bit image in the order its rows first show them, and each pixel's index
-// into them, row by row: the palette both PNG writers (the file's and the browser's) give an image
-// of at most 256 colours. False when it holds more (then it is written as RGB).
+// The colours of an image in the order its rows first show them, and each pixel's index into
+// them, row by row: the palette both writers give an image of at most 256 colours. False when it
+// holds more (then it is written as RGB).
 struct IndexedPixels {
-    std::vector<Uint32> colours;
-    std::vector<Uint8> indices; // width bytes a row
+    std::vector<std::uint32_t> colours;
+    std::vector<std::uint8_t> indices; // width bytes a row
 };
-bool index_colours(const PixelImage& image, IndexedPixels& out);
-
-// Writes the image to `file` as an 8-bit PNG: a palette image when it holds at most 256
-// colours (the slides' usual case), RGB otherwise, with `texts` as text chunks before the image
-// data. The data may still sit in the stream's buffer; flushing it, and closing the file, is the
-// caller's. Returns the reason on failure.
-std::optional<std::string> write_png(std::FILE* file, const PixelImage& image,
-                                     std::span<const PngText> texts = {});
-
-// The text chunks of the PNG file at `path` that stand before its image data (where write_png
-// puts them), keyword to text; a keyword given twice keeps its last text. Nothing when the file
-// cannot be read or is not a PNG.
-std::optional<std::map<std::string, std::string>> read_png_text(const std::string& path);
+bool index_colours(const Image& image, IndexedPixels& out);
 
 } // namespace kit

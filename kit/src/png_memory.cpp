@@ -1,57 +1,63 @@
-#include "png_memory.hpp"
+// A picture as the bytes of a PNG file, made without libpng (the browser build has none). The
+// image is what the desktop's writer makes (the same palette, in the same order, or RGB beyond
+// 256 colours, and the same text chunks); only the compression differs: runs of one colour, in
+// deflate's fixed codes.
+#include "png.hpp"
 
 #include <array>
 
 namespace kit {
 namespace {
 
-std::array<Uint32, 256> make_crc_table() {
-    std::array<Uint32, 256> table{};
-    for (Uint32 n = 0; n < 256; ++n) {
-        Uint32 c = n;
+std::array<std::uint32_t, 256> make_crc_table() {
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
         for (int k = 0; k < 8; ++k) c = c & 1 ? 0xedb88320u ^ (c >> 1) : c >> 1;
         table[n] = c;
     }
     return table;
 }
 
-void put_u32(std::vector<Uint8>& out, Uint32 value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<Uint8>(value >> shift));
+void put_u32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
 // Appends one chunk: length, type, data, and the CRC of type and data.
-void put_chunk(std::vector<Uint8>& out, const char* type, const std::vector<Uint8>& data) {
-    static const std::array<Uint32, 256> crc_table = make_crc_table();
-    put_u32(out, static_cast<Uint32>(data.size()));
+void put_chunk(std::vector<std::uint8_t>& out, const char* type,
+               const std::vector<std::uint8_t>& data) {
+    static const std::array<std::uint32_t, 256> crc_table = make_crc_table();
+    put_u32(out, static_cast<std::uint32_t>(data.size()));
     const size_t start = out.size();
     out.insert(out.end(), type, type + 4);
     out.insert(out.end(), data.begin(), data.end());
-    Uint32 crc = 0xffffffffu;
+    std::uint32_t crc = 0xffffffffu;
     for (size_t i = start; i < out.size(); ++i) crc = crc_table[(crc ^ out[i]) & 0xff] ^ (crc >> 8);
     put_u32(out, crc ^ 0xffffffffu);
 }
 
 // Deflate's bit stream: values least significant bit first, Huffman codes most significant first.
 struct Bits {
-    std::vector<Uint8>& out;
-    Uint32 buffer = 0;
+    std::vector<std::uint8_t>& out;
+    std::uint32_t buffer = 0;
     int count = 0;
-    void put(Uint32 value, int bits) {
+    void put(std::uint32_t value, int bits) {
         buffer |= value << count;
         count += bits;
         while (count >= 8) {
-            out.push_back(static_cast<Uint8>(buffer));
+            out.push_back(static_cast<std::uint8_t>(buffer));
             buffer >>= 8;
             count -= 8;
         }
     }
-    void put_code(Uint32 code, int bits) {
-        Uint32 reversed = 0;
+    void put_code(std::uint32_t code, int bits) {
+        std::uint32_t reversed = 0;
         for (int i = 0; i < bits; ++i) reversed |= (code >> i & 1) << (bits - 1 - i);
         put(reversed, bits);
     }
     void flush() {
-        if (count > 0) out.push_back(static_cast<Uint8>(buffer));
+        if (count > 0) out.push_back(static_cast<std::uint8_t>(buffer));
         buffer = 0;
         count = 0;
     }
@@ -77,14 +83,14 @@ void put_repeat(Bits& bits, int length) {
     while (bases[code] > length) --code;
     put_symbol(bits, 257 + code);
     const int extra = code < 8 || code == 28 ? 0 : (code - 4) / 4;
-    bits.put(static_cast<Uint32>(length - bases[code]), extra);
+    bits.put(static_cast<std::uint32_t>(length - bases[code]), extra);
     bits.put_code(0, 5); // distance code 0: distance 1
 }
 
 // The zlib stream of `data` in one block of fixed codes, each run of a byte (after its first)
 // as copies at distance 1.
-std::vector<Uint8> zlib_stream(const std::vector<Uint8>& data) {
-    std::vector<Uint8> out{0x78, 0x01};
+std::vector<std::uint8_t> zlib_stream(const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> out{0x78, 0x01};
     Bits bits{out};
     bits.put(1, 1); // the last block
     bits.put(1, 2); // fixed codes
@@ -104,8 +110,8 @@ std::vector<Uint8> zlib_stream(const std::vector<Uint8>& data) {
     }
     put_symbol(bits, 256);
     bits.flush();
-    Uint32 a = 1, b = 0;
-    for (Uint8 byte : data) {
+    std::uint32_t a = 1, b = 0;
+    for (std::uint8_t byte : data) {
         a = (a + byte) % 65521;
         b = (b + a) % 65521;
     }
@@ -115,31 +121,22 @@ std::vector<Uint8> zlib_stream(const std::vector<Uint8>& data) {
 
 } // namespace
 
-PixelImage image_of(const SDL_Surface* surface) {
-    return {.pixels = surface->pixels,
-            .width = surface->w,
-            .height = surface->h,
-            .pitch = static_cast<size_t>(surface->pitch),
-            .format = surface->format};
-}
-
-bool index_colours(const PixelImage& image, IndexedPixels& out) {
+bool index_colours(const Image& image, IndexedPixels& out) {
     // Open addressing over the pixel values; the picture's long runs of one colour mostly hit
     // the previous pixel's entry without a lookup.
     constexpr size_t slots = 1024;
-    Uint32 keys[slots];
+    std::uint32_t keys[slots];
     int values[slots];
     bool used[slots] = {};
     out.colours.clear();
     out.indices.resize(static_cast<size_t>(image.width) * image.height);
-    Uint32 previous_pixel = 0;
+    std::uint32_t previous_pixel = 0;
     int previous_index = -1;
     for (int y = 0; y < image.height; ++y) {
-        const auto* pixels = reinterpret_cast<const Uint32*>(
-            static_cast<const Uint8*>(image.pixels) + y * image.pitch);
-        Uint8* indices = out.indices.data() + static_cast<size_t>(y) * image.width;
+        const std::uint32_t* pixels = image.row(y);
+        std::uint8_t* indices = out.indices.data() + static_cast<size_t>(y) * image.width;
         for (int x = 0; x < image.width; ++x) {
-            const Uint32 pixel = pixels[x];
+            const std::uint32_t pixel = pixels[x];
             if (pixel != previous_pixel || previous_index < 0) {
                 size_t slot = (pixel * 2654435761u) >> 22; // the top 10 bits: 0 .. 1023
                 while (used[slot] && keys[slot] != pixel) slot = (slot + 1) % slots;
@@ -153,66 +150,48 @@ bool index_colours(const PixelImage& image, IndexedPixels& out) {
                 previous_pixel = pixel;
                 previous_index = values[slot];
             }
-            indices[x] = static_cast<Uint8>(previous_index);
+            indices[x] = static_cast<std::uint8_t>(previous_index);
         }
     }
     return true;
 }
 
-std::vector<PngText> slide_texts(const Program& program, int slide, std::optional<unsigned> seed) {
-    std::vector<PngText> texts{
-        {.keyword = "Software", .text = std::string(program.name) + " " + FIGURES_VERSION},
-        {.keyword = "Program", .text = program.name},
-        {.keyword = "Slide", .text = std::to_string(slide)},
-        {.keyword = "Description", .text = caption(program, slide)},
-    };
-    if (seed) texts.push_back({.keyword = "Seed", .text = std::to_string(*seed)});
-    return texts;
-}
-
-std::vector<Uint8> png_bytes(SDL_Surface* surface, std::span<const PngText> texts) {
-    return png_bytes(image_of(surface), texts);
-}
-
-std::vector<Uint8> png_bytes(const PixelImage& image, std::span<const PngText> texts) {
+std::vector<std::uint8_t> png_bytes(const Image& image, std::span<const PngText> texts) {
     const int w = image.width, h = image.height;
     // The export's palette, in its order, where the image has one.
     IndexedPixels indexed;
     const bool palette = index_colours(image, indexed);
-    std::vector<Uint8> rows; // each row: filter byte 0, then its pixels
+    std::vector<std::uint8_t> rows; // each row: filter byte 0, then its pixels
     rows.reserve(static_cast<size_t>(palette ? w + 1 : 3 * w + 1) * h);
     for (int y = 0; y < h; ++y) {
         rows.push_back(0);
         if (palette) {
-            const Uint8* indices = indexed.indices.data() + static_cast<size_t>(y) * w;
+            const std::uint8_t* indices = indexed.indices.data() + static_cast<size_t>(y) * w;
             rows.insert(rows.end(), indices, indices + w);
             continue;
         }
-        const auto* pixels = reinterpret_cast<const Uint32*>(
-            static_cast<const Uint8*>(image.pixels) + y * image.pitch);
+        const std::uint32_t* pixels = image.row(y);
         for (int x = 0; x < w; ++x) {
-            Uint8 r, g, b;
-            SDL_GetRGB(pixels[x], image.format, &r, &g, &b);
-            rows.insert(rows.end(), {r, g, b});
+            const Rgb c = image.layout.unpack(pixels[x]);
+            rows.insert(rows.end(), {c.r, c.g, c.b});
         }
     }
-    std::vector<Uint8> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    std::vector<Uint8> header;
-    put_u32(header, static_cast<Uint32>(w));
-    put_u32(header, static_cast<Uint32>(h));
-    header.insert(header.end(), {8, static_cast<Uint8>(palette ? 3 : 2), 0, 0, 0});
+    std::vector<std::uint8_t> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    std::vector<std::uint8_t> header;
+    put_u32(header, static_cast<std::uint32_t>(w));
+    put_u32(header, static_cast<std::uint32_t>(h));
+    header.insert(header.end(), {8, static_cast<std::uint8_t>(palette ? 3 : 2), 0, 0, 0});
     put_chunk(out, "IHDR", header);
     if (palette) {
-        std::vector<Uint8> entries;
-        for (Uint32 colour : indexed.colours) {
-            Uint8 r, g, b;
-            SDL_GetRGB(colour, image.format, &r, &g, &b);
-            entries.insert(entries.end(), {r, g, b});
+        std::vector<std::uint8_t> entries;
+        for (std::uint32_t colour : indexed.colours) {
+            const Rgb c = image.layout.unpack(colour);
+            entries.insert(entries.end(), {c.r, c.g, c.b});
         }
         put_chunk(out, "PLTE", entries);
     }
     for (const PngText& text : texts) {
-        std::vector<Uint8> data(text.keyword.begin(), text.keyword.end());
+        std::vector<std::uint8_t> data(text.keyword.begin(), text.keyword.end());
         data.push_back(0);
         data.insert(data.end(), text.text.begin(), text.text.end());
         put_chunk(out, "tEXt", data);

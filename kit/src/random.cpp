@@ -1,5 +1,7 @@
 #include "random.hpp"
 
+#include "kit/palette.hpp"
+
 #include <cstdint>
 
 namespace kit {
@@ -54,6 +56,18 @@ void seed_rand(unsigned seed) {
 
 int next_rand() {
     return static_cast<int>(step(generator));
+}
+
+std::array<Rgb, 256> random_palette(unsigned seed) {
+    Generator own = seeded(seed);
+    std::array<Rgb, 256> colours;
+    for (Rgb& colour : colours) {
+        const std::uint32_t c1 = step(own), c2 = step(own), c3 = step(own);
+        colour = {.r = static_cast<std::uint8_t>(c3 & 0xff),
+                  .g = static_cast<std::uint8_t>(c2 & 0xff),
+                  .b = static_cast<std::uint8_t>(c1 & 0xff)};
+    }
+    return colours;
 }
 
 } // namespace kit

@@ -1,7 +1,8 @@
 #include "picture.hpp"
 
-#include "kit/canvas.hpp"
-#include "random.hpp"
+#include "kit/truncate.hpp"
+
+#include "kit/palette.hpp"
 
 #include <algorithm>
 #include <array>
@@ -28,14 +29,9 @@ constexpr std::array<TileMap, 4> maps_p2mm{identity, TileMap{Columns::mirror, fa
                                            TileMap{Columns::same, true},
                                            TileMap{Columns::mirror, true}};
 
-// Palette entries: the seed line's orbits take entries 7 to 38 by their starting momentum, as the
-// slide shows' portraits do; the scene's own orbits count down from entry 255.
+// Palette entries of the seed line's orbits: entry trunc(s * 5 + 7) for the orbit started at
+// p = s.
 constexpr double colour_scale = 5, colour_offset = 7;
-
-Uint32* row_of(const SDL_Surface* surface, int y) {
-    return reinterpret_cast<Uint32*>(static_cast<Uint8*>(surface->pixels) +
-                                     static_cast<std::ptrdiff_t>(y) * surface->pitch);
-}
 
 } // namespace
 
@@ -121,7 +117,8 @@ kit::OrbitRow portrait_row(const Scene& scene, int width, int height) {
             .y_base = scene.p_to * y_scale,
             .y_scale = y_scale,
             .colour_scale = colour_scale,
-            .colour_offset = colour_offset};
+            .colour_offset = colour_offset,
+            .strict_edges = scene.version >= 2};
 }
 
 Start start_at(const Scene& scene, int width, int height, Pixel pixel) {
@@ -134,67 +131,70 @@ Start start_at(const Scene& scene, int width, int height, Pixel pixel) {
             std::min(static_cast<float>(p), below_two_pi)};
 }
 
-void prepare_colours(const Scene& scene) {
-    kit::seed_rand(scene.palette);
-    kit::make_palette();
-    kit::white = kit::map_rgb(255, 255, 255);
+Colours scene_colours(const Scene& scene, kit::PixelLayout layout) {
+    Colours colours{};
+    const std::array<kit::Rgb, 256> palette = kit::random_palette(scene.palette);
+    for (int i = 0; i < 256; ++i) colours.palette[i] = layout.pack(palette[i]);
+    colours.white = layout.pack({255, 255, 255});
+    return colours;
 }
 
-void draw_portrait(const Scene& scene, SDL_Surface* tile) {
-    for (int y = 0; y < tile->h; ++y) std::fill_n(row_of(tile, y), tile->w, kit::white);
-    const kit::OrbitRow row = portrait_row(scene, tile->w, tile->h);
-    kit::plot_orbits(row, tile);
-    // The scene's orbits a batch at a time, without allocating.
+void draw_portrait(const Scene& scene, const Colours& colours, const kit::Image& tile) {
+    kit::fill(tile, colours.white);
+    const kit::OrbitRow row = portrait_row(scene, tile.width, tile.height);
+    kit::plot_seed_line(row, tile, [&](const kit::OrbitFacts& orbit) {
+        return colours
+            .palette[kit::trunc_to_int(orbit.start.p * row.colour_scale + row.colour_offset) &
+                     0xff];
+    });
+    // The scene's own orbits a batch at a time, without allocating.
     constexpr size_t batch = 64;
     for (size_t first = 0; first < scene.orbits.size(); first += batch) {
         std::array<kit::OrbitStart, batch> starts;
         const size_t n = std::min(batch, scene.orbits.size() - first);
-        for (size_t i = 0; i < n; ++i) {
-            const Start& start = scene.orbits[first + i];
-            starts[i] = {.p = start.p,
-                         .theta = start.theta,
-                         .colour = kit::palette[(255 - (first + i)) & 0xff]};
-        }
-        kit::plot_orbits_from(row, std::span(starts.data(), n), tile);
+        for (size_t i = 0; i < n; ++i)
+            starts[i] = {.p = scene.orbits[first + i].p, .theta = scene.orbits[first + i].theta};
+        kit::plot_starts(row, std::span(starts.data(), n), tile, [&](const kit::OrbitFacts& orbit) {
+            return colours.palette[(255 - (first + orbit.index)) & 0xff];
+        });
     }
 }
 
-Pixels pixels_of(SDL_Surface* surface) {
-    return {static_cast<Uint32*>(surface->pixels), surface->w, surface->h,
-            static_cast<size_t>(surface->pitch / 4)};
-}
-
-void build_strip(Group group, int keep, const SDL_Surface* portrait, const Pixels& out, int top) {
-    const int width = portrait->w, height = portrait->h;
+void build_strip(Group group, int keep, const kit::Image& portrait, const kit::Image& strip) {
+    const int width = portrait.width, height = portrait.height;
     const Rect kept = kept_part(group, keep, width, height);
     const std::span<const TileMap> maps = tile_maps(group);
-    for (int y = 0; y < height; ++y) {
-        if (top + y < 0 || top + y >= out.height) continue;
-        Uint32* row = out.pixels + static_cast<size_t>(top + y) * out.stride;
-        const int tile_columns = std::min(width, out.width);
+    for (int y = 0; y < std::min(height, strip.height); ++y) {
+        std::uint32_t* row = strip.row(y);
+        const int tile_columns = std::min(width, strip.width);
         for (int x = 0; x < tile_columns; ++x)
             for (const TileMap& map : maps) {
                 const Pixel from = apply(map, {x, y}, width, height);
                 if (kept.contains(from)) {
-                    row[x] = row_of(portrait, from.y)[from.x];
+                    row[x] = portrait.row(from.y)[from.x];
                     break;
                 }
             }
         // Further tiles repeat the first; the last one is cut where the strip ends.
-        for (int x = tile_columns; x < out.width; ++x) row[x] = row[x - width];
+        for (int x = tile_columns; x < strip.width; ++x) row[x] = row[x - width];
     }
 }
 
-void draw_scene(const Scene& scene, SDL_Surface* tile, const Pixels& out, int top) {
-    prepare_colours(scene);
-    draw_portrait(scene, tile);
-    build_strip(scene.group, scene.keep, tile, out, top);
+void draw_scene(const Scene& scene, const Colours& colours, const kit::Image& tile,
+                const kit::Image& strip) {
+    draw_portrait(scene, colours, tile);
+    build_strip(scene.group, scene.keep, tile, strip);
 }
 
-SDL_Surface* new_surface(int width, int height) {
-    const SDL_PixelFormat* format = kit::screen->format;
-    return SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, format->Rmask, format->Gmask,
-                                format->Bmask, 0);
+bool render_strip(const Scene& scene, kit::PixelLayout layout, kit::PixelBuffer& strip) {
+    kit::PixelBuffer tile;
+    if (!tile.resize(tile_width_for(scene.height), scene.height, layout) ||
+        !strip.resize(scene.width, scene.height, layout)) {
+        strip.resize(0, 0);
+        return false;
+    }
+    draw_scene(scene, scene_colours(scene, layout), tile.image(), strip.image());
+    return true;
 }
 
 } // namespace explore

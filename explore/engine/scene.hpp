@@ -1,19 +1,29 @@
-// A scene: everything that decides a studio picture, and its one line of text.
+// A scene: everything that decides a picture of explore, and its one line of text.
 //
 // The line is space-separated key=value pairs in any order, every key with a default, so that
 // "kick=0.9 group=p2mm" is a whole scene. Printing a scene and reading the line back gives the
 // same scene, bit for bit: numbers are printed in their shortest form that reads back exactly.
+// The format is versioned (v=N, first in every printed line): a line of a version draws the same
+// pixels forever, so a change to what a line means is a new version, and a scene keeps the
+// version it was read in. docs/scene-format.md describes the format whole.
+//
+// The keys, their limits and the groups are one rulebook (key_rules, group_names): the refusals
+// quote it, and describe_rules() gives it whole to the page.
 #pragma once
-
-#include "png.hpp"
 
 #include <array>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace explore {
+
+// The name of the program, its engine and its files.
+inline constexpr const char* program_name = "explore";
+
+inline constexpr double two_pi = 6.283185307179586;
 
 // The seven frieze groups, in the order keys 1 to 7 select them.
 enum class Group { p1, p11g, p1m1, p2, p2mg, p11m, p2mm };
@@ -36,8 +46,11 @@ struct Start {
     bool operator==(const Start&) const = default;
 };
 
-// The format's version: the line may begin with v=1, and every printed line does.
-inline constexpr int scene_version = 1;
+// The versions of the format this engine reads; every new scene is of the newest. Version 1
+// truncates points toward zero onto the tile, so that a point up to a pixel left of the window's
+// theta or above its top p lands in column or row 0; version 2 draws only the points inside the
+// window.
+inline constexpr int oldest_version = 1, newest_version = 2;
 
 // The limits of the keys; the refusals quote them.
 inline constexpr float kick_limit = 10;
@@ -49,11 +62,18 @@ inline constexpr int max_length = 10000;
 inline constexpr int max_orbits = 1000;
 inline constexpr int min_tile = 8, max_tile = 264; // the window's tile, 3 x 264 < 800 wide
 inline constexpr double min_window = 1e-6;         // the narrowest window onto the plane
-// The widest row of 32-bit pixels an SDL 1.2 surface holds (its pitch has 16 bits): the tile's
-// limit, as the portrait is drawn into a surface.
-inline constexpr int widest_surface = 65535 / 4;
+// The widest tile: the desktop's window and the page put a tile into surfaces and canvases of
+// SDL 1.2's widest 32-bit row (its pitch has 16 bits).
+inline constexpr int widest_tile = 65535 / 4;
+
+// The tile of a strip H pixels high: T = 3H wide, rounded down to a multiple of four (for p2mg's
+// quarters), and H high.
+constexpr int tile_width_for(int height) {
+    return (3 * height) & ~3;
+}
 
 struct Scene {
+    int version = newest_version;        // of the format the scene was read in
     float kick = 0.9f;                   // K, single precision
     Group group = Group::p2mm;           //
     unsigned palette = 1;                // the seed of the random palette
@@ -71,16 +91,45 @@ struct Scene {
     bool operator==(const Scene&) const = default;
 };
 
-// The scene as one line, every key given, v=1 first.
+// What kind of value a key takes.
+enum class KeyKind {
+    version, // a whole number among the versions read
+    single,  // a decimal number, rounded to single precision
+    real,    // a decimal number, kept in double precision
+    whole,   // a whole number
+    group,   // a frieze group by any of its three names
+    size,    // WxH
+    window,  // FROM:TO within [0, 2 pi]
+    point,   // THETA,P on the torus; the key may repeat
+};
+
+// One key of the rulebook: its name, its kind, its limits (low and high, inclusive; a point's
+// coordinates stay below high), and a sentence of plain words on what it does.
+struct KeyRule {
+    std::string_view name;
+    KeyKind kind;
+    double low, high;
+    std::string_view about;
+};
+
+// Every key, in the order a printed line gives them.
+std::span<const KeyRule> key_rules();
+
+// The scene as one line, every key given, its version first.
 std::string print_scene(const Scene& scene);
 
-// Reads a line: keys not given keep their defaults. On a bad key or value, returns nothing and
-// sets `error` to one line naming the key, the value given and what is allowed.
+// Reads a line: keys not given keep their defaults (v: the newest version). On a bad key or
+// value, returns nothing and sets `error` to one line naming the key, the value given and what
+// is allowed.
 std::optional<Scene> parse_scene(std::string_view line, std::string& error);
 
-// Sets one key from its text, as the line would (for --sweep and the window's keys); returns
-// the refusal, if any.
+// Sets one key from its text, as the line would; returns the refusal, if any (the scene then
+// stays as it was).
 std::optional<std::string> set_key(Scene& scene, std::string_view key, std::string_view value);
+
+// The value of a key as the line prints it (for a point: every orbit, "THETA,P" each, separated
+// by spaces); "" for a key the rulebook does not have.
+std::string key_value(const Scene& scene, std::string_view key);
 
 // The keys whose values are numbers that can be swept.
 inline constexpr std::array<std::string_view, 4> sweep_keys{"kick", "palette", "step", "length"};
@@ -88,14 +137,5 @@ inline constexpr std::array<std::string_view, 4> sweep_keys{"kick", "palette", "
 // Shortest decimal forms that read back to the same value.
 std::string number_text(double value);
 std::string number_text(float value);
-
-// The studio's name, in its messages, titles and files.
-inline constexpr const char* program_name = "explore";
-// The keyword of the text chunk that carries a picture's scene line.
-inline constexpr const char* scene_keyword = "Scene";
-
-// The text chunks every studio PNG carries, on the desktop and in the page alike: the program and
-// its version, and the scene line.
-std::vector<kit::PngText> scene_texts(const Scene& scene);
 
 } // namespace explore

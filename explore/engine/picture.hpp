@@ -11,19 +11,14 @@
 
 #include "scene.hpp"
 
+#include "kit/image.hpp"
 #include "kit/orbits.hpp"
 
-#include <SDL.h>
-
-#include <memory>
+#include <array>
+#include <cstdint>
 #include <span>
 
 namespace explore {
-
-// Three times the height, rounded down to a multiple of four (for p2mg's quarters).
-constexpr int tile_width_for(int height) {
-    return (3 * height) & ~3;
-}
 
 struct Pixel {
     int x, y;
@@ -64,39 +59,31 @@ kit::OrbitRow portrait_row(const Scene& scene, int width, int height);
 // Where an orbit started at tile pixel (x, y) of that window begins: the pixel's centre.
 Start start_at(const Scene& scene, int width, int height, Pixel pixel);
 
-// Sets kit::palette (and kit::white) for the scene's palette seed, in the screen's format.
-void prepare_colours(const Scene& scene);
-
-// The portrait: the tile turned white, the seed line's orbits, then the scene's own orbits, each
-// in a colour of its own. The tile is any 32-bit surface.
-void draw_portrait(const Scene& scene, SDL_Surface* tile);
-
-// 32-bit pixels in rows, `stride` pixels apart: the screen, or a strip wider than an SDL 1.2
-// surface can be (its pitch has 16 bits).
-struct Pixels {
-    Uint32* pixels;
-    int width, height;
-    size_t stride;
+// The colours a scene is drawn in, as pixels of one layout: the scene's palette and the white of
+// the background. The seed line's orbits take entries 7 to 38 by their starting momentum, as the
+// slide shows' portraits do; the scene's own orbits count down from entry 255.
+struct Colours {
+    std::array<std::uint32_t, 256> palette;
+    std::uint32_t white;
 };
+Colours scene_colours(const Scene& scene, kit::PixelLayout layout);
 
-Pixels pixels_of(SDL_Surface* surface);
+// The portrait of the scene's window onto the plane, into `tile` (any size): the tile turned
+// white, the seed line's orbits, then the scene's own orbits.
+void draw_portrait(const Scene& scene, const Colours& colours, const kit::Image& tile);
 
-// Rows top .. top + H - 1 of `out`, all its columns, become the strip rebuilt from the kept part
-// of the portrait (H x T): each pixel takes the colour of its image in the kept part, and
-// column X shows tile column X mod T. Only the kept part of the portrait is read.
-void build_strip(Group group, int keep, const SDL_Surface* portrait, const Pixels& out, int top);
+// The strip rebuilt from the kept part of the portrait (a tile W x H) into `strip`, every column
+// of its rows (at most H): each pixel takes the colour of its image in the kept part, and column
+// X shows tile column X mod W. Only the kept part of the portrait is read.
+void build_strip(Group group, int keep, const kit::Image& portrait, const kit::Image& strip);
 
-// What every view of a scene shows: its colours prepared, its portrait drawn into `tile` (the
-// tile at the strip's height) and the strip rebuilt from it into rows top .. of `out`.
-void draw_scene(const Scene& scene, SDL_Surface* tile, const Pixels& out, int top);
+// What every view of a scene shows: its portrait drawn into `tile` (the tile at the strip's
+// height) and the strip rebuilt from it into `strip`.
+void draw_scene(const Scene& scene, const Colours& colours, const kit::Image& tile,
+                const kit::Image& strip);
 
-// A 32-bit surface in the screen's pixel format (at most 16383 pixels wide), or null when there
-// is no memory for it.
-SDL_Surface* new_surface(int width, int height);
-
-struct SurfaceDeleter {
-    void operator()(SDL_Surface* surface) const { SDL_FreeSurface(surface); }
-};
-using Surface = std::unique_ptr<SDL_Surface, SurfaceDeleter>;
+// The strip of a scene at the scene's size, in `layout`, into `strip` (its tile drawn into a
+// buffer of its own); false, with `strip` holding nothing, when the memory cannot be had.
+bool render_strip(const Scene& scene, kit::PixelLayout layout, kit::PixelBuffer& strip);
 
 } // namespace explore

@@ -1,0 +1,298 @@
+#include "desktop.hpp"
+#include "kit/arguments.hpp"
+#include "kit/files.hpp"
+#include "kit/version.hpp"
+#include "picture.hpp"
+#include "png_texts.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+
+namespace explore {
+namespace {
+
+std::string usage() {
+    return std::string(
+               "usage: explore [--scene LINE | --scene-from FILE.png] [--scale N | --fullscreen]\n"
+               "       explore [--scene LINE | --scene-from FILE.png] --export FILE.png\n"
+               "       explore [--scene LINE] --sweep KEY=FROM:TO:COUNT --export DIR\n"
+               "       explore [--scene LINE] --tour [--scale N | --fullscreen]\n") +
+           "The frieze studio: a portrait of the kicked map p' = p + K sin(theta), theta' = theta "
+           "+ p',\n"
+           "its tile cut to a fundamental region of one of the seven frieze groups, and the "
+           "strip\n"
+           "rebuilt from it by the group's mirrors, glide reflections and half-turns.\n"
+           "  --scene LINE        start from a scene: key=value pairs, e.g. \"kick=0.9 "
+           "group=p2mm\"\n"
+           "                      (keys: v kick group palette size theta p step length orbit "
+           "keep tile)\n"
+           "  --scene-from FILE   the scene of a PNG the studio wrote\n"
+           "  --export FILE       no window: write the strip to FILE, a PNG, at the scene's size\n"
+           "  --sweep KEY=FROM:TO:COUNT  with --export DIR: DIR/frame-0001.png ... for COUNT "
+           "evenly\n"
+           "                      spaced values of kick, palette, step or length\n"
+           "  --tour              the scene in each of the seven groups, a key for the next\n"
+           "  --scale N           a window N times 800x600 (N = 1 to " +
+           std::to_string(kit::max_scale) +
+           ")\n"
+           "  --fullscreen        the picture as large as the screen allows\n"
+           "  --version, --help\n"
+           "In the window:\n"
+           "  click on the portrait   start an orbit there\n"
+           "  [ ]                     kick down / up by 0.01\n"
+           "  Page Down / Page Up     kick down / up by 0.1\n"
+           "  1 to 7, g               the group: p1 p11g p1m1 p2 p2mg p11m p2mm; g the next one\n"
+           "  k                       keep the next part of the tile\n"
+           "  arrows                  pan the window onto the plane\n"
+           "  + -                     zoom in / out\n"
+           "  c                       the next palette\n"
+           "  u, Backspace            undo the last orbit\n"
+           "  r                       reset to the scene the studio started with\n"
+           "  s                       save the strip as a new PNG here; prints its name and "
+           "scene\n"
+           "  p                       print the scene line\n"
+           "  q, Esc                  quit\n";
+}
+
+int export_strip(const Scene& scene, const std::string& path) {
+    std::error_code code;
+    if (std::filesystem::is_directory(path, code))
+        return complain(1, kit::shown(path) + " is a folder: give --export a file name, "
+                                              "such as strip.png");
+    kit::PixelBuffer strip;
+    if (!render_strip(scene, kit::xrgb_layout, strip))
+        return complain(1, "not enough memory for a " + std::to_string(scene.width) + "x" +
+                               std::to_string(scene.height) + " strip: give a smaller size=");
+    const kit::TemporaryFileGuard guard;
+    if (auto error = kit::write_png_at(path, strip.image(), picture_texts(scene)))
+        return complain(1, *error);
+    std::printf("%s: wrote %s (%dx%d): %s\n", program_name, kit::shown(path).c_str(), scene.width,
+                scene.height, print_scene(scene).c_str());
+    return 0;
+}
+
+struct Sweep {
+    std::string key;
+    double from = 0, to = 0;
+    int count = 0;
+};
+
+std::string sweep_refusal(std::string_view text, const std::string& allowed) {
+    std::string out = "--sweep '";
+    out += kit::shown(text, 40);
+    out += "': ";
+    return out + allowed;
+}
+
+std::optional<Sweep> parse_sweep(std::string_view text, std::string& error) {
+    const size_t equals = text.find('=');
+    const std::string allowed =
+        "give KEY=FROM:TO:COUNT, KEY one of kick, palette, step, length, COUNT from 1 to 10000";
+    Sweep sweep;
+    if (equals == std::string_view::npos) {
+        error = sweep_refusal(text, allowed);
+        return std::nullopt;
+    }
+    sweep.key = std::string(text.substr(0, equals));
+    if (std::find(sweep_keys.begin(), sweep_keys.end(), sweep.key) == sweep_keys.end()) {
+        error = sweep_refusal(text, allowed);
+        return std::nullopt;
+    }
+    const std::string values(text.substr(equals + 1));
+    char from[64], to[64];
+    int count = 0;
+    char extra = 0;
+    if (values.size() >= 64 ||
+        std::sscanf(values.c_str(), "%63[^:]:%63[^:]:%d%c", from, to, &count, &extra) != 3 ||
+        count < 1 || count > 10000) {
+        error = sweep_refusal(text, allowed);
+        return std::nullopt;
+    }
+    char* end = nullptr;
+    sweep.from = std::strtod(from, &end);
+    const bool from_ok = *end == 0 && std::isfinite(sweep.from);
+    sweep.to = std::strtod(to, &end);
+    if (!from_ok || *end != 0 || !std::isfinite(sweep.to)) {
+        error = sweep_refusal(text, allowed);
+        return std::nullopt;
+    }
+    sweep.count = count;
+    return sweep;
+}
+
+// The value of frame i (0 .. count - 1) as the key's text: whole numbers for the whole keys.
+std::string sweep_value(const Sweep& sweep, int i) {
+    const double value = sweep.count == 1
+                             ? sweep.from
+                             : sweep.from + (sweep.to - sweep.from) * i / (sweep.count - 1);
+    if (sweep.key == "palette" || sweep.key == "length") return std::to_string(std::llround(value));
+    return number_text(value);
+}
+
+// "frame-0007.png" for frame 7.
+std::string frame_name(int frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%04d.png", frame);
+    return name;
+}
+
+// Whether a name is of frame_name's form.
+bool is_frame_name(std::string_view name) {
+    if (!name.starts_with("frame-") || !name.ends_with(".png")) return false;
+    const std::string_view digits = name.substr(6, name.size() - 10);
+    return digits.size() >= 4 && digits.size() <= 5 &&
+           digits.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir) {
+    // Every frame's scene is checked before anything is written.
+    std::vector<Scene> frames;
+    for (int i = 0; i < sweep.count; ++i) {
+        Scene frame = scene;
+        if (auto refused = set_key(frame, sweep.key, sweep_value(sweep, i)))
+            return complain(2, "--sweep: frame " + std::to_string(i + 1) + ": " + *refused);
+        frames.push_back(frame);
+    }
+    // From the start: a signal that arrives while the folder is probed removes the probe too.
+    const kit::TemporaryFileGuard guard;
+    kit::ExportFolder folder;
+    if (auto error = folder.open(dir, program_name, is_frame_name, frame_name(sweep.count)))
+        return complain(1, *error);
+    kit::PixelBuffer strip;
+    for (int i = 0; i < sweep.count; ++i) {
+        if (!render_strip(frames[i], kit::xrgb_layout, strip))
+            return complain(1, "not enough memory for the strip: give a smaller size=");
+        const std::string name = frame_name(i + 1);
+        if (auto failure = kit::write_png_file(folder.descriptor(), name, strip.image(),
+                                               picture_texts(frames[i]), kit::Replace::existing))
+            return complain(1, "cannot write " + kit::shown(dir) + "/" + name + ": " +
+                                   failure->reason);
+    }
+    if (auto failure = kit::sync_folder(folder.descriptor()))
+        return complain(1, "cannot flush export folder " + kit::shown(dir) +
+                               " to disk: " + failure->reason);
+    std::printf("%s: %d frames written to %s, %s from %s to %s\n", program_name, sweep.count,
+                kit::shown(dir).c_str(), sweep.key.c_str(), sweep_value(sweep, 0).c_str(),
+                sweep_value(sweep, sweep.count - 1).c_str());
+    return 0;
+}
+
+} // namespace
+
+std::optional<Scene> scene_from_png(const std::string& path, std::string& error) {
+    const auto texts = kit::read_png_text(path);
+    if (!texts) {
+        error = "cannot read " + kit::shown(path) + " as a PNG";
+        return std::nullopt;
+    }
+    const auto line = texts->find(scene_keyword);
+    if (line == texts->end()) {
+        error = kit::shown(path) + " holds no scene: only pictures the studio wrote do";
+        return std::nullopt;
+    }
+    std::string refused;
+    auto scene = parse_scene(line->second, refused);
+    if (!scene) error = "the scene in " + kit::shown(path) + ": " + refused;
+    return scene;
+}
+
+int run_explore(int argc, char** argv) {
+    std::optional<std::string> scene_line, scene_file, export_path, sweep_text;
+    bool tour = false, fullscreen = false, help = false, version = false;
+    int scale = 1;
+    bool scale_given = false;
+    auto bad = [](const std::string& message) {
+        std::fprintf(stderr, "%s: %s\n%s", program_name, message.c_str(), usage().c_str());
+        return 2;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        std::string_view value;
+        auto take = [&](std::string_view option) {
+            return kit::take_option(argc, argv, i, option, value);
+        };
+        kit::Match match;
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+        } else if (arg == "--version") {
+            version = true;
+        } else if (arg == "--tour") {
+            tour = true;
+        } else if (arg == "--fullscreen") {
+            fullscreen = true;
+        } else if ((match = take("--scene")) != kit::Match::no) {
+            if (match == kit::Match::missing_value)
+                return bad("--scene needs a scene line: --scene \"kick=0.9 group=p2mm\"");
+            scene_line = std::string(value);
+        } else if ((match = take("--scene-from")) != kit::Match::no) {
+            if (match == kit::Match::missing_value)
+                return bad("--scene-from needs a file: --scene-from FILE.png");
+            scene_file = std::string(value);
+        } else if ((match = take("--export")) != kit::Match::no) {
+            if (match == kit::Match::missing_value || value.empty())
+                return bad("--export needs a file (or with --sweep a folder): --export FILE.png");
+            export_path = std::string(value);
+        } else if ((match = take("--sweep")) != kit::Match::no) {
+            if (match == kit::Match::missing_value)
+                return bad("--sweep needs KEY=FROM:TO:COUNT, e.g. kick=0.5:1.5:100");
+            sweep_text = std::string(value);
+        } else if ((match = take("--scale")) != kit::Match::no) {
+            const auto n = match == kit::Match::missing_value
+                               ? std::nullopt
+                               : kit::parse_number(value, 1, kit::max_scale);
+            if (!n)
+                return bad("bad scale '" + kit::shown(value, 40) +
+                           "': give a whole number from 1 to " + std::to_string(kit::max_scale));
+            scale = static_cast<int>(*n);
+            scale_given = true;
+        } else {
+            return bad("unknown option " + kit::shown(arg, 60));
+        }
+    }
+    if (help) {
+        std::fputs(usage().c_str(), stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
+    if (version) {
+        std::printf("%s %s\n", program_name, kit::project_version());
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
+    if (scene_line && scene_file) return bad("--scene and --scene-from exclude each other");
+    if (scale_given && fullscreen) return bad("--scale and --fullscreen exclude each other");
+    if (sweep_text && !export_path) return bad("--sweep writes frames: add --export DIR");
+    if (tour && export_path) return bad("--tour is a slide show: it does not go with --export");
+    if (export_path && (scale_given || fullscreen))
+        return bad("--scale and --fullscreen are for the window: --export writes the strip "
+                   "without one");
+    Scene scene;
+    std::string error;
+    if (scene_line) {
+        auto parsed = parse_scene(*scene_line, error);
+        if (!parsed) return complain(2, "bad scene: " + error);
+        scene = *parsed;
+    } else if (scene_file) {
+        auto read = scene_from_png(*scene_file, error);
+        if (!read) return complain(1, error);
+        scene = *read;
+    }
+    if (sweep_text) {
+        auto sweep = parse_sweep(*sweep_text, error);
+        if (!sweep) return bad(error);
+        return export_sweep(scene, *sweep, *export_path);
+    }
+    if (export_path) return export_strip(scene, *export_path);
+    return run_window(scene,
+                      {.scale = scale,
+                       .fullscreen = fullscreen,
+                       .clock_seed = {},
+                       .seed = {},
+                       .role = kit::platform::WindowRole::studio},
+                      tour);
+}
+
+} // namespace explore

@@ -1,0 +1,42 @@
+// PNG files of pictures, with text chunks that say what made them.
+//
+// Offers: PngText (a tEXt chunk), png_bytes (a picture as the bytes of a PNG file, on every
+// platform: the browser build has no libpng), and on the desktop write_png (into a stream, with
+// libpng) and read_png_text (the text chunks of a file). Both writers make the same image: a
+// palette image where the picture has at most 256 colours (in the order its rows first show
+// them), 8-bit RGB otherwise, with the text chunks before the image data.
+#pragma once
+
+#include "kit/image.hpp"
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kit {
+
+// A keyword of 1 to 79 Latin-1 characters ("Software", "Title", ...) and its text.
+struct PngText {
+    std::string keyword;
+    std::string text;
+};
+
+// The picture as a PNG file in memory. Only the compression differs from write_png's: runs of
+// one colour in deflate's fixed codes.
+std::vector<std::uint8_t> png_bytes(const Image& image, std::span<const PngText> texts);
+
+// Writes the picture to `file` (desktop only). The data may still sit in the stream's buffer;
+// flushing it, and closing the file, is the caller's. Returns the reason on failure.
+std::optional<std::string> write_png(std::FILE* file, const Image& image,
+                                     std::span<const PngText> texts = {});
+
+// The text chunks of the PNG file at `path` that stand before its image data (where the writers
+// put them), keyword to text; a keyword given twice keeps its last text. Nothing when the file
+// cannot be read or is not a PNG (desktop only).
+std::optional<std::map<std::string, std::string>> read_png_text(const std::string& path);
+
+} // namespace kit
