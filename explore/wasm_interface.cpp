@@ -1,17 +1,19 @@
-// The studio's engine as the page calls it: the scene being edited and its picture, behind a few C
-// functions for the page's scripts (web/studio.js edits the scene with them, web/studio_worker.js
-// draws it in a worker). The page has no screen: the pictures are drawn into memory surfaces in
-// the page's pixel format (bytes R, G, B, A: what emscripten's SDL_MapRGB gives and a canvas
-// takes as it is). Every text handed back stays valid until the next call.
-#include "kit/canvas.hpp"
+// explore's engine as a WebAssembly module: C functions for the page's scripts (web/explore/).
+// The page's thread edits a scene with one instance (the editor's operations, each answered with
+// the scene's record as JSON: engine/record.hpp); drawing workers draw lines with others. The
+// pictures are drawn in the canvas's pixel layout (bytes R, G, B, A), which an ImageData takes as
+// it is. Every text and every pointer handed back stays valid until the next call.
+#include "editor.hpp"
+#include "kit/png.hpp"
 #include "picture.hpp"
-#include "png_memory.hpp"
+#include "png_texts.hpp"
+#include "record.hpp"
 #include "scene.hpp"
 
 #include <emscripten/emscripten.h>
 
 #include <algorithm>
-#include <cstdlib>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -19,174 +21,184 @@ namespace {
 
 using namespace explore;
 
-Scene scene;
-std::string text;
+// The instance's state: the scene being edited (on the page's thread), the pictures last drawn
+// and the file last made (in a worker), and the last text handed back.
+Editor editor;
+kit::PixelBuffer portrait, strip;
+std::vector<std::uint8_t> png;
+std::string answer;
 
-SDL_PixelFormat rgba_format() {
-    SDL_PixelFormat format{};
-    format.BitsPerPixel = 32;
-    format.BytesPerPixel = 4;
-    format.Rmask = 0x000000ff;
-    format.Gmask = 0x0000ff00;
-    format.Bmask = 0x00ff0000;
-    format.Amask = 0xff000000;
-    format.Gshift = 8;
-    format.Bshift = 16;
-    format.Ashift = 24;
-    return format;
+const char* give(std::string text) {
+    answer = std::move(text);
+    return answer.c_str();
 }
 
-SDL_PixelFormat format = rgba_format();
-SDL_Surface format_holder{};
+const char* record(const std::optional<std::string>& refusal = {}) {
+    return give(scene_record(editor, refusal));
+}
 
-// Pixels of their own, grown as pictures grow and kept between drawings: the portrait's (a
-// surface's rows: a tile is never wider than those) and the strip's (a downloaded strip may be far
-// wider).
-struct Buffer {
-    void* pixels = nullptr;
-    size_t capacity = 0;
-    int width = 0, height = 0;
-    bool resize(int w, int h) {
-        const size_t needed = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
-        if (needed > capacity) {
-            std::free(pixels);
-            pixels = std::malloc(needed);
-            capacity = pixels ? needed : 0;
-            if (!pixels) return false;
-        }
-        width = w;
-        height = h;
-        return true;
-    }
-    SDL_Surface surface() {
-        SDL_Surface out{};
-        out.format = &format;
-        out.w = width;
-        out.h = height;
-        out.pitch = static_cast<Uint16>(width * 4);
-        out.pixels = pixels;
-        return out;
-    }
-    Pixels rows() {
-        return {static_cast<Uint32*>(pixels), width, height, static_cast<size_t>(width)};
-    }
-};
+Gesture gesture_of(int continues) {
+    return continues ? Gesture::continues : Gesture::starts;
+}
 
-Buffer portrait, strip;
-std::vector<Uint8> png;
-
-const char* refusal(const std::optional<std::string>& refused) {
-    if (!refused) return nullptr;
-    text = *refused;
-    return text.c_str();
+// The scene of a line, or the refusal in `error`.
+std::optional<Scene> scene_of(const char* line, std::string& error) {
+    return parse_scene(line, error);
 }
 
 } // namespace
 
 extern "C" {
 
-// Replaces the scene by the one a line describes; returns null, or the refusal (and the scene
-// stays as it was).
-EMSCRIPTEN_KEEPALIVE const char* page_read(const char* line) {
+// The rulebook: every key, its kind, default, limits and a sentence on it; the groups.
+EMSCRIPTEN_KEEPALIVE const char* explore_rules() {
+    return give(describe_rules());
+}
+
+// Starts editing from a line (the address's): the scene reset goes back to. A refused line leaves
+// the default scene, and the record carries the refusal.
+EMSCRIPTEN_KEEPALIVE const char* explore_start(const char* line) {
     std::string error;
-    auto read = parse_scene(line, error);
-    if (!read) return refusal(error);
-    scene = *read;
-    return nullptr;
+    const auto scene = scene_of(line, error);
+    editor = Editor(scene.value_or(Scene{}));
+    return record(scene ? std::nullopt : std::optional(error));
 }
 
-// Sets one key as the line would; returns null, or the refusal.
-EMSCRIPTEN_KEEPALIVE const char* page_set(const char* key, const char* value) {
-    return refusal(set_key(scene, key, value));
+EMSCRIPTEN_KEEPALIVE const char* explore_record() {
+    return record();
 }
 
-EMSCRIPTEN_KEEPALIVE const char* page_line() {
-    text = print_scene(scene);
-    return text.c_str();
+EMSCRIPTEN_KEEPALIVE const char* explore_set(const char* key, const char* value, int continues) {
+    return record(editor.set(key, value, gesture_of(continues)));
 }
 
-// "p2mm (spinning-jump)" for group 0 to 6, or its long name (which 1) or its short one (which 0).
-EMSCRIPTEN_KEEPALIVE const char* page_group_name(int group, int which) {
-    const GroupNames& names = names_of(static_cast<Group>(group % group_count));
-    text = which == 0   ? names.short_name
-           : which == 1 ? names.long_name
-                        : group_label(static_cast<Group>(group % group_count));
-    return text.c_str();
+EMSCRIPTEN_KEEPALIVE const char* explore_step_kick(int hundredths) {
+    editor.step_kick(hundredths);
+    return record();
 }
 
-// What the page lays out by: the tile's width (its height is the strip's), the group's number of
-// parts, and the kept part's left, top, width and height in the tile (what 0 to 5).
-EMSCRIPTEN_KEEPALIVE int page_layout(int what) {
-    const int width = tile_width_for(scene.height);
-    const Rect kept = kept_part(scene.group, scene.keep, width, scene.height);
-    const int values[] = {width,      part_count(scene.group), kept.left, kept.top, kept.width,
-                          kept.height};
-    return what >= 0 && what < 6 ? values[what] : 0;
+EMSCRIPTEN_KEEPALIVE const char* explore_next_group() {
+    editor.next_group();
+    return record();
 }
 
-// Starts an orbit at pixel (x, y) of the portrait (the tile at the strip's height); returns 1 if
-// it was added, 0 off the tile or with every orbit a scene may have taken.
-EMSCRIPTEN_KEEPALIVE int page_add_orbit(int x, int y) {
-    const int width = tile_width_for(scene.height);
-    if (x < 0 || y < 0 || x >= width || y >= scene.height) return 0;
-    if (static_cast<int>(scene.orbits.size()) >= max_orbits) return 0;
-    scene.orbits.push_back(start_at(scene, width, scene.height, {x, y}));
-    return 1;
+EMSCRIPTEN_KEEPALIVE const char* explore_next_part() {
+    editor.next_part();
+    return record();
 }
 
-// Takes back the last orbit; returns 0 when there was none.
-EMSCRIPTEN_KEEPALIVE int page_undo() {
-    if (scene.orbits.empty()) return 0;
-    scene.orbits.pop_back();
-    return 1;
+EMSCRIPTEN_KEEPALIVE const char* explore_next_palette() {
+    editor.next_palette();
+    return record();
 }
 
-// Draws the scene: the portrait (the tile at the strip's height) and the strip rebuilt from it,
-// as the desktop's export does, but at most `max_width` columns of the strip: its columns do not
-// depend on its width, so a narrower strip is the start of the wide one, and the page need not
-// hold a strip of a hundred megapixels on view. Returns the strip's width, or -1 when there is no
-// memory for the pictures.
-EMSCRIPTEN_KEEPALIVE int page_draw(int max_width) {
-    const int width = std::min(scene.width, std::max(max_width, 1));
-    if (!portrait.resize(tile_width_for(scene.height), scene.height) ||
-        !strip.resize(width, scene.height))
-        return -1;
-    format_holder.format = &format;
-    kit::screen = &format_holder;
-    SDL_Surface tile = portrait.surface();
-    draw_scene(scene, &tile, strip.rows(), 0);
-    return width;
+EMSCRIPTEN_KEEPALIVE const char* explore_pan(double right, double up, int continues) {
+    editor.pan(right, up, gesture_of(continues));
+    return record();
 }
 
-// The widest strip the page puts on view: as wide as the widest tile can be. The rest repeats
-// what is shown, and canvases far wider are refused by some browsers.
-EMSCRIPTEN_KEEPALIVE int page_widest() {
-    return widest_surface;
+EMSCRIPTEN_KEEPALIVE const char* explore_zoom(double factor, double across, double down,
+                                              int continues) {
+    editor.zoom(factor, across, down, gesture_of(continues));
+    return record();
 }
 
-EMSCRIPTEN_KEEPALIVE void* page_portrait() {
-    return portrait.pixels;
+EMSCRIPTEN_KEEPALIVE const char* explore_whole_torus() {
+    editor.whole_torus();
+    return record();
 }
 
-EMSCRIPTEN_KEEPALIVE void* page_strip() {
-    return strip.pixels;
+// An orbit at fractions (across, down) of the portrait, which shows the tile at the strip's
+// height: at the centre of the tile pixel there.
+EMSCRIPTEN_KEEPALIVE const char* explore_plant(double across, double down) {
+    const Scene& scene = editor.scene();
+    const int width = tile_width_for(scene.height), height = scene.height;
+    const int x = std::clamp(static_cast<int>(std::floor(across * width)), 0, width - 1);
+    const int y = std::clamp(static_cast<int>(std::floor(down * height)), 0, height - 1);
+    if (editor.plant({x, y}, width, height)) return record();
+    return record("no more orbits: a scene holds at most " + std::to_string(max_orbits) +
+                  "; undo one first");
 }
 
-// The strip last drawn (drawn whole for this) as a PNG file with the text chunks of the desktop's:
-// the program, its version and the scene line. Returns its bytes; page_png_size() their number.
-EMSCRIPTEN_KEEPALIVE const Uint8* page_png() {
-    const Pixels rows = strip.rows();
-    png = kit::png_bytes(kit::PixelImage{.pixels = rows.pixels,
-                                         .width = rows.width,
-                                         .height = rows.height,
-                                         .pitch = rows.stride * 4,
-                                         .format = &format},
-                         scene_texts(scene));
+EMSCRIPTEN_KEEPALIVE const char* explore_undo() {
+    editor.undo();
+    return record();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* explore_redo() {
+    editor.redo();
+    return record();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* explore_reset() {
+    editor.reset();
+    return record();
+}
+
+// The sizes the scene can be saved at: its own and its multiples while the scene's limits allow
+// them, each with its line: [{"times", "size", "line"}].
+EMSCRIPTEN_KEEPALIVE const char* explore_sizes() {
+    std::string out = "[";
+    for (int times : {1, 2, 3, 4, 6, 8, 12, 16}) {
+        Scene scaled = editor.scene();
+        const std::string size = std::to_string(static_cast<long long>(scaled.width) * times) +
+                                 "x" +
+                                 std::to_string(static_cast<long long>(scaled.height) * times);
+        if (set_key(scaled, "size", size)) break;
+        out += std::string(times == 1 ? "" : ",") + "{\"times\":" + std::to_string(times) +
+               ",\"size\":" + json_string(size) + ",\"line\":" + json_string(print_scene(scaled)) +
+               "}";
+    }
+    return give(out + "]");
+}
+
+// Draws a line's portrait (the tile at the strip's height) and its strip, at most `tiles` tiles of
+// it and never wider than the widest tile: a strip's columns do not depend on its width, so a
+// narrower strip is the start of the wide one, and the page need not hold a strip of a hundred
+// megapixels on view (nor can some browsers' canvases). Answers {"line", "width", "height",
+// "tile_width"} (the pixels at explore_portrait() and explore_strip()), or {"refusal"} for a
+// refused line or a picture too large for the memory.
+EMSCRIPTEN_KEEPALIVE const char* explore_draw(const char* line, int tiles) {
+    std::string error;
+    const auto scene = scene_of(line, error);
+    if (!scene) return give("{\"refusal\":" + json_string(error) + "}");
+    const int tile_width = tile_width_for(scene->height);
+    const long long most =
+        std::min<long long>(static_cast<long long>(tile_width) * tiles, widest_tile);
+    const int width = static_cast<int>(std::min<long long>(scene->width, std::max(most, 1LL)));
+    if (!portrait.resize(tile_width, scene->height, kit::rgba_layout) ||
+        !strip.resize(width, scene->height, kit::rgba_layout))
+        return give("{\"refusal\":\"there is not memory enough for a picture this large\"}");
+    draw_scene(*scene, scene_colours(*scene, kit::rgba_layout), portrait.image(), strip.image());
+    return give("{\"line\":" + json_string(print_scene(*scene)) + ",\"width\":" +
+                std::to_string(width) + ",\"height\":" + std::to_string(scene->height) +
+                ",\"tile_width\":" + std::to_string(tile_width) + "}");
+}
+
+EMSCRIPTEN_KEEPALIVE const void* explore_portrait() {
+    return portrait.image().pixels;
+}
+
+EMSCRIPTEN_KEEPALIVE const void* explore_strip() {
+    return strip.image().pixels;
+}
+
+// A line's strip, whole, as a PNG file with the desktop's text chunks. Answers {"line", "bytes"}
+// (the file at explore_png_bytes()), or {"refusal"}.
+EMSCRIPTEN_KEEPALIVE const char* explore_png(const char* line) {
+    std::string error;
+    const auto scene = scene_of(line, error);
+    if (!scene) return give("{\"refusal\":" + json_string(error) + "}");
+    if (!render_strip(*scene, kit::rgba_layout, strip))
+        return give("{\"refusal\":\"there is not memory enough for a picture this large\"}");
+    png = kit::png_bytes(strip.image(), picture_texts(*scene));
+    strip.resize(0, 0);
+    return give("{\"line\":" + json_string(print_scene(*scene)) +
+                ",\"bytes\":" + std::to_string(png.size()) + "}");
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* explore_png_bytes() {
     return png.data();
-}
-
-EMSCRIPTEN_KEEPALIVE int page_png_size() {
-    return static_cast<int>(png.size());
 }
 
 } // extern "C"

@@ -73,7 +73,7 @@ function pngTexts(bytes) {
 
 async function settled(page) {
   await page.waitForFunction(() => {
-    const status = document.getElementById('studio-status');
+    const status = document.getElementById('explore-status');
     return status.dataset.state === 'failed' ||
            (status.dataset.state === 'shown' && status.dataset.line === status.dataset.scene &&
             status.dataset.line === document.getElementById('scene-line').textContent);
@@ -93,9 +93,9 @@ async function settled(page) {
       binary += String.fromCharCode.apply(null, bytes.subarray(at, at + 0x8000));
     }
     return {
-      state: document.getElementById('studio-status').dataset.state,
-      line: document.getElementById('studio-status').dataset.line,
-      message: document.getElementById('studio-message').textContent,
+      state: document.getElementById('explore-status').dataset.state,
+      line: document.getElementById('explore-status').dataset.line,
+      message: document.getElementById('explore-message').textContent,
       search: location.search,
       width: strip.width, height: strip.height, data: btoa(binary),
     };
@@ -256,14 +256,14 @@ try {
   // picture on view within that time.
   await open(page, origin, 'kick=0.7 size=600x120 length=100');
   await page.evaluate(() => {
-    const status = document.getElementById('studio-status');
-    window.studioStates = [];
-    new MutationObserver(() => window.studioStates.push({
+    const status = document.getElementById('explore-status');
+    window.exploreStates = [];
+    new MutationObserver(() => window.exploreStates.push({
       t: performance.now(), state: status.dataset.state, line: status.dataset.line,
     })).observe(status, { attributes: true });
   });
   const now = () => page.evaluate(() => performance.now());
-  const sceneNow = () => page.evaluate(() => document.getElementById('studio-status').dataset.scene);
+  const sceneNow = () => page.evaluate(() => document.getElementById('explore-status').dataset.scene);
   const quickAt = await now();
   await page.fill('#kick-number', '0.71');
   await settled(page);
@@ -274,7 +274,7 @@ try {
   const staleOnSecond = await sceneNow();
   await page.fill('#length', '100');
   const overtaking = await settled(page);
-  const states = await page.evaluate(() => window.studioStates);
+  const states = await page.evaluate(() => window.exploreStates);
   const drawingSaid = (from, to) => states.filter((entry) => entry.state === 'drawing' &&
                                                              entry.t >= from && entry.t < to);
   const saidSlow = drawingSaid(slowAt, Infinity);
@@ -290,10 +290,10 @@ try {
   // changes before its picture is drawn, and a change overtakes it.
   await page.goto(origin + '/?program=explore&scene=' +
                   encodeURIComponent('kick=0.8 size=600x120 length=10000 step=0.0001'));
-  await page.waitForFunction(() => !document.getElementById('kick').disabled, null,
+  await page.waitForFunction(() => document.getElementById('kick')?.disabled === false, null,
                              { timeout: 10_000 });
   const nothingYet = await page.evaluate(
-    () => document.getElementById('studio-status').dataset.line === undefined);
+    () => document.getElementById('explore-status').dataset.line === undefined);
   await page.fill('#length', '100');
   const afterSlow = await settled(page);
   check(nothingYet && afterSlow.line.includes(' length=100 '),
@@ -308,7 +308,7 @@ try {
   const layout = await phonePage.evaluate(() => ({
     wide: document.documentElement.scrollWidth,
     strip: document.getElementById('strip').getBoundingClientRect().bottom,
-    controls: document.getElementById('studio-controls').getBoundingClientRect().top,
+    controls: document.getElementById('explore-controls').getBoundingClientRect().top,
   }));
   check(layout.wide <= 390 && layout.strip <= layout.controls,
         `on a phone the pictures come first and nothing scrolls sideways (${JSON.stringify(layout)})`);

@@ -118,9 +118,11 @@
                      'opened directly: run "make serve" and open the address it prints.');
     return;
   }
-  // The frieze studio is no slide show: it has a section of the page of its own (studio.js).
-  if (entry.studio) {
-    window.figuresStudio(savePng);
+  // explore, the frieze studio, is no slide show: it has a section of the page and modules of its
+  // own (explore/main.js).
+  if (!entry.slideShow) {
+    import('./explore/main.js').then((explore) => explore.start(savePng),
+      (error) => report('failed', 'explore cannot start: ' + error.message));
     return;
   }
 

@@ -70,6 +70,7 @@ class PixelBuffer {
         const std::size_t needed = static_cast<std::size_t>(width < 0 ? 0 : width) *
                                    static_cast<std::size_t>(height < 0 ? 0 : height);
         if (needed > capacity_) {
+            pixels_.reset(); // before the new pixels are asked for, not after
             pixels_.reset(new (std::nothrow) std::uint32_t[needed]);
             capacity_ = pixels_ ? needed : 0;
         }

@@ -2,6 +2,8 @@
 
 #include "random.hpp"
 
+#include <bit>
+
 namespace kit {
 
 SDL_Surface* screen = nullptr;
@@ -12,14 +14,16 @@ int tile_base;
 double tile_width;
 
 Image image_of(SDL_Surface* surface) {
+    // The shifts from the masks: the browser's SDL leaves its format's shift fields at 0.
     const SDL_PixelFormat* format = surface->format;
+    const auto shift = [](Uint32 mask) { return mask ? std::countr_zero(mask) : 0; };
     return {.pixels = static_cast<std::uint32_t*>(surface->pixels),
             .width = surface->w,
             .height = surface->h,
             .stride = static_cast<std::size_t>(surface->pitch / 4),
-            .layout = {.red_shift = format->Rshift,
-                       .green_shift = format->Gshift,
-                       .blue_shift = format->Bshift,
+            .layout = {.red_shift = shift(format->Rmask),
+                       .green_shift = shift(format->Gmask),
+                       .blue_shift = shift(format->Bmask),
                        .opaque = format->Amask}};
 }
 

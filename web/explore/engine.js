@@ -1,0 +1,83 @@
+// The engine's door on the page's thread: one instance of explore's engine (explore.js and
+// explore.wasm, compiled from the desktop's sources), holding the scene being edited. Every edit
+// is an operation of the engine's, answered with the scene's record (engine/record.hpp): its
+// line, its values, what the page lays out by, whether undo and redo have something to do, and
+// the refusal of a change that was refused. The rulebook (every key with its limits, the groups)
+// is read once, as the engine starts.
+
+// The engine's glue, a classic script that defines createExplore.
+function loadGlue() {
+  return new Promise((resolve, reject) => {
+    const script = document.createElement('script');
+    script.src = 'explore.js';
+    script.onload = resolve;
+    script.onerror = () => reject(new Error('explore is not part of this build'));
+    document.body.append(script);
+  });
+}
+
+export class Engine {
+  // The engine's instance and its rulebook.
+  #instance;
+  rules;
+
+  constructor(instance) {
+    this.#instance = instance;
+    this.rules = this.#call('explore_rules');
+  }
+
+  // Calls an engine function with string and number arguments and reads its JSON answer.
+  #call(name, ...args) {
+    const engine = this.#instance;
+    const pointers = [];
+    const values = args.map((arg) => {
+      if (typeof arg !== 'string') return arg;
+      const size = engine.lengthBytesUTF8(arg) + 1;
+      const pointer = engine._malloc(size);
+      engine.stringToUTF8(arg, pointer, size);
+      pointers.push(pointer);
+      return pointer;
+    });
+    try {
+      return JSON.parse(engine.UTF8ToString(engine['_' + name](...values)));
+    } finally {
+      for (const pointer of pointers) engine._free(pointer);
+    }
+  }
+
+  // Starts editing from a line; a refused line gives the default scene, with the refusal.
+  start(line) { return this.#call('explore_start', line); }
+  record() { return this.#call('explore_record'); }
+  set(key, value, continues = false) {
+    return this.#call('explore_set', key, String(value), continues ? 1 : 0);
+  }
+  stepKick(hundredths) { return this.#call('explore_step_kick', hundredths); }
+  nextGroup() { return this.#call('explore_next_group'); }
+  nextPart() { return this.#call('explore_next_part'); }
+  nextPalette() { return this.#call('explore_next_palette'); }
+  pan(right, up, continues = false) {
+    return this.#call('explore_pan', right, up, continues ? 1 : 0);
+  }
+  zoom(factor, across, down, continues = false) {
+    return this.#call('explore_zoom', factor, across, down, continues ? 1 : 0);
+  }
+  wholeTorus() { return this.#call('explore_whole_torus'); }
+  plant(across, down) { return this.#call('explore_plant', across, down); }
+  undo() { return this.#call('explore_undo'); }
+  redo() { return this.#call('explore_redo'); }
+  reset() { return this.#call('explore_reset'); }
+  // The sizes the scene can be saved at, each with its line.
+  sizes() { return this.#call('explore_sizes'); }
+}
+
+// An engine on this thread from the compiled module.
+export async function loadEngine(module) {
+  await loadGlue();
+  const instance = await window.createExplore({
+    instantiateWasm(imports, receive) {
+      WebAssembly.instantiate(module, imports).then((made) => receive(made, module));
+      return {};
+    },
+  });
+  return new Engine(instance);
+}

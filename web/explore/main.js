@@ -1,0 +1,264 @@
+// explore on the page (?program=explore): the scene is edited on this thread with one instance of
+// the engine compiled from the desktop's sources (engine.js), and drawn in workers by others
+// (scheduler.js, worker.js), so that the page answers while a picture is made. The pictures come
+// back as image bitmaps, which the canvases take as they are: this thread neither copies nor
+// converts a pixel, and stays free for the controls while a slider is dragged.
+//
+// The status line carries the state for scripts: data-state is loading, drawing, shown or failed,
+// data-scene the scene line being edited, data-line that of the picture on view and data-draw-ms
+// the worker's time for it. figures.js starts it, handing it the page's way of saving a PNG file.
+import { AddressKeeper, addressLine } from './address.js';
+import { Controls } from './controls.js';
+import { loadEngine } from './engine.js';
+import { bindGestures } from './gestures.js';
+import { Scheduler, makeFile } from './scheduler.js';
+
+const $ = (id) => document.getElementById(id);
+
+// "Drawing…" shows only once the picture on view has been behind the scene this long (ms).
+const drawingDelay = 100;
+// What the status says of the pictures follows them once they rest this long (ms).
+const wordsDelay = 250;
+// The second worker and this thread's engine start after the first picture, or after this long
+// (ms) at the latest, so that a slow scene in the address does not hold the controls.
+const latestStart = 1000;
+
+export function start(savePng) {
+  const view = {
+    section: $('explore'), status: $('explore-status'), message: $('explore-message'),
+    portrait: $('portrait'), kept: $('kept'), strip: $('strip'), line: $('scene-line'),
+    form: $('explore-controls'), sizes: $('download-size'), download: $('download-strip'),
+    downloadNote: $('download-note'), copy: $('copy-line'),
+  };
+  // The page's state: this thread's engine (null until it runs) with the record of the scene it
+  // edits, the controls built from its rulebook, whether they take changes yet, the line in the
+  // address, what the workers said of it before the engine had read it, and the timers of the
+  // delayed words.
+  let engine = null;
+  let record = null;
+  let controls = null;
+  let usable = false;
+  let engineStarted = false;
+  const fromAddress = addressLine();
+  let addressRefused = null;
+  let firstError = null;
+  let drawingTimer = 0;
+  let wordsTimer = 0;
+
+  view.section.hidden = false;
+
+  function say(state, text) {
+    view.status.dataset.state = state;
+    view.status.textContent = text;
+  }
+
+  // Messages of the page itself (a refused value, a refused address), beside the status.
+  function note(text) {
+    view.message.textContent = text;
+    view.message.hidden = text === '';
+  }
+
+  // What the status says of a picture on view: its group and its kick.
+  function shownText(line) {
+    const values = Object.fromEntries(line.split(' ').map((pair) => pair.split('=')));
+    const group = engine === null ? null
+      : engine.rules.groups.find((entry) => entry.short === values.group);
+    return (group ? group.label : values.group) + ', kick ' + values.kick + '.';
+  }
+
+  // While pictures follow one another (a dragged slider), the status's words follow once they
+  // rest: new words every picture would take this thread from the slider.
+  function sayShown() {
+    clearTimeout(wordsTimer);
+    const words = () => say('shown', shownText(view.status.dataset.line));
+    if (view.status.dataset.state === 'shown') {
+      wordsTimer = setTimeout(words, wordsDelay);
+    } else {
+      words();
+    }
+  }
+
+  function put(canvas, width, height, bitmap) {
+    if (canvas.width !== width) canvas.width = width;
+    if (canvas.height !== height) canvas.height = height;
+    canvas.getContext('bitmaprenderer').transferFromImageBitmap(bitmap);
+  }
+
+  const scheduler = new Scheduler({
+    onPicture(answer, newest) {
+      put(view.portrait, answer.tileWidth, answer.height, answer.portrait);
+      put(view.strip, answer.width, answer.height, answer.strip);
+      view.status.dataset.line = answer.line;
+      view.status.dataset.drawMs = answer.ms.toFixed(1);
+      if (newest) {
+        clearTimeout(drawingTimer);
+        drawingTimer = 0;
+      }
+      if (newest || view.status.dataset.state !== 'drawing') sayShown();
+    },
+    onError(id, error) {
+      // The address's scene refused is this thread's engine's to tell (see startEngine).
+      if (id === 1 && addressRefused !== false) {
+        firstError = error;
+      } else {
+        say('failed', 'The picture cannot be drawn: ' + error + '.');
+      }
+    },
+    onFailed(why) { say('failed', 'The explore page cannot draw: ' + why + '.'); },
+    onStarted() { becomeUsable(); },
+    onAnswer() { if (!engineStarted) startEngine(); },
+  });
+
+  function draw(line) {
+    view.status.dataset.scene = line;
+    scheduler.request(line);
+    if (drawingTimer === 0) {
+      drawingTimer = setTimeout(() => {
+        drawingTimer = 0;
+        if (scheduler.behind) say('drawing', 'Drawing…');
+      }, drawingDelay);
+    }
+  }
+
+  // The address, and the line shown under the pictures, follow the scene once it rests.
+  const address = new AddressKeeper(() => {
+    view.line.textContent = record.line;
+    return record.line;
+  });
+
+  // The kept part, outlined over the portrait in fractions of it; written only where it changes.
+  function outline() {
+    const set = (property, value) => {
+      if (view.kept.style[property] !== value) view.kept.style[property] = value;
+    };
+    set('left', (100 * record.kept.left / record.tile.width) + '%');
+    set('top', (100 * record.kept.top / record.tile.height) + '%');
+    set('width', (100 * record.kept.width / record.tile.width) + '%');
+    set('height', (100 * record.kept.height / record.tile.height) + '%');
+  }
+
+  // The download sizes: the scene's own and its multiples while the scene's limits allow them.
+  let sizesFor = '';
+  function fillSizes() {
+    if (record.values.size === sizesFor) return;
+    sizesFor = record.values.size;
+    const chosen = view.sizes.selectedIndex;
+    view.sizes.textContent = '';
+    for (const entry of engine.sizes()) {
+      const option = new Option(entry.size + (entry.times === 1 ? ' (the scene\'s size)' : ''),
+                                entry.size);
+      option.dataset.line = entry.line;
+      view.sizes.append(option);
+    }
+    view.sizes.selectedIndex = Math.min(Math.max(chosen, 0), view.sizes.options.length - 1);
+  }
+
+  // After every answer of the engine: a refusal said, or the fields, the address and the picture.
+  function took(answer, field) {
+    if (controls !== null) controls.mark(field, answer.refusal !== null);
+    if (answer.refusal !== null) {
+      note(answer.refusal);
+      return;
+    }
+    const moved = record === null || answer.line !== record.line;
+    record = answer;
+    note('');
+    controls.fill(record);
+    outline();
+    fillSizes();
+    if (moved) {
+      address.changed();
+      draw(record.line);
+    }
+  }
+
+  // Runs an operation of the engine on the scene (the gestures' and keys' way in).
+  function edit(method, ...args) {
+    if (!usable) return;
+    if (method === 'setGroup') {
+      took(engine.set('group', engine.rules.groups[args[0]].short));
+    } else {
+      took(engine[method](...args));
+    }
+  }
+
+  // The controls wait for this thread's engine and both workers, which start after the first
+  // picture: changes made while they start would only queue behind them.
+  function becomeUsable() {
+    if (usable || engine === null || !scheduler.running) return;
+    usable = true;
+    for (const control of [...controls.all, view.copy]) control.disabled = false;
+    controls.fill(record);
+  }
+
+  bindGestures(view.portrait, edit, () => usable);
+
+  view.download.addEventListener('click', () => {
+    if (!usable) return;
+    const option = view.sizes.selectedOptions[0];
+    const fileName = 'explore-' + record.values.group + '-kick-' + record.values.kick + '.png';
+    view.download.disabled = true;
+    view.downloadNote.textContent = 'Making the file…';
+    scheduler.module.then((module) => makeFile(module, option.dataset.line)).then((made) => {
+      savePng(made.png, fileName);
+      view.downloadNote.textContent = 'Saved ' + fileName + ' (' + option.value + ').';
+    }, (error) => {
+      view.downloadNote.textContent = 'No file: ' + error.message + '.';
+    }).finally(() => { view.download.disabled = false; });
+  });
+
+  view.copy.addEventListener('click', () => {
+    if (navigator.clipboard) navigator.clipboard.writeText(record.line).catch(() => {});
+  });
+
+  function startEngine() {
+    engineStarted = true;
+    scheduler.startSecond();
+    scheduler.module.then(loadEngine).then((loaded) => {
+      engine = loaded;
+      controls = new Controls(view.form, engine.rules, {
+        change(key, value, field, continues) {
+          if (usable) took(engine.set(key, value, continues), field);
+        },
+        press(id) {
+          const operations = {
+            'zoom-in': () => engine.zoom(0.5, 0.5, 0.5), 'zoom-out': () => engine.zoom(2, 0.5, 0.5),
+            whole: () => engine.wholeTorus(), undo: () => engine.undo(),
+            redo: () => engine.redo(), reset: () => engine.reset(),
+          };
+          if (usable) took(operations[id]());
+        },
+      });
+      for (const control of [...controls.all, view.copy]) control.disabled = true;
+      const started = engine.start(fromAddress === null ? '' : fromAddress);
+      addressRefused = started.refusal !== null;
+      record = started;
+      controls.fill(record);
+      outline();
+      fillSizes();
+      view.line.textContent = view.status.dataset.scene = record.line;
+      becomeUsable();
+      if (view.status.dataset.state === 'shown') say('shown', shownText(view.status.dataset.line));
+      if (addressRefused) {
+        note('The scene in the address was refused, so the default scene is shown: ' +
+             started.refusal);
+        // The workers refused it too, quietly: the default scene instead.
+        draw(record.line);
+      } else if (firstError !== null) {
+        say('failed', 'The picture cannot be drawn: ' + firstError + '.');
+      }
+    }).catch((error) => say('failed', 'The explore page cannot start: ' + error.message));
+  }
+
+  say('loading', 'Loading explore…');
+  view.copy.disabled = true;
+  // The first picture is asked for at once, from the address as it stands, of one worker that
+  // fetches and compiles the engine's code itself and reads the line itself. The second worker
+  // and this thread's engine (the controls) start once it is on view: on a machine of few cores
+  // they would only have slowed it down.
+  scheduler.startFirst();
+  draw(fromAddress === null ? '' : fromAddress);
+  setTimeout(() => {
+    if (!engineStarted) startEngine();
+  }, latestStart);
+}

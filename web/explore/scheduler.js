@@ -1,0 +1,157 @@
+// The drawing workers of explore's page (worker.js), so that the page answers while a picture is
+// made. Two workers draw: one starts the next picture while the other finishes its own and the
+// page puts it on view, so the picture keeps following a dragged slider. Every change is sent on
+// at once, to an idle worker (a running one first) or else to the one longest into its drawing.
+// A worker draws only the newest line it was sent once it is done with a drawing, so it never
+// waits on the page between pictures, and lines overtaken meanwhile are never drawn; a picture
+// older than the one on view is dropped. A drawing that has taken four times longer than drawings
+// have been taking (at least a quarter of a second) while a newer line waits is abandoned, its
+// worker with it, and a fresh worker takes the newest line if the old one held it; a worker whose
+// engine has not started yet is left to start.
+
+const workerScript = 'explore/worker.js';
+
+export class Scheduler {
+  // The workers' entries (see #startWorker), the newest request sent and the newest answered
+  // (ids count up from 1), the line of the newest request, and how long drawings have been
+  // taking (ms).
+  #workers = [];
+  #posted = 0;
+  #answered = 0;
+  #newestLine = '';
+  #usualMs = 50;
+  // What the scheduler tells: onPicture(answer) a picture to put on view; onError(id, text) a
+  // line refused or too large; onFailed(text) a worker that cannot draw; onStarted() a worker's
+  // engine runs; onAnswer(id) any answer.
+  #on;
+  // The engine's compiled code, from the first worker.
+  #moduleArrived;
+  module = new Promise((resolve) => { this.#moduleArrived = resolve; });
+
+  constructor(on) {
+    this.#on = on;
+  }
+
+  // The first worker fetches and compiles the engine's code itself and hands the module back; the
+  // others, and the page's engine, get it from there.
+  startFirst() { this.#startWorker(0, true); }
+  startSecond() { this.#startWorker(1, false); }
+
+  // Whether both workers' engines run.
+  get running() {
+    return this.#workers.length === 2 && this.#workers.every((entry) => entry.started);
+  }
+
+  // Whether the picture on view is behind the newest line asked for.
+  get behind() { return this.#answered < this.#posted; }
+
+  // Asks for a line's picture; returns the request's id.
+  request(line) {
+    this.#newestLine = line;
+    const idle = (entry) => entry.done >= entry.sent;
+    const target = this.#workers.find((entry) => entry.started && idle(entry)) ||
+                   this.#workers.find(idle) ||
+                   this.#workers.reduce((a, b) => (a.since <= b.since ? a : b));
+    this.#send(target, ++this.#posted, line);
+    setTimeout(() => this.#abandonStale(), this.#patience() + 1);
+    return this.#posted;
+  }
+
+  #patience() {
+    return Math.max(250, 4 * this.#usualMs);
+  }
+
+  // A worker's entry: whether its engine runs, whether it has drawn (its first drawing, in code
+  // not yet optimised, does not count towards the usual time), the newest request sent to it and
+  // answered by it, and the one it said it is drawing, since when.
+  #startWorker(slot, first) {
+    const worker = new Worker(workerScript);
+    const entry = {
+      worker, started: false, ready: false, sent: 0, done: 0, drawing: 0, since: performance.now(),
+    };
+    worker.onmessage = (event) => this.#fromWorker(entry, event.data);
+    worker.onerror = (event) => this.#on.onFailed(event.message || 'its worker failed');
+    if (first) {
+      worker.postMessage({ compile: true });
+    } else {
+      this.module.then((module) => worker.postMessage({ module }));
+    }
+    this.#workers[slot] = entry;
+    return entry;
+  }
+
+  #send(entry, id, line) {
+    if (entry.done >= entry.sent) entry.since = performance.now();
+    entry.sent = id;
+    entry.worker.postMessage({ id, line, png: false });
+  }
+
+  #abandonStale() {
+    this.#workers.forEach((entry, slot) => {
+      if (entry.started && entry.done < entry.sent && entry.drawing < this.#posted &&
+          performance.now() - entry.since >= this.#patience()) {
+        entry.worker.terminate();
+        const fresh = this.#startWorker(slot, false);
+        if (entry.sent === this.#posted) this.#send(fresh, this.#posted, this.#newestLine);
+      }
+    });
+  }
+
+  #fromWorker(entry, answer) {
+    if (answer.module) {
+      this.#moduleArrived(answer.module);
+      return;
+    }
+    if (answer.failed) {
+      this.#on.onFailed(answer.failed);
+      return;
+    }
+    if (answer.started) {
+      entry.started = true;
+      this.#on.onStarted();
+      return;
+    }
+    if (answer.drawing) {
+      entry.drawing = answer.drawing;
+      entry.since = performance.now();
+      return;
+    }
+    entry.done = Math.max(entry.done, answer.id);
+    if (entry.ready) this.#usualMs = 0.8 * this.#usualMs + 0.2 * (answer.ms || this.#usualMs);
+    entry.ready = true;
+    this.#on.onAnswer(answer.id);
+    if (answer.id <= this.#answered) return;
+    this.#answered = answer.id;
+    if (answer.error) {
+      this.#on.onError(answer.id, answer.error);
+    } else {
+      this.#on.onPicture(answer, this.#answered === this.#posted);
+    }
+  }
+}
+
+// A line's strip, whole, as a PNG file, made by a worker of its own (a very large file may take
+// all of a worker's memory: it ends the worker, not the page). Resolves to { png, line } or
+// rejects with the reason.
+export function makeFile(module, line) {
+  return new Promise((resolve, reject) => {
+    const maker = new Worker(workerScript);
+    maker.postMessage({ module });
+    maker.postMessage({ id: 1, line, png: true });
+    maker.onmessage = (event) => {
+      if (event.data.started) return;
+      maker.terminate();
+      if (event.data.error || event.data.failed) {
+        reject(new Error(event.data.error || event.data.failed));
+      } else {
+        resolve({ png: event.data.png, line: event.data.line });
+      }
+    };
+    maker.onerror = (event) => {
+      event.preventDefault();
+      maker.terminate();
+      reject(new Error('the page could not make it (' + (event.message || 'its worker failed') +
+                       '); a smaller size may do'));
+    };
+  });
+}
