@@ -11,6 +11,7 @@
 // - a slow drawing overtaken by a change is abandoned and never shown; "Drawing…" is said only
 //   of a picture that takes longer than a tenth of a second; a slow scene in the address does not
 //   hold the controls;
+// - undo and redo take back and redo every change, a reset too;
 // - on a phone the pictures come first and nothing scrolls sideways.
 //
 // usage: node explore_browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM
@@ -190,6 +191,28 @@ try {
         stepped.line + ')');
   check(samePixels(asPicture(stepped), desktop(stepped.line)),
         'the stepped kick is explore --export\'s, pixel for pixel');
+
+  // Undo and redo of every change, the engine's history: two changes and a reset undone one by
+  // one bring each scene back, and redo goes forward again.
+  const first = await open(page, origin, 'kick=0.6 size=600x100 length=200');
+  await page.fill('#kick-number', '0.65');
+  const second = await settled(page);
+  await page.selectOption('#group', 'p11g');
+  const third = await settled(page);
+  await page.click('#reset');
+  const reset = await settled(page);
+  const lines = [];
+  for (const button of ['#undo', '#undo', '#undo', '#redo']) {
+    await page.click(button);
+    lines.push((await settled(page)).line);
+  }
+  check(reset.line === first.line &&
+        JSON.stringify(lines) === JSON.stringify([third.line, second.line, first.line, second.line]) &&
+        await page.isDisabled('#undo') === false && await page.isDisabled('#redo') === false,
+        'undo takes back a reset and each change before it, redo goes forward again');
+  const redone = await settled(page);
+  check(samePixels(asPicture(redone), desktop(redone.line)),
+        'the scene redone is explore --export\'s, pixel for pixel');
 
   // A strip wider than four tiles is shown as its first four (the rest repeats them).
   const wide = await open(page, origin, 'kick=0.8 size=3000x100 group=p2');

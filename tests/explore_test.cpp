@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <random>
@@ -114,7 +116,7 @@ const char* const symmetry_scenes[] = {
     "kick=1 size=500x90 keep=1 theta=1:4 p=2.5:5.5 orbit=2,3 orbit=3.5,4 length=300",
 };
 
-TEST(StudioSymmetry, EachGroupsStripHasExactlyItsGroupsIsometries) {
+TEST(StripSymmetry, EachGroupsStripHasExactlyItsGroupsIsometries) {
     for (const char* line : symmetry_scenes)
         for (int g = 0; g < explore::group_count; ++g) {
             Scene scene = scene_of(line);
@@ -130,7 +132,7 @@ TEST(StudioSymmetry, EachGroupsStripHasExactlyItsGroupsIsometries) {
         }
 }
 
-TEST(StudioSymmetry, OnlyTheKeptPartDecidesTheStrip) {
+TEST(StripSymmetry, OnlyTheKeptPartDecidesTheStrip) {
     for (const char* line : symmetry_scenes)
         for (int g = 0; g < explore::group_count; ++g) {
             Scene scene = scene_of(line);
@@ -163,7 +165,7 @@ TEST(StudioSymmetry, OnlyTheKeptPartDecidesTheStrip) {
         }
 }
 
-TEST(StudioPicture, AClickStartsAnOrbitAtThePixelsCentre) {
+TEST(Portrait, AClickStartsAnOrbitAtThePixelsCentre) {
     const Scene scene = scene_of("theta=1:3 p=2:4");
     // Pixel (0, 0) of a 100 x 50 tile: theta 1 + 0.5 * 2 / 100, p 4 - 0.5 * 2 / 50.
     EXPECT_EQ(explore::start_at(scene, 100, 50, {0, 0}), (explore::Start{1.01f, 3.98f}));
@@ -189,6 +191,7 @@ TEST(SceneLine, PrintingAndReadingBackGivesTheSameScene) {
         scene.length = 1 + any(random) % 10000;
         scene.keep = any(random) % 4;
         scene.tile = 8 + any(random) % 257;
+        scene.version = 1 + any(random) % 2;
         for (int n = any(random) % 4; n > 0; --n)
             scene.orbits.push_back({angle(random), angle(random)});
         const std::string line = explore::print_scene(scene);
@@ -278,6 +281,177 @@ TEST(SceneLine, ARefusalIsOneLineNamingTheKeyTheValueAndWhatIsAllowed) {
     EXPECT_LT(error.size(), 300u) << error;
     EXPECT_FALSE(explore::parse_scene("kick", error));
     EXPECT_NE(error.find("'kick'"), std::string::npos) << error;
+}
+
+// The pictures that lines of version 1 drew when the studio saved them, held forever: every PNG
+// saved so far carries such a line and must rebuild into the same picture. Each hash is FNV-1a
+// (64 bits) over the strip's red, green and blue bytes, row by row, taken from the exports of the
+// release that wrote them. Every group, odd heights, zoomed windows, orbits of the scene's own,
+// kicks of +-10 and near 0, orbits long enough for each path of the plotter.
+constexpr std::pair<const char*, std::uint64_t> version_1_pictures[] = {
+    {"v=1 kick=0.9 group=p2mm palette=1 size=2400x200 theta=0:6.283185307179586 "
+     "p=0:6.283185307179586 step=0.001 length=1000 keep=0 tile=176",
+     0xed20300d016a8bc5},
+    {"v=1 kick=10 group=p1 palette=3 size=300x41 theta=0:6.283185307179586 p=0:6.283185307179586 "
+     "step=0.001 length=12 keep=0 tile=176",
+     0x9b3e2a12432fc401},
+    {"v=1 kick=-10 group=p11g palette=77 size=257x37 theta=0:6.283185307179586 "
+     "p=0:6.283185307179586 step=0.01 length=300 keep=0 tile=176",
+     0x36bc85312487307},
+    {"v=1 kick=0.001 group=p1m1 palette=1 size=640x60 theta=0:6.283185307179586 "
+     "p=0:6.283185307179586 step=0.001 length=500 keep=1 tile=176",
+     0xb544dde14462ccb5},
+    {"v=1 kick=-1e-04 group=p2 palette=1 size=400x33 theta=2:4.5 p=1:3 step=0.005 length=400 "
+     "keep=0 tile=176",
+     0x2b94b8669c969485},
+    {"v=1 kick=0.97 group=p2mg palette=1 size=1200x100 theta=0:3.2 p=1.6:4.7 step=0.001 "
+     "length=1000 keep=0 tile=176",
+     0xce40a4d83da98e25},
+    {"v=1 kick=1 group=p11m palette=1 size=333x51 theta=0:6.283185307179586 p=0:6.283185307179586 "
+     "step=0.001 length=700 keep=1 tile=176 orbit=1,2 orbit=3,0.5 orbit=6.28,6.28",
+     0x68177f94735f2d1e},
+    {"v=1 kick=-2.37 group=p2mm palette=1 size=1500x131 theta=0.4:5.2 p=1:5 step=0.001 length=1000 "
+     "keep=3 tile=176 orbit=1,2 orbit=3,0.5",
+     0xeffdc91b88db8ec2},
+    {"v=1 kick=1.5 group=p2mm palette=1 size=500x45 theta=3.1:3.2 p=3.1:3.2 step=0.01 length=2500 "
+     "keep=2 tile=176",
+     0x49d7d7417e45738e},
+    {"v=1 kick=0.5 group=p2mg palette=1 size=99x23 theta=0:6.283185307179586 p=0.5:5.5 step=0.05 "
+     "length=5000 keep=3 tile=176",
+     0xf0eb5b89794f91b9},
+    {"v=1 kick=3 group=p11g palette=4294967295 size=700x75 theta=0.7:0.8 p=0:3.14 step=0.002 "
+     "length=1000 keep=1 tile=176",
+     0x4a14666ca69037fa},
+    {"v=1 kick=0.9716 group=p1m1 palette=0 size=901x87 theta=1.5:4.7 p=2.9:3.4 step=0.001 "
+     "length=1500 keep=0 tile=176 orbit=3.14159,3.14159 orbit=0,0 orbit=2.5,3.1",
+     0x6b079a83a6ffb1db},
+};
+
+std::uint64_t rgb_hash(const test::Picture& picture) {
+    std::uint64_t hash = 0xcbf29ce484222325;
+    for (const Uint32 pixel : picture.pixels) {
+        const kit::Rgb rgb = kit::xrgb_layout.unpack(pixel);
+        for (const std::uint8_t byte : {rgb.r, rgb.g, rgb.b}) hash = (hash ^ byte) * 0x100000001b3;
+    }
+    return hash;
+}
+
+TEST(SceneVersions, EveryVersion1LineDrawsTheStripItAlwaysDrew) {
+    for (const auto& [line, hash] : version_1_pictures) {
+        const Scene scene = scene_of(line);
+        ASSERT_EQ(scene.version, 1);
+        EXPECT_EQ(rgb_hash(strip_of(scene)), hash) << line;
+        EXPECT_EQ(explore::print_scene(scene), line);
+    }
+}
+
+// Version 2 draws only the points inside the window: of a zoomed window's portrait, version 1
+// and 2 differ exactly in column 0 and row 0, where version 1 truncated the points that lay up to
+// a pixel outside; over the whole torus nothing lies outside, and they are the same.
+TEST(SceneVersions, Version2DropsWhatLiesOutsideTheWindow) {
+    const auto portraits = [](std::string line) {
+        std::array<test::Picture, 2> out;
+        for (int version : {1, 2}) {
+            const Scene scene = scene_of("v=" + std::to_string(version) + " " + line);
+            kit::PixelBuffer tile;
+            EXPECT_TRUE(tile.resize(explore::tile_width_for(scene.height), scene.height));
+            explore::draw_portrait(scene, explore::scene_colours(scene, kit::xrgb_layout),
+                                   tile.image());
+            out[version - 1] = picture_of(tile.image());
+        }
+        return out;
+    };
+    const auto [v1, v2] = portraits("size=300x60 theta=2:4.5 p=1:3 length=400 step=0.005");
+    long edge = 0;
+    for (const auto& [x, y] : test::differences(v1, v2, 100000)) {
+        EXPECT_TRUE(x == 0 || y == 0) << x << "," << y;
+        ++edge;
+    }
+    EXPECT_GT(edge, 5);
+    const auto [whole1, whole2] = portraits("size=300x60 length=400 step=0.005");
+    EXPECT_EQ(whole1, whole2);
+}
+
+// The editor: every change undone and redone, a reset too; a gesture's steps undone at once.
+TEST(Editor, EveryChangeIsUndoneAndRedone) {
+    explore::Editor editor(scene_of("kick=0.5 size=300x60 theta=1:3 p=2:4"));
+    const auto changes = std::to_array<std::function<void()>>({
+        [&] { editor.step_kick(3); },
+        [&] { editor.next_group(); }, // p2mm to p1
+        [&] { editor.set_group(Group::p2); },
+        [&] { editor.next_part(); },
+        [&] { editor.pan(0.1, -0.2); },
+        [&] { editor.zoom(0.5, 0.3, 0.7); },
+        [&] { editor.next_palette(); },
+        [&] { EXPECT_FALSE(editor.set("length", "300")); },
+        [&] { EXPECT_FALSE(editor.set("step", "0.01")); },
+        [&] {
+            EXPECT_TRUE(editor.plant({10, 20}, 100, 50));
+        },
+        [&] { editor.reset(); },
+    });
+    std::vector<Scene> seen{editor.scene()};
+    for (const auto& change : changes) {
+        change();
+        EXPECT_NE(editor.scene(), seen.back()) << seen.size();
+        seen.push_back(editor.scene());
+    }
+    EXPECT_EQ(editor.scene(), editor.start()); // after the reset
+    for (size_t i = seen.size() - 1; i-- > 0;) {
+        ASSERT_TRUE(editor.undo());
+        EXPECT_EQ(editor.scene(), seen[i]) << i;
+    }
+    EXPECT_FALSE(editor.undo());
+    for (size_t i = 1; i < seen.size(); ++i) {
+        ASSERT_TRUE(editor.redo());
+        EXPECT_EQ(editor.scene(), seen[i]) << i;
+    }
+    EXPECT_FALSE(editor.redo());
+    // A refused value and a change to what stands are no changes.
+    EXPECT_TRUE(editor.set("kick", "11"));
+    EXPECT_FALSE(editor.set("kick", "0.5"));
+    editor.undo();
+    EXPECT_EQ(editor.scene(), seen[seen.size() - 2]);
+    // A drag: its steps count from where it started, and one undo takes them all back.
+    const Scene before_drag = editor.scene();
+    editor.pan(0.1, 0, explore::Gesture::starts);
+    editor.pan(0.2, 0, explore::Gesture::continues);
+    editor.pan(0.3, 0.1, explore::Gesture::continues);
+    explore::Editor once(before_drag);
+    once.pan(0.3, 0.1);
+    EXPECT_EQ(editor.scene(), once.scene());
+    editor.undo();
+    EXPECT_EQ(editor.scene(), before_drag);
+    // The history keeps its last changes.
+    for (int i = 0; i < explore::history_limit + 50; ++i) editor.next_palette();
+    int undone = 0;
+    while (editor.undo()) ++undone;
+    EXPECT_EQ(undone, explore::history_limit);
+}
+
+// Pan and zoom keep the window on the torus and within the scene's limits, so that the line
+// printed after any of them reads back; a zoom keeps the point it is made about where it is.
+TEST(Editor, WindowsStayLinesThatReadBack) {
+    explore::Editor editor(scene_of("theta=1:2 p=3:5"));
+    editor.zoom(0.5, 0.25, 0.75);
+    const Scene& scene = editor.scene();
+    EXPECT_DOUBLE_EQ(scene.theta_from + 0.25 * (scene.theta_to - scene.theta_from), 1.25);
+    EXPECT_DOUBLE_EQ(scene.p_to - 0.75 * (scene.p_to - scene.p_from), 3.5);
+    EXPECT_DOUBLE_EQ(scene.theta_to - scene.theta_from, 0.5);
+    std::mt19937 random{30};
+    std::uniform_real_distribution<double> fraction(-0.2, 1.2), factor(0.001, 40);
+    for (int i = 0; i < 3000; ++i) {
+        if (i % 3 == 0)
+            editor.pan(fraction(random) * 3, fraction(random) * 3);
+        else
+            editor.zoom(i % 500 < 250 ? factor(random) / 40 : factor(random), fraction(random),
+                        fraction(random));
+        const std::string line = explore::print_scene(editor.scene());
+        std::string error;
+        const auto back = explore::parse_scene(line, error);
+        ASSERT_TRUE(back) << line << ": " << error;
+        ASSERT_EQ(*back, editor.scene()) << line;
+    }
 }
 
 } // namespace
