@@ -27,17 +27,19 @@
 //   bounded in the odd case of a start along the curve), which is what the threshold below
 //   allows for; in the chaotic sea a fixed vector lies along the stable direction with
 //   probability zero, and turns towards the unstable one within a few steps.
-// - Scaling: multiplying both components by 2^-512 is exact (while neither falls below the
-//   normal doubles, 2^-1022, which would take a vector 2^1534 times shorter than the largest
-//   one before it), and an exact scaling by a power of two commutes with every rounding of the
-//   update. So the scaled vector times 2^(512 scalings) is exactly the unscaled one (as if the
-//   exponent range were endless), directions are kept bit for bit, and only one logarithm is
-//   needed, at the end. The end brings the larger component into [1, 2) (exactly), so the sum of
-//   squares lies in [1, 8) and neither overflows nor underflows, and the result depends only on
-//   that unscaled vector: a kernel that tests less often (it may, as long as no component can
-//   reach 2^1023 in between; one step multiplies a component by at most 2 + |K|) gives the same
-//   bits. The test after every step keeps the components below 2^512 (2 + |K|) for any finite
-//   kick below 2^511.
+// - Scaling: multiplying both components by 2^-512 is exact unless one turns subnormal (below
+//   2^-1022). A scaling leaves the larger one at 1 or more, so that takes a component 2^1022
+//   times smaller than the other, too small to change the rounding of any sum with it or of the
+//   end's sum of squares (or a vector that shrinks 2^1022 times between scalings, which would need
+//   it to stay along the contracting direction for hundreds of steps, against the rounding that
+//   turns it away). An exact scaling by a power of two commutes with every rounding of the update.
+//   So the scaled vector times 2^(512 scalings) is exactly the unscaled one (as if the exponent
+//   range were endless), directions are kept bit for bit, and only one logarithm is needed, at the
+//   end. The end brings the larger component into [1, 2) (exactly), so the sum of squares lies in
+//   [1, 8) and neither overflows nor underflows, and the result depends only on that unscaled
+//   vector: a kernel that tests less often (it may, as long as no component can reach 2^1023 in
+//   between; one step multiplies a component by at most 2 + |K|) gives the same bits. The test
+//   after every step keeps the components below 2^512 (2 + |K|), finite for every finite kick.
 // - ln|v_n| = (512 scalings + e) ln 2 + ln(s)/2, divided by the length.
 //
 // The orbits' kinds: what the study of orbits of known nature found

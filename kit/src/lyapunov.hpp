@@ -23,8 +23,8 @@ namespace kit {
 //              a = dp * 2^-e, b = dtheta * 2^-e (exact), s = a * a + b * b (in [1, 8)),
 //              n2 = double(512 * scalings + e), and
 //              exponent = (n2 * ln2 + map_log(s) * 0.5) / length, ln2 = 0x1.62e42fefa39efp-1.
-// Returns 0 for length <= 0 (no step, nothing stretched), NaN when the orbit or the vector
-// leaves the finite numbers (a kick that is not finite, or absurdly large ones).
+// Returns 0 for length <= 0 (no step, nothing stretched), NaN when the orbit leaves the finite
+// numbers (a kick that is not finite, or one so large that the momentum overflows a single).
 double lyapunov_exponent(float kick, float p, float theta, int length);
 
 // lyapunov_exponent, also counting the steps whose single-precision cosine the quick cosine could
