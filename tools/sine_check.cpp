@@ -1,25 +1,29 @@
-// Checks kit::map_sine against MPFR's correctly rounded sine on every single from +0 up to
-// 6.2831855f, the single just above 2 pi (the largest angle an orbit step leaves): 1,086,918,620
-// angles. MPFR rounds each result correctly by itself, so every angle is simply compared with
-// it; the work is split between the processor's cores. Prints how many angles were checked, how
-// many results are not the correctly rounded sine (it should be none), the largest error among
-// them in units in the last place, and, for the record, on how many angles from 2^-5 up the C
-// library's sine is not correctly rounded.
+// Checks kit::map_sine and kit::map_cosine against MPFR's correctly rounded sine and cosine on
+// every single from +0 up to 6.2831855f, the single just above 2 pi (the largest angle an orbit
+// step leaves): 1,086,918,620 angles. MPFR rounds each result correctly by itself, so every angle
+// is simply compared with it; the work is split between the processor's cores. Prints, for each
+// function, how many angles were checked, how many results are not correctly rounded (it should
+// be none), the largest error among them in units in the last place, and, for the record, on how
+// many angles from 2^-5 up the C library's function is not correctly rounded.
 //
-// Run: build/bin/sine_check [first_bits last_bits] (a range of single bit patterns, for a quick
-// partial check; by default the whole range). It takes a few minutes per core.
+// Run: build/bin/sine_check [sine|cosine|both] [first_bits last_bits] (by default both functions
+// on the whole range; a range of single bit patterns makes a quick partial check). It takes
+// about 20 minutes a function on two cores.
 #include "map_sine.hpp"
 
 #include <mpfr.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -37,6 +41,17 @@ std::uint32_t bits_of(float v) {
     return bits;
 }
 
+// One of the functions checked, with MPFR's and the C library's.
+struct Function {
+    const char* name;
+    double (*ours)(float);
+    int (*exact)(mpfr_ptr, mpfr_srcptr, mpfr_rnd_t);
+    double (*library)(double);
+};
+
+const Function functions[] = {{"sine", kit::map_sine, mpfr_sin, std::sin},
+                              {"cosine", kit::map_cosine, mpfr_cos, std::cos}};
+
 struct Tally {
     std::uint64_t checked = 0, wrong = 0, library_wrong = 0;
     double worst_ulps = 0;
@@ -44,7 +59,7 @@ struct Tally {
 };
 
 // The angles first..last (bit patterns) of one block, against MPFR.
-void check_block(std::uint32_t first, std::uint32_t last, Tally& tally) {
+void check_block(const Function& f, std::uint32_t first, std::uint32_t last, Tally& tally) {
     mpfr_t x, s, exact, diff;
     mpfr_inits2(53, s, static_cast<mpfr_ptr>(nullptr));
     mpfr_init2(x, 24);
@@ -53,20 +68,20 @@ void check_block(std::uint32_t first, std::uint32_t last, Tally& tally) {
     for (std::uint32_t bits = first;; ++bits) {
         const float angle = single_of(bits);
         mpfr_set_flt(x, angle, MPFR_RNDN);
-        mpfr_sin(s, x, MPFR_RNDN);
+        f.exact(s, x, MPFR_RNDN);
         const double correct = mpfr_get_d(s, MPFR_RNDN);
-        const double ours = kit::map_sine(angle);
+        const double ours = f.ours(angle);
         ++tally.checked;
         if (ours != correct) {
             ++tally.wrong;
             // The error in units in the last place of the correct result.
-            mpfr_sin(exact, x, MPFR_RNDN);
+            f.exact(exact, x, MPFR_RNDN);
             mpfr_sub_d(diff, exact, ours, MPFR_RNDN);
             const double ulp = std::nextafter(std::fabs(correct), 2.0) - std::fabs(correct);
             const double ulps = std::fabs(mpfr_get_d(diff, MPFR_RNDN)) / ulp;
             if (ulps > tally.worst_ulps) tally.worst_ulps = ulps, tally.worst_at = angle;
         }
-        if (angle >= library_from && std::sin(static_cast<double>(angle)) != correct)
+        if (angle >= library_from && f.library(static_cast<double>(angle)) != correct)
             ++tally.library_wrong;
         if (bits == last) break;
     }
@@ -74,22 +89,20 @@ void check_block(std::uint32_t first, std::uint32_t last, Tally& tally) {
     mpfr_free_cache();
 }
 
-} // namespace
+// Reads a bit pattern (decimal, or hexadecimal with 0x); false unless the whole text is one.
+bool parse_bits(const char* text, std::uint32_t& bits) {
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long v = std::strtoull(text, &end, 0);
+    if (errno != 0 || end == text || *end != '\0' || v > 0xffffffffu || text[0] == '-')
+        return false;
+    bits = static_cast<std::uint32_t>(v);
+    return true;
+}
 
-int main(int argc, char** argv) {
-    std::uint32_t first = 0, last = bits_of(6.2831855f);
-    if (argc == 3) {
-        first = static_cast<std::uint32_t>(std::strtoul(argv[1], nullptr, 0));
-        last = static_cast<std::uint32_t>(std::strtoul(argv[2], nullptr, 0));
-    } else if (argc != 1 || first > last) {
-        std::fprintf(stderr, "usage: sine_check [first_bits last_bits]\n");
-        return 2;
-    }
-    if (first > last || last > bits_of(6.2831855f)) {
-        std::fprintf(stderr, "sine_check: the range must lie within 0 .. 0x%08x (6.2831855f)\n",
-                     bits_of(6.2831855f));
-        return 2;
-    }
+// Every angle from `first` to `last` (bit patterns) against MPFR; prints the result lines and
+// returns the number not correctly rounded.
+std::uint64_t check(const Function& f, std::uint32_t first, std::uint32_t last) {
     constexpr std::uint32_t block = 1 << 20;
     std::atomic<std::uint64_t> next{first};
     Tally total;
@@ -103,7 +116,7 @@ int main(int argc, char** argv) {
             const auto end =
                 static_cast<std::uint32_t>(std::min<std::uint64_t>(start + block - 1, last));
             Tally tally;
-            check_block(static_cast<std::uint32_t>(start), end, tally);
+            check_block(f, static_cast<std::uint32_t>(start), end, tally);
             const std::lock_guard<std::mutex> hold(lock);
             total.checked += tally.checked;
             total.wrong += tally.wrong;
@@ -111,7 +124,7 @@ int main(int argc, char** argv) {
             if (tally.worst_ulps > total.worst_ulps)
                 total.worst_ulps = tally.worst_ulps, total.worst_at = tally.worst_at;
             if (++blocks_done % 64 == 0)
-                std::printf("%llu of %llu blocks, %llu not correctly rounded so far\n",
+                std::printf("%s: %llu of %llu blocks, %llu not correctly rounded so far\n", f.name,
                             static_cast<unsigned long long>(blocks_done),
                             static_cast<unsigned long long>(blocks),
                             static_cast<unsigned long long>(total.wrong)),
@@ -122,16 +135,59 @@ int main(int argc, char** argv) {
     for (unsigned t = 0; t < std::max(1u, std::thread::hardware_concurrency()); ++t)
         threads.emplace_back(work);
     for (std::thread& thread : threads) thread.join();
-    std::printf("angles checked: %llu (singles 0x%08x to 0x%08x, %.9g to %.9g)\n",
+    std::printf("%s: angles checked: %llu (singles 0x%08x to 0x%08x, %.9g to %.9g)\n", f.name,
                 static_cast<unsigned long long>(total.checked), first, last, single_of(first),
                 single_of(last));
-    std::printf("not correctly rounded: %llu\n", static_cast<unsigned long long>(total.wrong));
+    std::printf("%s: not correctly rounded: %llu\n", f.name,
+                static_cast<unsigned long long>(total.wrong));
     if (total.wrong > 0)
-        std::printf("largest error: %.3f units in the last place, at %.9g\n", total.worst_ulps,
-                    total.worst_at);
+        std::printf("%s: largest error: %.3f units in the last place, at %.9g\n", f.name,
+                    total.worst_ulps, total.worst_at);
     else
-        std::printf("largest error: below half a unit in the last place (all correctly rounded)\n");
-    std::printf("the C library's sine not correctly rounded (angles from 2^-5): %llu\n",
+        std::printf("%s: largest error: below half a unit in the last place (all correctly "
+                    "rounded)\n",
+                    f.name);
+    std::printf("%s: the C library's not correctly rounded (angles from 2^-5): %llu\n", f.name,
                 static_cast<unsigned long long>(total.library_wrong));
-    return total.wrong == 0 ? 0 : 1;
+    std::fflush(stdout);
+    return total.wrong;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::uint32_t top = bits_of(6.2831855f);
+    std::uint32_t first = 0, last = top;
+    int arg = 1;
+    bool which[2] = {true, true};
+    if (arg < argc && std::isalpha(static_cast<unsigned char>(argv[arg][0]))) {
+        const std::string name = argv[arg++];
+        if (name == "sine" || name == "cosine")
+            which[0] = name == "sine", which[1] = name == "cosine";
+        else if (name != "both") {
+            std::fprintf(stderr, "sine_check: unknown function '%s': give sine, cosine or both\n",
+                         name.c_str());
+            return 2;
+        }
+    }
+    if (argc - arg == 2) {
+        if (!parse_bits(argv[arg], first) || !parse_bits(argv[arg + 1], last)) {
+            std::fprintf(stderr, "sine_check: the range is two bit patterns of singles, e.g. "
+                                 "0x3f800000 0x40000000 (1 to 2)\n");
+            return 2;
+        }
+    } else if (argc - arg != 0) {
+        std::fprintf(stderr, "usage: sine_check [sine|cosine|both] [first_bits last_bits]\n");
+        return 2;
+    }
+    if (first > last || last > top) {
+        std::fprintf(stderr,
+                     "sine_check: the range must run upwards within 0 .. 0x%08x (6.2831855f)\n",
+                     top);
+        return 2;
+    }
+    std::uint64_t wrong = 0;
+    for (int i = 0; i < 2; ++i)
+        if (which[i]) wrong += check(functions[i], first, last);
+    return wrong == 0 ? 0 : 1;
 }

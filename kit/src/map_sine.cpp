@@ -1,16 +1,20 @@
-// The map's sine in double-double arithmetic, rounded once at the end.
+// The map's sine and cosine in double-double arithmetic, rounded once at the end.
 //
-// How it is computed, and why the result is correctly rounded
-// ------------------------------------------------------------
+// How they are computed, and why the results are correctly rounded
+// -----------------------------------------------------------------
 // Only IEEE double +, - and * are used, each correctly rounded to nearest on every platform the
 // project builds for (SSE2 on x86, never the x87 unit; -ffp-contract=off, so no multiply is fused
 // with an addition behind our back). The same operations on the same values give the same bits.
 // A pair hi + lo below stands for their exact sum; two_sum and two_product give sums and products
 // of doubles exactly as pairs, and the pair operations lose at most about 2^-104 relative.
+// Both functions reduce the angle to r with |r| <= pi/2 + 2^-48 and a sign, and then share the
+// sums of 4 to 6, which compute sin r: the cosine as cos theta = sin(theta + pi/2).
 //
 // 1. |theta| < 2^-26: sin x = x - x^3/6 + ..., and x^3/6 < 2^-52 x / 6 is below half the gap
 //    under x (at least 2^-54 x), while x, a single, is no midpoint between doubles: the correct
 //    rounding of sin x is x itself (and -0 stays -0). Negative angles: sin(-x) = -sin x.
+//    Cosine: for |theta| < 2^-27, 1 - theta^2/2 < cos theta <= 1 and theta^2/2 < 2^-55, below
+//    half the gap under 1 (2^-54): the correct rounding is 1. cos(-x) = cos x.
 // 2. Reduction of any single >= 7.5: theta = m 2^e with m < 2^24 an integer. With 1/pi written
 //    as 24-bit integer pieces c_i 2^(-24 (i + 1)), theta / pi = sum m c_i 2^(e - 24 (i + 1)), and
 //    every term is an exact double (48 significant bits at most). Terms whose scale
@@ -20,15 +24,24 @@
 //    nearest integer once more. So theta / pi = k + f with |f| <= 1/2, the pieces left out below
 //    2^-96, and r = f * pi (pi as a pair) gives sin theta = (-1)^k sin r. The roundings of lo add
 //    below 2^-103; a scan of every single from 7.5 up finds |f| >= 2^-29.9 (at 1.5458358e29), so
-//    f, and the result, are known within 2^-65 relative there.
+//    f, and the result, are known within 2^-65 relative there. The cosine's sum starts from 1/2
+//    instead of 0: theta / pi + 1/2 = k + f, theta + pi/2 = k pi + r, cos theta = (-1)^k sin r;
+//    the same scan for it finds |f| >= 2^-30.86 (at 7.7291789e28), so within 2^-65 relative.
 // 3. Reduction of 1.5 <= theta < 7.5, the angles orbits visit: k = 0, 1 or 2, the integer
-//    nearest theta / pi (or next to it: then |r| exceeds pi/2 by 2^-50 at most), and
+//    nearest theta / pi (or next to it: then |r| exceeds pi/2 by 2^-49 at most), and
 //    pi = P1 + P2 + P3 within 2^-162. theta - k P1 is exact (both are multiples of 2^-51 and the
 //    difference is below 2), k P2 and k P3 are exact (k <= 2), and two_sum keeps the next
 //    subtraction exact: r is known to within 2^-105 |r| + 2^-160, and |r| >= 8.7e-8 (the single
 //    nearest pi; every other single in range lies farther from a multiple of pi), so within
 //    2^-104 relative. Below 1.5, r = theta and k = 0.
-// 4. sin r = r + r z S(z), z = r^2, |r| <= pi/2 + 2^-50, S the Taylor series of (sin r - r)/r^3
+//    Cosine, 2^-27 <= theta < 7.5: k = 1, 2 or 3, nearest to theta / pi + 1/2 as computed
+//    (within 2^-50.5 of it, so |r| <= pi/2 + 2^-48), and r = theta - j pi/2 with j = 2k - 1 odd,
+//    pi/2 = H1 + H2 + H3 within 2^-159, H1 a multiple of 2^-49 and H2 of 50 significant bits:
+//    j H1 and j H2 are exact (j <= 5), theta - j H1 is exact (theta is a multiple of 2^-50, the
+//    difference one of 2^-50 below 2) and the rest as above: r is known within
+//    2^-105 |r| + 2^-155, and |r| >= 1.19e-8 (the single nearest 3 pi/2; the one nearest pi/2
+//    lies 4.4e-8 away), so within 2^-104 relative.
+// 4. sin r = r + r z S(z), z = r^2, |r| <= pi/2 + 2^-48, S the Taylor series of (sin r - r)/r^3
 //    up to z^15 (the next term is below 2^-110 |r|). The terms from some k on are summed by
 //    Horner's rule in plain double on z's leading part, the earlier ones and the products in
 //    pairs. The careful sum takes terms 1 to 9 in pairs and 10 to 16 in double: the double part
@@ -45,7 +58,7 @@
 // 6. The result is the double y_hi + y_lo, rounded once; it is the correctly rounded sine unless
 //    sin theta lies within the careful sum's error of a midpoint between two doubles.
 //    tools/sine_check.cpp confirms, for every single in [0, 2 pi] and the one just above, that
-//    the results are the correctly rounded ones.
+//    the results of both functions are the correctly rounded ones.
 #include "map_sine.hpp"
 
 #include <cstdint>
@@ -128,8 +141,9 @@ struct Reduced {
     bool odd;
 };
 
-// theta = k pi + r (2 above), for finite theta >= 7.5 (any single >= 1.5 works).
-Reduced reduce(float theta) {
+// theta / pi + start = k + f and r = f pi (2 above), for finite theta >= 7.5 (any single >= 1.5
+// works): start 0 for the sine, 1/2 for the cosine.
+Reduced reduce(float theta, double start) {
     std::uint32_t bits;
     std::memcpy(&bits, &theta, sizeof bits);
     const double m = static_cast<double>((bits & 0x7fffff) | 0x800000);
@@ -137,7 +151,7 @@ Reduced reduce(float theta) {
     int i = 0;
     while (e - 24 * (i + 1) > 0) ++i;
     bool odd = false;
-    Pair f{0, 0};
+    Pair f{start, 0};
     for (const int end = i + 6; i < end; ++i) {
         const double term = m * inverse_pi_pieces[i] * power_of_two(e - 24 * (i + 1));
         const Pair s = two_sum(f.hi, drop_integer(term, odd));
@@ -191,27 +205,55 @@ Reduced reduce_near(float theta) {
     return {quick_two_sum(r.hi, r.lo - k * pi_third_piece), k == 1};
 }
 
+// pi/2 = H1 + H2 + H3 within 2^-159: H1 a multiple of 2^-49, H2 of 50 significant bits, so that
+// odd multiples up to 5 of both are exact (3 above).
+constexpr double half_pi_pieces[] = {0x1.921fb54442d18p+0, 0x1.1a62633145c08p-54,
+                                     -0x1.1f1976b7ed8fcp-106};
+
+// theta + pi/2 = k pi + r for 2^-27 <= theta < 7.5, where k is 1, 2 or 3 (3 above).
+Reduced reduce_near_half(float theta) {
+    const double x = theta;
+    const double shifted = (x * inverse_pi + 0.5) + integer_shift;
+    const double k = shifted - integer_shift;
+    const double j = 2 * k - 1;
+    const Pair r = two_sum(x - j * half_pi_pieces[0], -(j * half_pi_pieces[1]));
+    return {quick_two_sum(r.hi, r.lo - j * half_pi_pieces[2]), k != 2};
+}
+
+// (-1)^k sin r of a reduced angle, rounded once: the quick sum first when `quick` (5 above), the
+// careful one when that cannot decide.
+double rounded_sine(const Reduced& reduced, bool quick) {
+    if (quick) {
+        const Pair y = sine_of<3, 12>(reduced.r);
+        const double bound = (y.hi < 0 ? -y.hi : y.hi) * 0x1p-60;
+        const double rounded = y.hi + y.lo;
+        if (y.hi + (y.lo - bound) == y.hi + (y.lo + bound)) return reduced.odd ? -rounded : rounded;
+    }
+    const Pair y = sine_of<9, 16>(reduced.r);
+    const double rounded = y.hi + y.lo;
+    return reduced.odd ? -rounded : rounded;
+}
+
 } // namespace
 
 double map_sine(float theta) {
     const float a = theta < 0 ? -theta : theta;
     if (a < 0x1p-26f) return theta;
     if (!(a <= 0x1.fffffep127f)) return static_cast<double>(theta) - theta;
-    const bool negative = theta < 0;
-    if (a < 7.5f) {
-        const Reduced reduced = a < 1.5f ? Reduced{{a, 0}, false} : reduce_near(a);
-        // The quick sum (5 above), trusted when every value within its error bound rounds alike.
-        const Pair y = sine_of<3, 12>(reduced.r);
-        const double bound = (y.hi < 0 ? -y.hi : y.hi) * 0x1p-60;
-        const double rounded = y.hi + y.lo;
-        if (y.hi + (y.lo - bound) == y.hi + (y.lo + bound))
-            return negative != reduced.odd ? -rounded : rounded;
-    }
-    Reduced reduced{{a, 0}, false};
-    if (a >= 1.5f) reduced = a < 7.5f ? reduce_near(a) : reduce(a);
-    const Pair y = sine_of<9, 16>(reduced.r);
-    const double rounded = y.hi + y.lo;
-    return negative != reduced.odd ? -rounded : rounded;
+    const bool near = a < 7.5f;
+    const Reduced reduced = a < 1.5f ? Reduced{{a, 0}, false}
+                            : near   ? reduce_near(a)
+                                     : reduce(a, 0);
+    const double s = rounded_sine(reduced, near);
+    return theta < 0 ? -s : s;
+}
+
+double map_cosine(float theta) {
+    const float a = theta < 0 ? -theta : theta;
+    if (a < 0x1p-27f) return 1;
+    if (!(a <= 0x1.fffffep127f)) return static_cast<double>(theta) - theta;
+    const bool near = a < 7.5f;
+    return rounded_sine(near ? reduce_near_half(a) : reduce(a, 0.5), near);
 }
 
 } // namespace kit

@@ -1,4 +1,4 @@
-// The kicked map's sine, the same bits on every platform.
+// The kicked map's sine and cosine, the same bits on every platform.
 #pragma once
 
 namespace kit {
@@ -14,5 +14,10 @@ namespace kit {
 // before the last rounding (so within one unit in the last place, and nearly always the correctly
 // rounded value), unchecked one by one. Infinities and NaN give NaN.
 double map_sine(float theta);
+
+// cos(theta), theta widened to double, correctly rounded in the same way and on the same angles
+// (computed as sin(theta + pi/2) from the same sums, the reduction shifted by half a turn; the
+// same tool checks it), with the same bound beyond them. Infinities and NaN give NaN.
+double map_cosine(float theta);
 
 } // namespace kit

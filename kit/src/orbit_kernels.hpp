@@ -81,6 +81,65 @@ inline float kicked_quickly(float p, float theta, double kick, double margin) {
     return kicked(p, theta, kick);
 }
 
+// The quick cosine, lane by lane, for the tangent vectors of the orbits' exponents
+// (kit/src/lyapunov.hpp), and its check
+// ---------------------------------------------------------------------------------------------
+// cos x = sin(x + pi/2) = (-1)^k sin rho with rho = x - (k - 1/2) pi, k the integer nearest
+// x / pi + 1/2: the sine's polynomial of orbits_simd.cpp (2 and 3 of its proof) on a reduction
+// shifted by half a turn. For x a single with |x| <= vector_sine_domain (7), u = 2^-53:
+// 1. t = x c + 1/2 with c = double(1/pi), rounded once (fused) or twice: |x c| < 2.23, so
+//    |t - (x/pi + 1/2)| <= 2^-52 + 7 * 2^-55 + 2^-52 < 2^-50.5. t + 1.5 * 2^52 lies in
+//    [2^52, 2^53), where doubles are the integers: minus 1.5 * 2^52 it is k, exactly, nearest to
+//    t, with |x/pi + 1/2 - k| <= 1/2 + 2^-50.5 and -2 <= k <= 3; its lowest bit is the parity.
+//    So |rho| <= pi/2 + 2^-48.8, and j = 2k - 1 is odd with |j| <= 5.
+// 2. With pi/2 = H1 + H2 + H3 (H1 a multiple of 2^-49, H2 of 50 significant bits, |H3| < 2^-105):
+//    j H1 is exact (52 bits), x - j H1 rounds at most once (it is below 2 in magnitude, so by
+//    2^-53 at most; it is exact when |x| >= 2^-29), j H2 rounds by 2^-104 at most and the
+//    subtraction r = (x - j H1) - j H2 once more by 2^-53: |r - rho| < 2^-53 + 2^-53 + 2^-104 +
+//    5 |H3| < 1.0001 * 2^-52, and |r| < pi/2 + 2^-48 < a = 1.5708, the polynomial's interval. A
+//    fused multiply-add only leaves out roundings.
+// 3. r takes the sign (-1)^k (exactly), and the sine's polynomial and evaluation give r S(r^2)
+//    within 3.962e-14 + 2.6e-16 + 4.1e-15 of sin r (its 2 and 3); |sin r - sin rho| <=
+//    |r - rho| < 2.3e-16. Altogether |quick cosine - cos x| < 4.43e-14 < 2^-44.
+// 4. The check: the tangent vector uses c = single(map_cosine(x)), map_cosine within 2^-54 of
+//    cos x (|cos x| <= 1). With m = 2^-43, a = qc - m and b = qc + m round by 2^-53 at most
+//    (both below 2 in magnitude): a <= cos x + 2^-44 - 2^-43 + 2^-53 < map_cosine(x) - 2^-54,
+//    and likewise b > map_cosine(x). Rounding to single is monotonic: when a and b round to the
+//    same single, so does map_cosine(x), and that single is c. The singles of [-7, 7] stay
+//    1.19e-8 at least from the zeros of the cosine (the nearest is 4.712389f, by 3 pi/2), so a
+//    and b are never zero and equal singles are equal bits. Otherwise (for angles spread evenly,
+//    about one in 30,000: the doubtful band is 2^-42 wide around each rounding boundary of the
+//    singles, which lie 2^-24 |cos x| apart) c comes from map_cosine itself.
+inline constexpr double half_pi_high = 0x1.921fb54442d18p+0;
+inline constexpr double half_pi_middle = 0x1.1a62633145c08p-54;
+inline constexpr double cosine_margin = 0x1p-43;
+
+inline double quick_cosine(double x) {
+    const double shifted = (x * inverse_pi + 0.5) + round_shift;
+    const double k = shifted - round_shift;
+    const double j = 2 * k - 1;
+    double r = (x - j * half_pi_high) - j * half_pi_middle;
+    if (k == 1 || k == -1 || k == 3) r = -r;
+    const double z = r * r, z2 = z * z;
+    const double p0 = sine_coefficients[1] * z + sine_coefficients[0];
+    const double p1 = sine_coefficients[3] * z + sine_coefficients[2];
+    const double p2 = sine_coefficients[5] * z + sine_coefficients[4];
+    const double q = ((sine_coefficients[6] * z2 + p2) * z2 + p1) * z2 + p0;
+    return r * q;
+}
+
+// single(map_cosine(theta)), from the quick cosine when the margin decides the rounding (4
+// above), else from map_cosine. Counts the fallbacks in `fallbacks`.
+inline float single_cosine(float theta, std::uint64_t& fallbacks) {
+    if (theta >= -vector_sine_domain && theta <= vector_sine_domain) {
+        const double c = quick_cosine(theta);
+        const float below = static_cast<float>(c - cosine_margin);
+        if (below == static_cast<float>(c + cosine_margin)) return below;
+    }
+    ++fallbacks;
+    return static_cast<float>(map_cosine(theta));
+}
+
 // The wrap loops, each as its own step: first down while v >= 2 pi, then up while v < 0, each
 // new value rounded to single precision (T = double keeps the drift's unrounded sum when no wrap
 // is needed). A loop stops when a step no longer changes the value: with an absurd kick the
