@@ -13,6 +13,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # The Debian packages: tools/packages.sh run installs what building and running the programs
 # needs; tools/packages.sh test adds the test suite's, and tries the optional ones (the browser
 # build, Chromium, clang's fuzzing runtime, valgrind, openbox), whose tests skip without them.
+# Only make run, make deps and make test install packages; every other target uses what is there
+# and says what is missing.
 
 # Warnings are errors in the builds that run the checks, not in the one make run uses (a newer
 # compiler's new warning must not keep anyone from seeing the slides).
@@ -21,26 +23,23 @@ CHECKS = -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 # The page and the programs compiled for it land beside the desktop programs, in $(BUILD)/web.
 WEB_DIR = $(abspath $(BUILD)/web)
 
-.PHONY: run-deps web-deps deps programs configure build run test check package test-asan test-fuzz \
+.PHONY: run-deps deps programs configure build run test check package test-asan test-fuzz \
 	test-i686 fuzz-build web serve bench fuzz clean
 
 run-deps:
 	@bash tools/packages.sh run
-
-web-deps:
-	@bash tools/packages.sh web
 
 deps:
 	@bash tools/packages.sh test
 
 # The six programs alone. A first configure here leaves the tests out, so that GoogleTest is not
 # needed; make test turns them on in the same build folder.
-programs: run-deps
+programs:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release \
 	  $(if $(wildcard $(BUILD)/CMakeCache.txt),,-DBUILD_TESTING=OFF)
 	cmake --build $(BUILD) -j $(JOBS) --target programs
 
-configure: deps
+configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON $(CHECKS)
 
 build: configure
@@ -51,14 +50,16 @@ package: programs
 	cmake --build $(BUILD) -j $(JOBS) --target man_pages
 	cd $(BUILD) && cpack -G DEB
 
-run: programs
+run: run-deps
+	@$(MAKE) --no-print-directory programs
 	@if [ ! -x $(BUILD)/bin/$(FIGURE) ]; then \
 	  echo "no program $(FIGURE); built:" $$(ls $(BUILD)/bin); exit 2; fi
 	$(BUILD)/bin/$(FIGURE) $(ARGS)
 
 # The browser test compares the page's canvas with these programs' exports; without emscripten
 # there is no page and that test reports itself skipped.
-test: build
+test: deps
+	@$(MAKE) --no-print-directory build
 	@if command -v emcc >/dev/null; then \
 	  $(MAKE) --no-print-directory web && \
 	  cmake --build $(WEB_BUILD) -j $(JOBS) --target orbit_identity_node; \
@@ -70,9 +71,9 @@ test: build
 	$(MAKE) --no-print-directory test-asan
 
 # The six programs cross-built for 32-bit x86 must draw every slide as this machine's do. Only on
-# request (CI makes it): it adds i386 to dpkg's architectures for the :i386 libraries.
+# request (CI makes it, after installing its packages with tools/packages.sh i686, which adds i386
+# to dpkg's architectures for the :i386 libraries).
 test-i686: programs
-	@bash tools/packages.sh i686
 	@bash tests/i686_test.sh $(CURDIR) $(BUILD) $(BUILD)/i686; status=$$?; \
 	  if [ $$status = 77 ]; then echo "the 32-bit x86 comparison was not made"; \
 	  else exit $$status; fi
@@ -83,7 +84,7 @@ check: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) -L quick
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
-test-asan: deps
+test-asan:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFIGURES_SANITIZE=ON $(CHECKS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
@@ -94,9 +95,9 @@ test-asan: deps
 # them. emcc's JavaScript optimiser needs Debian's acorn module, which lives outside node's path
 # (make test builds the WebAssembly orbit check with emcc too).
 web test: export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
-web: web-deps
+web:
 	@command -v emcc >/dev/null || { \
-	  echo "emscripten is not installed (tools/packages.sh web installs it): no browser build"; exit 2; }
+	  echo "emscripten is not installed (make deps installs it): no browser build"; exit 2; }
 	$(MAKE) --no-print-directory programs
 	emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DFIGURES_WEB_DIR=$(WEB_DIR) \
 	  -DFIGURES_DESKTOP_BIN=$(abspath $(BUILD))/bin
@@ -128,7 +129,7 @@ bench: programs
 
 # The fuzz targets, in a clang build of their own (clang and its libFuzzer runtime); make test
 # runs each for a few seconds there, make fuzz for a minute each.
-fuzz-build: deps
+fuzz-build:
 	@command -v clang++ >/dev/null || { echo "clang is not installed: no fuzz targets" \
 	  "(Debian: clang libclang-rt-N-dev, N its major version)"; exit 2; }
 	CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFIGURES_FUZZ=ON \

@@ -2,7 +2,7 @@
 //   (a) the textbook orbit loop on figure1's heaviest row, (b) plot_orbits on the same row with
 //   each of its paths, (c) every program's slides headless, (d) PNG encoding against drawing and
 //   the whole `figure1 --export` process against the textbook loop of its orbit plots and against
-//   its bare orbit plotting, (e) the studio's redraw of its default scene after a change of kick.
+//   its bare orbit plotting, (e) explore's redraw of its default scene after a change of kick.
 #include "baseline_orbits.hpp"
 #include "export.hpp"
 #include "kit/canvas.hpp"
@@ -288,11 +288,11 @@ void image_writing() {
 
 } // namespace
 
-// What the studio's window does after each change of kick: the default scene's portrait into its
+// What explore's window does after each change of kick: the default scene's portrait into its
 // tile (about 6.3 million map steps), then the strip rebuilt across the screen below it. The goal
 // is at most 20 ms, so that holding the kick's key feels live.
-void studio_redraw() {
-    std::printf("Studio (explore), default scene, redraw after a change of kick (goal: 20 ms)\n");
+void explore_redraw() {
+    std::printf("explore, default scene, redraw after a change of kick (goal: 20 ms)\n");
     kit::install_software_screen();
     explore::Scene scene;
     const int height = scene.tile, width = explore::tile_width_for(height);
@@ -316,17 +316,17 @@ void studio_redraw() {
     kit::release_screen();
 }
 
-// `figures_bench studio` times the studio's redraw alone.
+// `figures_bench explore` times explore's redraw alone.
 int main(int argc, char** argv) {
     std::printf("Machine: %s; vectorised sine %s\nAll times are CPU time in ms.\n\n",
                 machine().c_str(),
                 kit::vector_sine_available() ? "available (AVX2+FMA)" : "not available");
-    const bool studio_only = argc > 1 && std::strcmp(argv[1], "studio") == 0;
-    if (!studio_only) {
+    const bool explore_only = argc > 1 && std::strcmp(argv[1], "explore") == 0;
+    if (!explore_only) {
         orbit_plotter();
         slide_scripts();
         image_writing();
     }
-    studio_redraw();
+    explore_redraw();
     return 0;
 }

@@ -31,7 +31,7 @@ std::string usage() {
            "group=p2mm\"\n"
            "                      (keys: v kick group palette size theta p step length orbit "
            "keep tile)\n"
-           "  --scene-from FILE   the scene of a PNG the studio wrote\n"
+           "  --scene-from FILE   the scene of a PNG explore wrote\n"
            "  --export FILE       no window: write the strip to FILE, a PNG, at the scene's size\n"
            "  --sweep KEY=FROM:TO:COUNT  with --export DIR: DIR/frame-0001.png ... for COUNT "
            "evenly\n"
@@ -52,7 +52,7 @@ std::string usage() {
            "  + -                     zoom in / out\n"
            "  c                       the next palette\n"
            "  u, Backspace            undo the last orbit\n"
-           "  r                       reset to the scene the studio started with\n"
+           "  r                       reset to the scene explore started with\n"
            "  s                       save the strip as a new PNG here; prints its name and "
            "scene\n"
            "  p                       print the scene line\n"
@@ -192,7 +192,7 @@ std::optional<Scene> scene_from_png(const std::string& path, std::string& error)
     }
     const auto line = texts->find(scene_keyword);
     if (line == texts->end()) {
-        error = kit::shown(path) + " holds no scene: only pictures the studio wrote do";
+        error = kit::shown(path) + " holds no scene: only pictures explore wrote do";
         return std::nullopt;
     }
     std::string refused;

@@ -103,6 +103,21 @@ EMSCRIPTEN_KEEPALIVE const char* explore_zoom(double factor, double across, doub
     return record();
 }
 
+EMSCRIPTEN_KEEPALIVE const char* explore_step_window(int right, int up) {
+    editor.step_window(right, up);
+    return record();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* explore_zoom_in() {
+    editor.zoom_in();
+    return record();
+}
+
+EMSCRIPTEN_KEEPALIVE const char* explore_zoom_out() {
+    editor.zoom_out();
+    return record();
+}
+
 EMSCRIPTEN_KEEPALIVE const char* explore_whole_torus() {
     editor.whole_torus();
     return record();

@@ -137,25 +137,25 @@ Action on_key(Window& window, const SDL_keysym& key) {
         editor.next_part();
         break;
     case SDLK_LEFT:
-        editor.pan(-0.125, 0);
+        editor.step_window(-1, 0);
         break;
     case SDLK_RIGHT:
-        editor.pan(0.125, 0);
+        editor.step_window(1, 0);
         break;
     case SDLK_UP:
-        editor.pan(0, 0.125);
+        editor.step_window(0, 1);
         break;
     case SDLK_DOWN:
-        editor.pan(0, -0.125);
+        editor.step_window(0, -1);
         break;
     case SDLK_PLUS:
     case SDLK_EQUALS:
     case SDLK_KP_PLUS:
-        editor.zoom(0.5, 0.5, 0.5);
+        editor.zoom_in();
         break;
     case SDLK_MINUS:
     case SDLK_KP_MINUS:
-        editor.zoom(2, 0.5, 0.5);
+        editor.zoom_out();
         break;
     case SDLK_c:
         editor.next_palette();

@@ -1,4 +1,4 @@
-// The frieze studio on the page against the desktop explore, in headless Chromium:
+// explore on the page against the desktop explore, in headless Chromium:
 // - scenes of all seven groups, with orbits started by clicks and taps on the portrait and the
 //   window zoomed and panned, show on the page's strip exactly what explore --export writes for
 //   the line the page shows;
@@ -32,7 +32,7 @@ let browser = null;
 let server = null;
 
 const watchdog = setTimeout(() => {
-  console.log('FAIL: the studio browser test took longer than 240 s');
+  console.log('FAIL: the explore browser test took longer than 240 s');
   rmSync(work, { recursive: true, force: true });
   process.exit(1);
 }, 240_000);

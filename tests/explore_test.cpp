@@ -1,4 +1,4 @@
-// The studio's engine: the exact symmetry of each group's strip, that only the kept part of the
+// explore's engine: the exact symmetry of each group's strip, that only the kept part of the
 // tile decides it, and the scene line's round trip and refusals.
 #include "editor.hpp"
 #include "picture.hpp"
@@ -283,7 +283,7 @@ TEST(SceneLine, ARefusalIsOneLineNamingTheKeyTheValueAndWhatIsAllowed) {
     EXPECT_NE(error.find("'kick'"), std::string::npos) << error;
 }
 
-// The pictures that lines of version 1 drew when the studio saved them, held forever: every PNG
+// The pictures that lines of version 1 drew when explore saved them, held forever: every PNG
 // saved so far carries such a line and must rebuild into the same picture. Each hash is FNV-1a
 // (64 bits) over the strip's red, green and blue bytes, row by row, taken from the exports of the
 // release that wrote them. Every group, odd heights, zoomed windows, orbits of the scene's own,

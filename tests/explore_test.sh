@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The studio from the outside: help, bad scenes, the export with its scene inside, a scene read
+# explore from the outside: help, bad scenes, the export with its scene inside, a scene read
 # back from the picture, the size limit, sweeps.
 set -u
 bin=${1:?usage: explore_test.sh BIN_DIR}

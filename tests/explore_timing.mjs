@@ -1,4 +1,4 @@
-// How live the frieze studio is on the page, in headless Chromium: the time from asking for the
+// How live explore is on the page, in headless Chromium: the time from asking for the
 // page to the first strip on view and to the controls taking changes, and, from that moment,
 // while the kick slider is dragged over the default scene (a step every frame, for a few
 // seconds): the pictures put on view per second, the worker's time per drawing, and the longest
@@ -21,13 +21,13 @@ const dragMs = 3000;
 function recordStudio() {
   const log = { puts: [], longTasks: [], drawMs: [], inputs: 0 };
   window.addEventListener('input', () => ++log.inputs, true);
-  window.studioTimingLog = log;
+  window.exploreTimingLog = log;
   const transfer = ImageBitmapRenderingContext.prototype.transferFromImageBitmap;
   ImageBitmapRenderingContext.prototype.transferFromImageBitmap = function (...args) {
     if (this.canvas.id === 'strip') {
       log.puts.push(performance.now());
       // The status names the drawing's time just after its strip is put on view.
-      setTimeout(() => log.drawMs.push(Number(document.getElementById('studio-status').dataset.drawMs)));
+      setTimeout(() => log.drawMs.push(Number(document.getElementById('explore-status').dataset.drawMs)));
     }
     return transfer.apply(this, args);
   };
@@ -43,15 +43,15 @@ async function round(browser, origin) {
   await context.addInitScript(recordStudio);
   const page = await context.newPage();
   await page.goto(origin + '/?program=explore');
-  await page.waitForFunction(() => window.studioTimingLog.puts.length > 0);
-  const first = await page.evaluate(() => window.studioTimingLog.puts[0]);
+  await page.waitForFunction(() => window.exploreTimingLog.puts.length > 0);
+  const first = await page.evaluate(() => window.exploreTimingLog.puts[0]);
   // The slider takes changes once the page's own engine has started, after the first picture.
-  await page.waitForFunction(() => !document.getElementById('kick').disabled);
+  await page.waitForFunction(() => document.getElementById('kick')?.disabled === false);
   const usable = await page.evaluate(() => performance.now());
   // The slider dragged as a browser reports a drag: one input event a frame, the thumb a step
   // further each time (driving the mouse from here could not keep up with the frames).
   const before = await page.evaluate(() => ({
-    puts: window.studioTimingLog.puts.length, inputs: window.studioTimingLog.inputs,
+    puts: window.exploreTimingLog.puts.length, inputs: window.exploreTimingLog.inputs,
     t: performance.now(),
   }));
   await page.evaluate((ms) => new Promise((done) => {
@@ -70,8 +70,8 @@ async function round(browser, origin) {
     requestAnimationFrame(frame);
   }), dragMs);
   const after = await page.evaluate(() => ({
-    puts: window.studioTimingLog.puts.length, longTasks: window.studioTimingLog.longTasks.slice(),
-    drawMs: window.studioTimingLog.drawMs.slice(1), inputs: window.studioTimingLog.inputs,
+    puts: window.exploreTimingLog.puts.length, longTasks: window.exploreTimingLog.longTasks.slice(),
+    drawMs: window.exploreTimingLog.drawMs.slice(1), inputs: window.exploreTimingLog.inputs,
     t: performance.now(),
   }));
   await context.close();

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The studio in a real window under Xvfb: the strip on view is the export's, keys and clicks
+# explore in a real window under Xvfb: the strip on view is the export's, keys and clicks
 # change the scene (the title and the printed line say so), a save never replaces a file, the
 # tour shows the seven groups. Exit 0 passed, 1 failed, 77 skipped.
 set -u
@@ -97,4 +97,4 @@ for _ in 3 4 5 6 7; do xdotool key --window "$window" space; sleep 0.2; done
 window_title_is "tour 7 of 7 - explore - kick 0.9 - p2mm (spinning-jump)"
 xdotool key --window "$window" space
 ends_with_0 "after the tour's last group"
-echo "PASS: the studio's window, its keys, clicks, saves and tour"
+echo "PASS: explore's window, its keys, clicks, saves and tour"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The programs cross-built for 32-bit x86 (Debian's cross compiler and :i386 libraries) draw
-# every slide exactly as this machine's build does, and the studio a scene in each frieze group:
+# every slide exactly as this machine's build does, and explore a scene in each frieze group:
 # the exports of both are compared byte for byte. Only the programs are built; their list is the one CMake wrote into the host build.
 #   i686_test.sh SOURCE_DIR HOST_BUILD_DIR WORK_DIR
 # Exit 0 passed, 1 failed, 77 skipped (this machine cannot build or run them).
@@ -77,7 +77,7 @@ for program in "${programs[@]}"; do
     compared=$((compared + count))
     echo "ok: $program: $count slides alike"
 done
-# The studio: one scene in each of the seven groups, with a kick above one, orbits of its own and
+# explore: one scene in each of the seven groups, with a kick above one, orbits of its own and
 # a zoomed window (the picture and its scene chunk).
 for group in p1 p11g p1m1 p2 p2mg p11m p2mm; do
     scene="kick=-2.37 group=$group size=1500x131 keep=1 theta=0.4:5.2 p=1:5 orbit=1,2 orbit=3,0.5"
@@ -94,4 +94,4 @@ for group in p1 p11g p1m1 p2 p2mg p11m p2mm; do
 done
 echo "ok: explore: a scene in each of the seven groups alike"
 [ "$failures" -eq 0 ] || exit 1
-echo "PASS: $compared slides of ${#programs[@]} programs and 7 studio scenes alike"
+echo "PASS: $compared slides of ${#programs[@]} programs and 7 explore scenes alike"

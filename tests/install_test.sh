@@ -28,14 +28,14 @@ for program in "${programs[@]}"; do
     said=$("${emulator[@]}" "$prefix/bin/$program" --version)
     [ "$said" = "$program $version" ] || fail "the installed $program --version says '$said'"
 done
-# The studio is installed beside the slide shows.
+# explore is installed beside the slide shows.
 [ -x "$prefix/bin/explore" ] || fail "bin/explore is not installed"
 [ -s "$prefix/share/man/man1/explore.1" ] || fail "share/man/man1/explore.1 is not installed"
 said=$("${emulator[@]}" "$prefix/bin/explore" --version)
 [ "$said" = "explore $version" ] || fail "the installed explore --version says '$said'"
 cmp -s "$source/README.md" "$prefix/share/doc/figures/README.md" ||
     fail "share/doc/figures/README.md is not the README"
-for picture in figure6.png studio-groups.png; do
+for picture in figure6.png explore-groups.png scene-format.md; do
     [ -f "$prefix/share/doc/figures/docs/$picture" ] || fail "the README's $picture is not installed"
 done
 "${emulator[@]}" "$prefix/bin/figure6" --export "$prefix/slides" >/dev/null 2>&1 &&

@@ -132,7 +132,7 @@ TEST(LyapunovExponent, FirstStepAndDegenerateOrbits) {
 }
 
 // The kind of an orbit after each of these lengths.
-const int studio_lengths[] = {1, 10, 100, 1000, 10000};
+const int scene_lengths[] = {1, 10, 100, 1000, 10000};
 
 kit::OrbitKind kind_of(float kick, float p, float theta, int length) {
     return kit::orbit_kind(kit::lyapunov_exponent(kick, p, theta, length), length);
@@ -144,19 +144,19 @@ TEST(OrbitKind, RegularOrbitsAreRegularAtEveryLength) {
     // orbits close to it.
     for (float kick : {0.3f, 1.0f, 2.0f, 3.0f, 3.9f})
         for (float offset : {0.0f, 0.05f})
-            for (int n : studio_lengths)
+            for (int n : scene_lengths)
                 EXPECT_EQ(kind_of(kick, 0.0f, 3.1415927f + offset, n), regular)
                     << "kick " << kick << ", offset " << offset << ", " << n << " steps";
     // Invariant curves across the whole circle at small kicks, and no kick at all.
     for (float kick : {0.0f, 0.1f, 0.3f})
         for (float p : {1.0f, 2.0f, 4.0f})
-            for (int n : studio_lengths)
+            for (int n : scene_lengths)
                 EXPECT_EQ(kind_of(kick, p, 0.0f, n), regular)
                     << "kick " << kick << ", p " << p << ", " << n << " steps";
     // A libration close to the separatrix of the main resonance at K = 0.1 (regular: the chaotic
     // layer there is far thinner than the singles' spacing), whose long period the shear turns
     // into the largest stretching of the orbits studied: e^4.8 n after 10,000 steps.
-    for (int n : studio_lengths)
+    for (int n : scene_lengths)
         EXPECT_EQ(kind_of(0.1f, 6.2207f, 6.03692f, n), regular) << n << " steps";
     // A single step is too short to tell anything.
     EXPECT_EQ(kind_of(10.0f, 1.0f, 1.0f, 1), regular);

@@ -122,6 +122,18 @@ void Editor::zoom(double factor, double across, double down, Gesture gesture) {
     change(next, gesture);
 }
 
+void Editor::step_window(int right, int up) {
+    pan(right / 8.0, up / 8.0);
+}
+
+void Editor::zoom_in() {
+    zoom(0.5, 0.5, 0.5);
+}
+
+void Editor::zoom_out() {
+    zoom(2, 0.5, 0.5);
+}
+
 void Editor::whole_torus() {
     Scene next = scene_;
     next.theta_from = next.p_from = 0;

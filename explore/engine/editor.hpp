@@ -51,6 +51,11 @@ class Editor {
     // of the tile where it is; the window stays on the torus, at least min_window and at most
     // 2 pi wide.
     void zoom(double factor, double across, double down, Gesture gesture = Gesture::starts);
+    // The keys' steps: the window moved by an eighth of its size `right` and `up` times, and
+    // zoomed in (halved) or out (doubled) about its centre.
+    void step_window(int right, int up);
+    void zoom_in();
+    void zoom_out();
     // The window onto the whole torus.
     void whole_torus();
 

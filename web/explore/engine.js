@@ -61,6 +61,9 @@ export class Engine {
   zoom(factor, across, down, continues = false) {
     return this.#call('explore_zoom', factor, across, down, continues ? 1 : 0);
   }
+  stepWindow(right, up) { return this.#call('explore_step_window', right, up); }
+  zoomIn() { return this.#call('explore_zoom_in'); }
+  zoomOut() { return this.#call('explore_zoom_out'); }
   wholeTorus() { return this.#call('explore_whole_torus'); }
   plant(across, down) { return this.#call('explore_plant', across, down); }
   undo() { return this.#call('explore_undo'); }

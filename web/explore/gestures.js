@@ -14,14 +14,13 @@ function keyOperation(event) {
     if (key === 'y') return ['redo'];
     return null;
   }
-  const moves = { ArrowLeft: [-0.125, 0], ArrowRight: [0.125, 0], ArrowUp: [0, 0.125],
-                  ArrowDown: [0, -0.125] };
-  if (moves[key]) return ['pan', ...moves[key]];
+  const moves = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, 1], ArrowDown: [0, -1] };
+  if (moves[key]) return ['stepWindow', ...moves[key]];
   const simple = {
     ']': ['stepKick', 1], '[': ['stepKick', -1], PageUp: ['stepKick', 10],
     PageDown: ['stepKick', -10], g: ['nextGroup'], k: ['nextPart'], c: ['nextPalette'],
-    u: ['undo'], U: ['redo'], Backspace: ['undo'], r: ['reset'], '+': ['zoom', 0.5, 0.5, 0.5],
-    '=': ['zoom', 0.5, 0.5, 0.5], '-': ['zoom', 2, 0.5, 0.5], Enter: ['plant', 0.5, 0.5],
+    u: ['undo'], U: ['redo'], Backspace: ['undo'], r: ['reset'], '+': ['zoomIn'], '=': ['zoomIn'],
+    '-': ['zoomOut'], Enter: ['plant', 0.5, 0.5],
   };
   if (simple[key]) return simple[key];
   if (key >= '1' && key <= '7') return ['setGroup', Number(key) - 1];

@@ -222,7 +222,7 @@ export function start(savePng) {
         },
         press(id) {
           const operations = {
-            'zoom-in': () => engine.zoom(0.5, 0.5, 0.5), 'zoom-out': () => engine.zoom(2, 0.5, 0.5),
+            'zoom-in': () => engine.zoomIn(), 'zoom-out': () => engine.zoomOut(),
             whole: () => engine.wholeTorus(), undo: () => engine.undo(),
             redo: () => engine.redo(), reset: () => engine.reset(),
           };

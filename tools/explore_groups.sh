@@ -2,10 +2,10 @@
 # The README's picture of the studio: one scene in each of the seven frieze groups, each strip
 # exported by explore itself and labelled with the group's names (the labels are set by
 # ImageMagick; the strips are explore's pixels unchanged).
-#   tools/studio_groups.sh build/bin/explore docs/studio-groups.png
+#   tools/explore_groups.sh build/bin/explore docs/explore-groups.png
 set -eu
-explore=${1:?usage: studio_groups.sh EXPLORE OUT.png}
-out=${2:?usage: studio_groups.sh EXPLORE OUT.png}
+explore=${1:?usage: explore_groups.sh EXPLORE OUT.png}
+out=${2:?usage: explore_groups.sh EXPLORE OUT.png}
 scene="kick=0.97 size=1200x100 theta=0:3.2 p=1.6:4.7 palette=1"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
