@@ -272,10 +272,11 @@
     button.addEventListener('click', () => button.blur());
   }
 
-  // A PNG file's bytes handed to the browser as a download named fileName (the studio's too).
-  function savePng(bytes, fileName) {
+  // A PNG file handed to the browser as a download named fileName (the studio's too): its bytes,
+  // or a Blob.
+  function savePng(file, fileName) {
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(new Blob([bytes], { type: 'image/png' }));
+    link.href = URL.createObjectURL(new Blob([file], { type: 'image/png' }));
     link.download = fileName;
     document.body.append(link);
     link.click();
@@ -284,8 +285,17 @@
   }
 
   // The slide as a file, under the name the desktop's export would give it, with the program.
-  function save(bytes) {
-    savePng(bytes, name + '-slide-' + String(shown).padStart(2, '0') + '.png');
+  // The program gives the file's head and its image data uncompressed, which the browser's own
+  // deflate compresses (png.js).
+  function save(head, scanlines) {
+    const fileName = name + '-slide-' + String(shown).padStart(2, '0') + '.png';
+    import('./png.js')
+      .then((png) => png.finishPng(head, scanlines))
+      .then((file) => savePng(file, fileName))
+      .catch((error) => {
+        note.textContent = 'The slide could not be saved: ' + error.message + '.';
+        note.hidden = false;
+      });
   }
 
   const startArguments = [];

@@ -1,6 +1,7 @@
 #include "png_memory.hpp"
 
 #include <array>
+#include <bit>
 
 namespace kit {
 namespace {
@@ -113,6 +114,53 @@ std::vector<Uint8> zlib_stream(const std::vector<Uint8>& data) {
     return out;
 }
 
+// The colours of the rows in the order they first show them, and each pixel's index into them at
+// indices + y * indices_stride + x; false, with the indices half written, beyond 256 colours.
+// row(y) gives row y's first pixel. Open addressing over the pixel values; the pictures' long
+// runs of one colour mostly hit the previous pixel's entry without a lookup.
+template <typename Row>
+bool index_rows(int width, int height, Row row, std::vector<Uint32>& colours, Uint8* indices,
+                size_t indices_stride) {
+    constexpr size_t slots = 1024;
+    Uint32 keys[slots];
+    int values[slots];
+    bool used[slots] = {};
+    colours.clear();
+    Uint32 previous_pixel = 0;
+    int previous_index = -1;
+    for (int y = 0; y < height; ++y) {
+        const Uint32* pixels = row(y);
+        Uint8* out = indices + static_cast<size_t>(y) * indices_stride;
+        for (int x = 0; x < width; ++x) {
+            const Uint32 pixel = pixels[x];
+            if (pixel != previous_pixel || previous_index < 0) {
+                size_t slot = (pixel * 2654435761u) >> 22; // the top 10 bits: 0 .. 1023
+                while (used[slot] && keys[slot] != pixel) slot = (slot + 1) % slots;
+                if (!used[slot]) {
+                    if (colours.size() == 256) return false;
+                    used[slot] = true;
+                    keys[slot] = pixel;
+                    values[slot] = static_cast<int>(colours.size());
+                    colours.push_back(pixel);
+                }
+                previous_pixel = pixel;
+                previous_index = values[slot];
+            }
+            out[x] = static_cast<Uint8>(previous_index);
+        }
+    }
+    return true;
+}
+
+// Where a 32-bit format with whole bytes a colour keeps them (every screen of the programs'). From
+// the masks: the browser's SDL leaves the formats' shifts 0.
+PixelLayout layout_of(const SDL_PixelFormat* format) {
+    return {.red_shift = std::countr_zero(format->Rmask),
+            .green_shift = std::countr_zero(format->Gmask),
+            .blue_shift = std::countr_zero(format->Bmask),
+            .opaque = format->Amask};
+}
+
 } // namespace
 
 PixelImage image_of(const SDL_Surface* surface) {
@@ -124,39 +172,14 @@ PixelImage image_of(const SDL_Surface* surface) {
 }
 
 bool index_colours(const PixelImage& image, IndexedPixels& out) {
-    // Open addressing over the pixel values; the picture's long runs of one colour mostly hit
-    // the previous pixel's entry without a lookup.
-    constexpr size_t slots = 1024;
-    Uint32 keys[slots];
-    int values[slots];
-    bool used[slots] = {};
-    out.colours.clear();
     out.indices.resize(static_cast<size_t>(image.width) * image.height);
-    Uint32 previous_pixel = 0;
-    int previous_index = -1;
-    for (int y = 0; y < image.height; ++y) {
-        const auto* pixels = reinterpret_cast<const Uint32*>(
-            static_cast<const Uint8*>(image.pixels) + y * image.pitch);
-        Uint8* indices = out.indices.data() + static_cast<size_t>(y) * image.width;
-        for (int x = 0; x < image.width; ++x) {
-            const Uint32 pixel = pixels[x];
-            if (pixel != previous_pixel || previous_index < 0) {
-                size_t slot = (pixel * 2654435761u) >> 22; // the top 10 bits: 0 .. 1023
-                while (used[slot] && keys[slot] != pixel) slot = (slot + 1) % slots;
-                if (!used[slot]) {
-                    if (out.colours.size() == 256) return false;
-                    used[slot] = true;
-                    keys[slot] = pixel;
-                    values[slot] = static_cast<int>(out.colours.size());
-                    out.colours.push_back(pixel);
-                }
-                previous_pixel = pixel;
-                previous_index = values[slot];
-            }
-            indices[x] = static_cast<Uint8>(previous_index);
-        }
-    }
-    return true;
+    return index_rows(
+        image.width, image.height,
+        [&](int y) {
+            return reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(image.pixels) +
+                                                   y * image.pitch);
+        },
+        out.colours, out.indices.data(), static_cast<size_t>(image.width));
 }
 
 std::vector<PngText> slide_texts(const Program& program, int slide, std::optional<unsigned> seed) {
@@ -170,33 +193,41 @@ std::vector<PngText> slide_texts(const Program& program, int slide, std::optiona
     return texts;
 }
 
-std::vector<Uint8> png_bytes(SDL_Surface* surface, std::span<const PngText> texts) {
-    return png_bytes(image_of(surface), texts);
+Image surface_image(SDL_Surface* surface) {
+    return {.pixels = static_cast<std::uint32_t*>(surface->pixels),
+            .width = surface->w,
+            .height = surface->h,
+            .stride = static_cast<size_t>(surface->pitch) / 4,
+            .layout = layout_of(surface->format)};
 }
 
-std::vector<Uint8> png_bytes(const PixelImage& image, std::span<const PngText> texts) {
+PngParts png_parts(const Image& image, std::span<const PngText> texts) {
     const int w = image.width, h = image.height;
-    // The export's palette, in its order, where the image has one.
-    IndexedPixels indexed;
-    const bool palette = index_colours(image, indexed);
-    std::vector<Uint8> rows; // each row: filter byte 0, then its pixels
-    rows.reserve(static_cast<size_t>(palette ? w + 1 : 3 * w + 1) * h);
-    for (int y = 0; y < h; ++y) {
-        rows.push_back(0);
-        if (palette) {
-            const Uint8* indices = indexed.indices.data() + static_cast<size_t>(y) * w;
-            rows.insert(rows.end(), indices, indices + w);
-            continue;
-        }
-        const auto* pixels = reinterpret_cast<const Uint32*>(
-            static_cast<const Uint8*>(image.pixels) + y * image.pitch);
-        for (int x = 0; x < w; ++x) {
-            Uint8 r, g, b;
-            SDL_GetRGB(pixels[x], image.format, &r, &g, &b);
-            rows.insert(rows.end(), {r, g, b});
+    PngParts parts;
+    // The export's palette, in its order, where the image has one: the indices go straight into
+    // the scanlines, after each row's filter byte (0, none, as the export's rows have).
+    std::vector<Uint32> colours;
+    const size_t palette_row = static_cast<size_t>(w) + 1;
+    parts.scanlines.assign(palette_row * h, 0);
+    const bool palette = index_rows(
+        w, h, [&](int y) { return image.row(y); }, colours, parts.scanlines.data() + 1,
+        palette_row);
+    if (!palette) {
+        const size_t rgb_row = 3 * static_cast<size_t>(w) + 1;
+        parts.scanlines.assign(rgb_row * h, 0);
+        for (int y = 0; y < h; ++y) {
+            const std::uint32_t* pixels = image.row(y);
+            Uint8* out = parts.scanlines.data() + y * rgb_row + 1;
+            for (int x = 0; x < w; ++x) {
+                const Rgb c = image.layout.unpack(pixels[x]);
+                out[3 * x] = c.r;
+                out[3 * x + 1] = c.g;
+                out[3 * x + 2] = c.b;
+            }
         }
     }
-    std::vector<Uint8> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    std::vector<Uint8>& out = parts.head;
+    out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     std::vector<Uint8> header;
     put_u32(header, static_cast<Uint32>(w));
     put_u32(header, static_cast<Uint32>(h));
@@ -204,10 +235,9 @@ std::vector<Uint8> png_bytes(const PixelImage& image, std::span<const PngText> t
     put_chunk(out, "IHDR", header);
     if (palette) {
         std::vector<Uint8> entries;
-        for (Uint32 colour : indexed.colours) {
-            Uint8 r, g, b;
-            SDL_GetRGB(colour, image.format, &r, &g, &b);
-            entries.insert(entries.end(), {r, g, b});
+        for (Uint32 colour : colours) {
+            const Rgb c = image.layout.unpack(colour);
+            entries.insert(entries.end(), {c.r, c.g, c.b});
         }
         put_chunk(out, "PLTE", entries);
     }
@@ -217,9 +247,23 @@ std::vector<Uint8> png_bytes(const PixelImage& image, std::span<const PngText> t
         data.insert(data.end(), text.text.begin(), text.text.end());
         put_chunk(out, "tEXt", data);
     }
-    put_chunk(out, "IDAT", zlib_stream(rows));
-    put_chunk(out, "IEND", {});
-    return out;
+    return parts;
+}
+
+std::vector<Uint8> png_bytes(SDL_Surface* surface, std::span<const PngText> texts) {
+    return png_bytes(image_of(surface), texts);
+}
+
+std::vector<Uint8> png_bytes(const PixelImage& image, std::span<const PngText> texts) {
+    const Image pixels{.pixels = static_cast<std::uint32_t*>(const_cast<void*>(image.pixels)),
+                       .width = image.width,
+                       .height = image.height,
+                       .stride = image.pitch / 4,
+                       .layout = layout_of(image.format)};
+    PngParts parts = png_parts(pixels, texts);
+    put_chunk(parts.head, "IDAT", zlib_stream(parts.scanlines));
+    put_chunk(parts.head, "IEND", {});
+    return std::move(parts.head);
 }
 
 } // namespace kit
