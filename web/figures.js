@@ -175,10 +175,16 @@
   // --- The picture's size ----------------------------------------------------------------------
   // As large as its room allows at a whole number of the screen's own pixels per picture pixel
   // (devicePixelRatio of them make a CSS pixel), on every screen, phones too, so that every pixel
-  // of the slide is a square of the same size: its box is that many screen pixels wide and high,
-  // from a screen pixel's edge. It fills its room instead in full screen, where a projector should
-  // get all the picture it can. A room too small for one screen pixel per picture pixel gets the
-  // picture shrunk to fit, blended (see figures.css).
+  // of the slide is a square of the same size, from a screen pixel's edge. It fills its room
+  // instead in full screen, where a projector should get all the picture it can. A room too
+  // small for one screen pixel per picture pixel gets the picture shrunk to fit, blended (see
+  // figures.css).
+  //
+  // The sharp picture keeps its own size in CSS pixels and is scaled by a transform: layout
+  // rounds a length to 64ths of a CSS pixel (a third of one, 800 screen pixels at three to the
+  // CSS pixel, cannot be had) and some browsers paint a picture's box from whole CSS pixels. Its
+  // corner sits on a whole CSS pixel where the density is whole, and on a screen pixel where
+  // it is not.
 
   function fullscreenElement() {
     return document.fullscreenElement || document.webkitFullscreenElement || null;
@@ -192,18 +198,30 @@
     // Screen pixels per picture pixel; the tolerance keeps a room of exactly 1600 screen pixels
     // from being taken for 1599.99.
     const whole = Math.floor(fit * density + 1e-6);
-    const fullscreen = fullscreenElement() === stage;
-    const scale = whole >= 1 && !fullscreen ? whole / density : fit;
-    const width = canvas.width * scale;
-    const height = canvas.height * scale;
-    // Centred across the room and at its top, each on a screen pixel's edge.
-    const left = Math.round((room.left + (room.width - width) / 2) * density) / density - room.left;
-    const top = Math.ceil(room.top * density - 1e-6) / density - room.top;
+    const sharp = whole >= 1 && fullscreenElement() !== stage;
     picture.dataset.scaling = whole >= 1 ? 'sharp' : 'smooth';
-    picture.style.setProperty('--picture-width', width + 'px');
-    picture.style.setProperty('--picture-height', height + 'px');
-    picture.style.setProperty('--picture-left', (fullscreen ? 0 : left) + 'px');
-    picture.style.setProperty('--picture-top', (fullscreen ? 0 : top) + 'px');
+    const set = (property, value) => picture.style.setProperty('--picture-' + property, value);
+    if (!sharp) {
+      set('width', canvas.width * fit + 'px');
+      set('height', canvas.height * fit + 'px');
+      set('left', '0px');
+      set('top', '0px');
+      set('transform', 'none');
+      set('outline', '1px');
+      return;
+    }
+    const scale = whole / density;
+    const grid = Number.isInteger(density) ? 1 : 1 / density;
+    // Centred across the room and at its top.
+    const left = Math.round((room.left + (room.width - canvas.width * scale) / 2) / grid) * grid;
+    const top = Math.ceil(room.top / grid - 1e-6) * grid;
+    set('width', canvas.width + 'px');
+    set('height', canvas.height + 'px');
+    set('left', left - room.left + 'px');
+    set('top', top - room.top + 'px');
+    set('transform', 'scale(' + scale + ')');
+    // One CSS pixel, once scaled.
+    set('outline', 1 / scale + 'px');
   }
 
   picture.hidden = false;
