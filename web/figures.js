@@ -190,8 +190,16 @@
     return document.fullscreenElement || document.webkitFullscreenElement || null;
   }
 
+  // The room inside the picture's box: its padding keeps the picture's outline in view.
+  function pictureRoom() {
+    const box = picture.getBoundingClientRect();
+    const edge = parseFloat(getComputedStyle(picture).paddingTop) || 0;
+    return { left: box.left + edge, top: box.top + edge,
+             width: box.width - 2 * edge, height: box.height - 2 * edge };
+  }
+
   function fitPicture() {
-    const room = picture.getBoundingClientRect();
+    const room = pictureRoom();
     if (room.width <= 0 || room.height <= 0) return;
     const density = window.devicePixelRatio || 1;
     const fit = Math.min(room.width / canvas.width, room.height / canvas.height);
