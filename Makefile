@@ -91,14 +91,15 @@ test-asan:
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 # Every program compiled to WebAssembly, with the page that runs them, into $(BUILD)/web. The
-# desktop programs are built first: the landing page shows each one's last slide, exported by
-# them. emcc's JavaScript optimiser needs Debian's acorn module, which lives outside node's path
+# desktop programs are built first, with tools/png_crop: the landing page shows each one's last
+# slide, exported by them and cropped to what it draws, and a strip by explore. emcc's JavaScript optimiser needs Debian's acorn module, which lives outside node's path
 # (make test builds the WebAssembly orbit check with emcc too).
 web test: export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
 web:
 	@command -v emcc >/dev/null || { \
 	  echo "emscripten is not installed (make deps installs it): no browser build"; exit 2; }
 	$(MAKE) --no-print-directory programs
+	cmake --build $(BUILD) -j $(JOBS) --target png_crop
 	emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DFIGURES_WEB_DIR=$(WEB_DIR) \
 	  -DFIGURES_DESKTOP_BIN=$(abspath $(BUILD))/bin
 	cmake --build $(WEB_BUILD) -j $(JOBS)

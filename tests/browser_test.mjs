@@ -6,18 +6,23 @@
 // - input given while a slide is being drawn does not advance past that slide;
 // - after the last slide the picture stays, with the ended status and "show it again";
 // - full screen enlarges the picture, and keys, clicks and taps still advance; Esc leaves it;
-// - the page fits common laptop and phone screens without scrolling, with sharp pixels;
+// - the page fits common laptop and phone screens without scrolling, the picture at a whole
+//   number of screen pixels per picture pixel at densities 1, 2 and 3 (read back from
+//   screenshots), and on phones every link and button is a target a finger can hit;
+// - the landing page fits a laptop's screen, each program's picture is its last slide cropped to
+//   what it draws, and the studio's is explore's own picture of a scene;
 // - a bad seed in the address gets a message on the page;
 // - the presenter's controls, on figure6: Left, End and Home show exactly the exported slides,
 //   bare modifiers do nothing, the address names the slide and the seed after each move, a
-//   reload resumes there, Download saves the exported slide's pixels and text chunks, q ends the
+//   reload resumes there, Download saves the exported slide's pixels and text chunks in at most
+//   half as many bytes again as the export's, q ends the
 //   show keeping the picture; figure4 tells the page the seed its clock chose; figure5 ignores
 //   a seed with a note.
 //
 // usage: node browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM PROGRAM...
 // Run through browser_test.sh, which skips (status 77) when something it needs is missing.
 import { spawnSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
+import { existsSync, mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
@@ -40,12 +45,20 @@ const busyShow = 'figure1';
 const fullscreenShow = { name: 'figure6', leaveOnSlide: 4 };
 // How each slide is left, in turn.
 const inputs = ['key', 'click', 'tap'];
-// Screens the page has to fit without scrolling. On phones the page has three screen pixels to
-// its pixel, and touch.
+// Screens the page has to fit without scrolling, with their density: screen pixels to the page's
+// pixel. Phones have three, and touch.
 const screens = [
-  { width: 1280, height: 800 }, { width: 1366, height: 768 }, { width: 1920, height: 1080 },
-  { width: 390, height: 844, phone: true }, { width: 844, height: 390, phone: true },
+  { width: 1280, height: 800, density: 1 }, { width: 1366, height: 768, density: 1 },
+  { width: 1920, height: 1080, density: 1 }, { width: 1280, height: 800, density: 2 },
+  { width: 390, height: 844, density: 3, phone: true },
+  { width: 844, height: 390, density: 3, phone: true },
 ];
+// The smallest target a finger hits reliably, in the page's pixels.
+const fingerPixels = 44;
+// A download may take this many times the bytes of the desktop's export of the same slide.
+const downloadBytesPerExported = 1.5;
+// The landing pictures keep at most this many pixels of background round what they show.
+const cropMargin = 2;
 const wholeTestMs = 330_000;
 const stepMs = 30_000;
 
@@ -349,10 +362,32 @@ function chunksButData(bytes) {
   return chunks;
 }
 
+// Download saves the slide on view as the export's file has it: its name, its pixels, its
+// chunks other than the image data, and not many more bytes.
+async function checkDownload(page, name, slide, expected) {
+  const file = `slide-${String(slide).padStart(2, '0')}.png`;
+  const [download] = await Promise.all([page.waitForEvent('download', { timeout: stepMs }),
+                                        page.getByRole('button', { name: 'Download' }).click()]);
+  check(download.suggestedFilename() === `${name}-${file}`,
+        `${name}: the download is called ${download.suggestedFilename()}`);
+  const saved = readFileSync(await download.path());
+  const exported = readFileSync(join(work, name, file));
+  compare(name, `${slide} (downloaded)`, expected[slide - 1], PNG.sync.read(saved));
+  const [savedChunks, exportedChunks] = [chunksButData(saved), chunksButData(exported)];
+  check(JSON.stringify(savedChunks) === JSON.stringify(exportedChunks),
+        `${name}: the download's chunks ${JSON.stringify(savedChunks)} are not the export's ` +
+        JSON.stringify(exportedChunks));
+  const ratio = saved.length / exported.length;
+  check(ratio <= downloadBytesPerExported,
+        `${name}: the download of slide ${slide} takes ${saved.length} bytes, ${ratio.toFixed(2)} ` +
+        `times the export's ${exported.length}`);
+  console.log(`  ${name}: Download saves the exported slide ${slide} with its ` +
+              `${savedChunks.length} chunks in ${saved.length} bytes (${ratio.toFixed(2)} times the export's)`);
+}
+
 async function presenterControls(context, origin) {
   const name = 'figure6';
   const expected = exportSlides(name);
-  const exportedFirst = readFileSync(join(work, name, 'slide-01.png'));
   const page = await context.newPage();
   const problems = watchProblems(page);
   try {
@@ -373,17 +408,12 @@ async function presenterControls(context, origin) {
     await standsOn(page, name, 1, expected, 'after Backspace and bare modifiers on slide 1');
     console.log(`  ${name}: Right, Left, End and Home show the exported slides, modifiers nothing`);
 
-    const [download] = await Promise.all([page.waitForEvent('download', { timeout: stepMs }),
-                                          page.getByRole('button', { name: 'Download' }).click()]);
-    check(download.suggestedFilename() === `${name}-slide-01.png`,
-          `${name}: the download is called ${download.suggestedFilename()}`);
-    const saved = readFileSync(await download.path());
-    compare(name, '1 (downloaded)', expected[0], PNG.sync.read(saved));
-    const [savedChunks, exportedChunks] = [chunksButData(saved), chunksButData(exportedFirst)];
-    check(JSON.stringify(savedChunks) === JSON.stringify(exportedChunks),
-          `${name}: the download's chunks ${JSON.stringify(savedChunks)} are not the export's ` +
-          JSON.stringify(exportedChunks));
-    console.log(`  ${name}: Download saves the exported slide 1 with its ${savedChunks.length} chunks`);
+    await checkDownload(page, name, 1, expected);
+    await page.keyboard.press('End');
+    await standsOn(page, name, 6, expected, 'after End');
+    await checkDownload(page, name, 6, expected);
+    await page.keyboard.press('Home');
+    await standsOn(page, name, 1, expected, 'after Home');
 
     await page.getByRole('button', { name: 'Next' }).click();
     await standsOn(page, name, 2, expected, 'after the Next button');
@@ -419,32 +449,108 @@ async function presenterControls(context, origin) {
   }
 }
 
-// The landing page: every program with its summary and the picture of its last slide, which is
-// that slide as the desktop exports it.
+// The box of the pixels unlike the background (white) in an RGBA picture: left, top, right and
+// bottom (one past the last), or null when there are none.
+function drawnBox({ width, height, data }) {
+  let box = null;
+  for (let y = 0; y < height; ++y) {
+    for (let x = 0; x < width; ++x) {
+      const p = 4 * (y * width + x);
+      if (data[p] === 255 && data[p + 1] === 255 && data[p + 2] === 255) continue;
+      if (box === null) box = { left: x, top: y, right: x + 1, bottom: y + 1 };
+      box.left = Math.min(box.left, x);
+      box.right = Math.max(box.right, x + 1);
+      box.top = Math.min(box.top, y);
+      box.bottom = Math.max(box.bottom, y + 1);
+    }
+  }
+  return box;
+}
+
+function cropped({ width, data }, { left, top, right, bottom }) {
+  const out = { width: right - left, height: bottom - top, data: Buffer.alloc(4 * (right - left) * (bottom - top)) };
+  for (let y = top; y < bottom; ++y) {
+    data.copy(out.data, 4 * (y - top) * out.width, 4 * (y * width + left), 4 * (y * width + right));
+  }
+  return out;
+}
+
+// The text chunks of a PNG file, keyword to text.
+function textChunks(bytes) {
+  const texts = {};
+  for (const chunk of chunksButData(bytes)) {
+    if (!chunk.startsWith('tEXt:')) continue;
+    const [keyword, text] = chunk.slice(5).split('\0');
+    texts[keyword] = text;
+  }
+  return texts;
+}
+
+// The landing page: on a laptop's screen without scrolling, every program with its sentence and
+// its picture, a link to its page. A slide show's picture is its last slide as the desktop
+// exports it, cropped to what it draws; the studio's is explore's own export of a scene, the
+// one its Scene chunk names.
 async function landingPage(context, origin) {
   const page = await context.newPage();
   try {
     await page.goto(`${origin}/index.html`);
-    const items = await page.$$eval('#programs li', (lis) => lis.map((li) => ({
-      name: li.querySelector('a:not([tabindex])').textContent,
-      summary: li.querySelector('span').textContent,
-      picture: li.querySelector('img')?.src ?? null,
-    })));
-    const listed = items.filter((item) => programNames.includes(item.name));
-    check(listed.length === programNames.length,
-          `the landing page lists ${items.map((item) => item.name)}, not all of ${programNames}`);
-    for (const { name, summary, picture } of listed) {
-      check(summary.length > 20 && picture !== null, `the landing page has no summary or picture for ${name}`);
-      const response = await page.request.get(picture);
-      const slides = name === 'figure4' ? null : exportSlides(name);
-      if (slides !== null) {
-        compare(name, 'last (landing picture)', slides[slides.length - 1],
-                PNG.sync.read(await response.body()));
-      }
-      check(await page.$eval(`img[src$="${name}.png"]`, (img) => img.complete && img.naturalWidth === 800),
-            `${name}: the landing picture did not load`);
+    await page.waitForFunction(() => [...document.querySelectorAll('#landing img')]
+      .every((img) => img.complete && img.naturalWidth > 0), null, { timeout: stepMs });
+    for (const [width, height] of [[1280, 800], [1366, 768], [1920, 1080]]) {
+      await page.setViewportSize({ width, height });
+      const layout = await page.evaluate(() => ({
+        scrollWidth: document.documentElement.scrollWidth,
+        scrollHeight: document.documentElement.scrollHeight,
+        cards: [...document.querySelectorAll('#landing .card')].map((card) => card.getBoundingClientRect().toJSON()),
+      }));
+      check(layout.scrollWidth <= width && layout.scrollHeight <= height,
+            `the landing page at ${width}x${height} is ${layout.scrollWidth}x${layout.scrollHeight} and scrolls`);
+      check(layout.cards.every((b) => b.left >= 0 && b.top >= 0 && b.right <= width && b.bottom <= height),
+            `the landing page at ${width}x${height} cuts a card off`);
     }
-    console.log(`PASS: the landing page shows ${listed.length} programs, each with its last slide`);
+    const cards = await page.$$eval('#landing .card', (links) => links.map((link) => ({
+      href: link.href,
+      name: link.querySelector('.card-name').textContent,
+      summary: link.querySelector('.card-summary').textContent,
+      picture: link.querySelector('img')?.src ?? null,
+      shown: link.querySelector('img')?.getBoundingClientRect().height ?? 0,
+      natural: link.querySelector('img')?.naturalHeight ?? 0,
+    })));
+    const names = [...programNames, 'explore'];
+    check(JSON.stringify(cards.map((card) => card.name)) === JSON.stringify(names),
+          `the landing page shows ${cards.map((card) => card.name)}, not ${names}`);
+    for (const card of cards) {
+      const { name } = card;
+      check(new URL(card.href).search === `?program=${name}`, `${name}: its card leads to ${card.href}`);
+      check(card.summary.length > 20 && card.picture !== null, `${name}: no sentence or picture on the landing page`);
+      check(card.shown === card.natural,
+            `${name}: its picture is shown ${card.shown} pixels high, not at its own ${card.natural}`);
+      const bytes = await (await page.request.get(card.picture)).body();
+      const shown = PNG.sync.read(bytes);
+      if (name === 'explore') {
+        const scene = textChunks(bytes).Scene;
+        check(scene !== undefined, 'explore: the landing picture names no scene');
+        if (!existsSync(join(binDir, 'explore'))) continue;
+        const file = join(work, 'landing-explore.png');
+        const run = spawnSync(join(binDir, 'explore'), ['--scene', scene, '--export', file],
+                              { encoding: 'utf8', timeout: 60_000 });
+        check(run.status === 0, `explore --scene "${scene}" --export failed: ${run.stderr}`);
+        compare(name, 'landing picture', PNG.sync.read(readFileSync(file)), shown);
+        continue;
+      }
+      const box = drawnBox(shown);
+      check(box !== null && box.left <= cropMargin && box.top <= cropMargin &&
+            shown.width - box.right <= cropMargin && shown.height - box.bottom <= cropMargin,
+            `${name}: the landing picture (${shown.width}x${shown.height}) has a border of white ` +
+            `round what it shows (${JSON.stringify(box)})`);
+      // figure4's colours are new on every run.
+      if (name === 'figure4') continue;
+      const slides = exportSlides(name);
+      const last = slides[slides.length - 1];
+      compare(name, 'last, cropped (landing picture)', cropped(last, drawnBox(last)), shown);
+    }
+    console.log(`PASS: the landing page fits 1280x800, 1366x768 and 1920x1080 and shows ${cards.length} ` +
+                'programs, each slide show with its last slide cropped, the studio with its own strip');
   } finally {
     await page.close();
   }
@@ -467,28 +573,72 @@ async function badSeed(context, origin) {
   }
 }
 
+// Every link and button the page shows (the studio's own section aside) is at least a finger's
+// size.
+async function checkTargets(page, what) {
+  const small = await page.$$eval('a, button', (targets, least) => targets
+    .filter((target) => !target.closest('#studio') && target.getClientRects().length > 0)
+    .map((target) => ({ text: target.textContent.trim(), box: target.getBoundingClientRect() }))
+    .filter(({ box }) => box.width < least || box.height < least)
+    .map(({ text, box }) => `"${text}" ${box.width.toFixed(1)}x${box.height.toFixed(1)}`), fingerPixels);
+  check(small.length === 0, `${what}: targets smaller than ${fingerPixels}x${fingerPixels}: ${small.join(', ')}`);
+}
+
+// The picture as the screen shows it, read back from a screenshot in the screen's own pixels: its
+// box starts on a screen pixel's edge and each picture pixel is a square of a whole number of
+// screen pixels, all of its colour. Returns that number.
+async function checkSharp(page, what, density) {
+  const box = await page.locator('#screen').boundingBox();
+  const picture = await canvasPixels(page);
+  const shot = PNG.sync.read(await page.screenshot({ scale: 'device' }));
+  const scale = (box.width * density) / picture.width;
+  const [left, top] = [box.x * density, box.y * density];
+  // (Layout keeps sizes in 64ths of the page's pixel.)
+  const near = (value) => Math.abs(value - Math.round(value)) < 0.1;
+  check(near(scale) && Math.round(scale) >= 1 && near(left) && near(top),
+        `${what}: the picture's box ${JSON.stringify(box)} is ${scale.toFixed(3)} screen pixels per ` +
+        `picture pixel, from ${left.toFixed(2)},${top.toFixed(2)}`);
+  const [k, x0, y0] = [Math.round(scale), Math.round(left), Math.round(top)];
+  let differing = 0;
+  let first = null;
+  for (let y = 0; y < picture.height * k; ++y) {
+    for (let x = 0; x < picture.width * k; ++x) {
+      const s = 4 * ((y0 + y) * shot.width + x0 + x);
+      const p = 4 * (Math.floor(y / k) * picture.width + Math.floor(x / k));
+      if (shot.data[s] !== picture.data[p] || shot.data[s + 1] !== picture.data[p + 1] ||
+          shot.data[s + 2] !== picture.data[p + 2]) {
+        first ??= { x, y, screen: [...shot.data.subarray(s, s + 3)], picture: [...picture.data.subarray(p, p + 3)] };
+        ++differing;
+      }
+    }
+  }
+  check(differing === 0, `${what}: ${differing} screen pixels are not their picture pixel's colour at ` +
+                         `${k} screen pixels a picture pixel; the first ${JSON.stringify(first)}`);
+  return k;
+}
+
 // The whole page on one screen: no scrolling, the picture and the status line in view, the
-// picture at a whole number of screen pixels per picture pixel where the screen's pixels are
-// coarse, and as large as its room allows on a phone.
+// picture sharp (see checkSharp) and 4:3; on phones, targets for fingers, on a show and on the
+// landing page.
 async function checkScreen(origin, screen) {
-  const { width, height, phone } = screen;
+  const { width, height, density, phone } = screen;
   const context = await browser.newContext({
-    viewport: { width, height },
-    ...(phone ? { deviceScaleFactor: 3, isMobile: true, hasTouch: true } : {}),
+    viewport: { width, height }, deviceScaleFactor: density,
+    ...(phone ? { isMobile: true, hasTouch: true } : {}),
   });
-  const what = `${width}x${height}${phone ? ' (phone)' : ''}`;
+  const what = `${width}x${height} at density ${density}${phone ? ' (phone)' : ''}`;
   const page = await context.newPage();
   try {
-    await page.goto(`${origin}/index.html?program=${programNames[0]}`);
-    await waitForState(page, what, 'showing', 1, 'after loading');
+    // A slide with colour in every part of the picture.
+    await page.goto(`${origin}/index.html?program=figure6&slide=6`);
+    await waitForState(page, what, 'showing', 6, 'after loading');
     const layout = await page.evaluate(() => {
       const box = (id) => document.getElementById(id).getBoundingClientRect().toJSON();
       return {
         scrollWidth: document.documentElement.scrollWidth,
         scrollHeight: document.documentElement.scrollHeight,
-        picture: box('screen'), room: box('picture'), status: box('status'),
+        picture: box('screen'), status: box('status'),
         rendering: getComputedStyle(document.getElementById('screen')).imageRendering,
-        density: devicePixelRatio,
       };
     });
     const inView = (b) => b.left >= 0 && b.top >= 0 && b.right <= width && b.bottom <= height;
@@ -497,21 +647,20 @@ async function checkScreen(origin, screen) {
     check(inView(layout.picture) && inView(layout.status),
           `${what}: the picture (${JSON.stringify(layout.picture)}) or the status line is cut off`);
     check(layout.rendering === 'pixelated', `${what}: the picture is drawn ${layout.rendering}`);
-    const scale = (layout.picture.width * layout.density) / 800;
-    check(Math.abs(layout.picture.height * layout.density - 600 * scale) < 0.5,
+    check(Math.abs(layout.picture.height - layout.picture.width * 0.75) < 0.1,
           `${what}: the picture is ${layout.picture.width}x${layout.picture.height}, not 4:3`);
+    const scale = await checkSharp(page, what, density);
     if (phone) {
-      const fills = Math.abs(layout.picture.width - layout.room.width) < 1 ||
-                    Math.abs(layout.picture.height - layout.room.height) < 1;
-      check(fills, `${what}: the picture (${layout.picture.width}x${layout.picture.height}) ` +
-                   `leaves room unused (${layout.room.width}x${layout.room.height})`);
-    } else {
-      check(Number.isInteger(scale) && scale >= 1,
-            `${what}: ${scale} screen pixels per picture pixel, not a whole number`);
+      await checkTargets(page, `${what}, a show`);
+      await page.keyboard.press('q');
+      await waitForState(page, what, 'ended', 6, 'after q');
+      await checkTargets(page, `${what}, a show ended`);
+      await page.goto(`${origin}/index.html`);
+      await checkTargets(page, `${what}, the landing page`);
     }
     console.log(`PASS: ${what}: the page fits, the picture ${layout.picture.width}x` +
-                `${layout.picture.height} at ${layout.picture.left},${layout.picture.top} ` +
-                `(${scale.toFixed(2)} screen pixels per pixel)`);
+                `${layout.picture.height} at ${layout.picture.left},${layout.picture.top}, ` +
+                `${scale} screen pixels per pixel${phone ? '; every target fits a finger' : ''}`);
   } finally {
     await context.close();
   }

@@ -4,6 +4,7 @@
 #include "support.hpp"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -103,7 +104,34 @@ std::vector<std::pair<std::string, std::string>> chunks_but_data(const fs::path&
     return chunks;
 }
 
-// The browser's in-memory file holds the export's image: the same pixels, palette and chunks.
+void write_file(const fs::path& path, const std::vector<Uint8>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+}
+
+void put_chunk(std::vector<Uint8>& out, const char* type, const std::vector<Uint8>& data) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(Uint8(data.size() >> shift));
+    const size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    const uLong crc = crc32(0, out.data() + start, static_cast<uInt>(out.size() - start));
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(Uint8(crc >> shift));
+}
+
+// The file the page makes of png_parts, here with zlib's deflate for the browser's.
+std::vector<Uint8> completed(const kit::PngParts& parts) {
+    std::vector<Uint8> data(compressBound(parts.scanlines.size()));
+    uLongf size = data.size();
+    EXPECT_EQ(compress(data.data(), &size, parts.scanlines.data(), parts.scanlines.size()), Z_OK);
+    data.resize(size);
+    std::vector<Uint8> file = parts.head;
+    put_chunk(file, "IDAT", data);
+    put_chunk(file, "IEND", {});
+    return file;
+}
+
+// The browser's in-memory files hold the export's image: the same pixels, palette and chunks,
+// whole from png_bytes, and from png_parts once deflated.
 TEST(Png, InMemoryFileHoldsTheExportsImage) {
     test::SoftwareScreen screen;
     Folder folder;
@@ -115,13 +143,38 @@ TEST(Png, InMemoryFileHoldsTheExportsImage) {
         const fs::path exported = folder.path / "export.png", made = folder.path / "made.png";
         const std::vector<kit::PngText> texts{{.keyword = "Description", .text = "a caption"}};
         ASSERT_EQ(kit::write_png_at(exported.string(), kit::screen_image(), texts), std::nullopt);
-        const std::vector<Uint8> bytes = kit::png_bytes(kit::screen_image(), texts);
-        std::ofstream(made, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-        const auto read = test::read_png(made.string());
-        ASSERT_TRUE(read.has_value()) << colours;
-        EXPECT_TRUE(test::same_picture(*read, test::snapshot())) << colours;
-        EXPECT_EQ(chunks_but_data(made), chunks_but_data(exported)) << colours;
+        write_file(made, kit::png_bytes(kit::screen_image(), texts));
+        const fs::path parts = folder.path / "parts.png";
+        write_file(parts, completed(kit::png_parts(kit::screen_image(), texts)));
+        for (const fs::path& file : {made, parts}) {
+            const auto read = test::read_png(file.string());
+            ASSERT_TRUE(read.has_value()) << colours << " " << file;
+            EXPECT_TRUE(test::same_picture(*read, test::snapshot())) << colours << " " << file;
+            EXPECT_EQ(chunks_but_data(file), chunks_but_data(exported)) << colours << " " << file;
+        }
+    }
+}
+
+// png_parts reads an Image as its layout says, row by row at its stride: here the bytes R, G,
+// B, A of a canvas, in rows longer than the picture, with 256 colours and then 257.
+TEST(Png, PartsReadTheImagesLayoutAndStride) {
+    Folder folder;
+    constexpr int w = 300, h = 3, stride = 301;
+    std::vector<std::uint32_t> pixels(stride * h, 0x12345678); // never on view
+    const kit::Image image{pixels.data(), w, h, stride, kit::rgba_layout};
+    test::Picture expected{.w = w, .h = h, .pixels = std::vector<Uint32>(w * h)};
+    for (int extra : {0, 1}) {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int k = (x + 100 * y) % (256 + extra);
+                const kit::Rgb c{Uint8(k), Uint8(k >> 8), 7};
+                image.row(y)[x] = kit::rgba_layout.pack(c);
+                expected.at(x, y) = kit::xrgb_layout.pack(c);
+            }
+        const fs::path file = folder.path / "layout.png";
+        write_file(file, completed(kit::png_parts(image, {})));
+        EXPECT_EQ(colour_type(file), extra ? 2 : 3);
+        EXPECT_EQ(test::read_png(file.string()), expected) << extra;
     }
 }
 

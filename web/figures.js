@@ -68,7 +68,8 @@
     downloadButton.disabled = !standing;
   }
 
-  // The list of programs comes from the build (programs.js).
+  // The list of programs comes from the build (programs.js): links in the header of a show, and
+  // on the landing page a card for each, with its picture and its sentence.
   const programs = window.figurePrograms || [];
   const list = document.getElementById('programs');
   for (const program of programs) {
@@ -77,26 +78,73 @@
     link.href = '?program=' + program.name;
     link.textContent = program.name;
     if (program.name === name) link.setAttribute('aria-current', 'page');
-    const summary = document.createElement('span');
-    summary.textContent = program.summary;
-    item.append(link, ' ', summary);
-    // The landing page's picture of the program's last slide, where the build made one.
-    if (program.picture && name === null) {
-      const picture = document.createElement('img');
-      picture.src = program.picture;
-      picture.alt = '';
-      picture.width = 200;
-      picture.height = 150;
-      const pictureLink = document.createElement('a');
-      pictureLink.href = link.href;
-      pictureLink.tabIndex = -1;
-      pictureLink.append(picture);
-      item.prepend(pictureLink);
-    }
+    item.append(link);
     list.append(item);
   }
 
-  if (name === null) return;
+  // The landing pictures are shown at a whole number of screen pixels per picture pixel, as the
+  // slides are: one CSS pixel each where the screen has a whole number of pixels to the CSS pixel,
+  // else the largest whole number of screen pixels that is not more than that.
+  function landingPixel() {
+    const density = window.devicePixelRatio || 1;
+    return Math.max(1, Math.floor(density + 1e-6)) / density;
+  }
+
+  function sizeLandingPicture(image) {
+    if (image.naturalWidth === 0) return;
+    const pixel = landingPixel();
+    image.style.width = image.naturalWidth * pixel + 'px';
+    image.style.height = image.naturalHeight * pixel + 'px';
+  }
+
+  function card(program) {
+    const link = document.createElement('a');
+    link.className = 'card';
+    link.href = '?program=' + program.name;
+    const frame = document.createElement('span');
+    frame.className = 'card-picture';
+    if (program.picture) {
+      const image = document.createElement('img');
+      image.alt = '';
+      image.addEventListener('load', () => sizeLandingPicture(image));
+      image.src = program.picture;
+      frame.append(image);
+    }
+    const title = document.createElement('span');
+    title.className = 'card-name';
+    title.textContent = program.name;
+    const summary = document.createElement('span');
+    summary.className = 'card-summary';
+    summary.textContent = program.summary;
+    const text = document.createElement('span');
+    text.className = 'card-text';
+    text.append(title, ' ', summary);
+    link.append(frame, text);
+    return link;
+  }
+
+  if (name === null) {
+    const shows = document.getElementById('shows');
+    const exploreEntry = document.getElementById('explore-entry');
+    for (const program of programs) {
+      if (!program.slideShow) {
+        exploreEntry.append(card(program));
+        continue;
+      }
+      const item = document.createElement('li');
+      item.append(card(program));
+      shows.append(item);
+    }
+    const landing = document.getElementById('landing');
+    landing.style.setProperty('--picture-pixel', landingPixel() + 'px');
+    landing.hidden = false;
+    // A change of zoom or of screen changes the density.
+    window.addEventListener('resize', () => {
+      landing.style.setProperty('--picture-pixel', landingPixel() + 'px');
+      for (const image of landing.querySelectorAll('img')) sizeLandingPicture(image);
+    });
+    return;
+  }
   document.body.dataset.program = name;
   // Only the programs of the list: the name becomes a script address.
   const entry = programs.find((program) => program.name === name);
@@ -127,30 +175,63 @@
   }
 
   // --- The picture's size ----------------------------------------------------------------------
-  // As large as its room allows at a whole number of screen pixels per picture pixel, so that
-  // every pixel of the slide is drawn the same size. It fills its room instead on dense screens
-  // (phones: two or more screen pixels to the page's pixel), where uneven pixels cannot be told
-  // apart, and in full screen, where a projector should get all the picture it can. A room too
+  // As large as its room allows at a whole number of the screen's own pixels per picture pixel
+  // (devicePixelRatio of them make a CSS pixel), on every screen, phones too, so that every pixel
+  // of the slide is a square of the same size, from a screen pixel's edge. It fills its room
+  // instead in full screen, where a projector should get all the picture it can. A room too
   // small for one screen pixel per picture pixel gets the picture shrunk to fit, blended (see
   // figures.css).
+  //
+  // The sharp picture keeps its own size in CSS pixels and is scaled by a transform: layout
+  // rounds a length to 64ths of a CSS pixel (a third of one, 800 screen pixels at three to the
+  // CSS pixel, cannot be had) and some browsers paint a picture's box from whole CSS pixels. Its
+  // corner sits on a whole CSS pixel where the density is whole, and on a screen pixel where
+  // it is not.
 
   function fullscreenElement() {
     return document.fullscreenElement || document.webkitFullscreenElement || null;
   }
 
+  // The room inside the picture's box: its padding keeps the picture's outline in view.
+  function pictureRoom() {
+    const box = picture.getBoundingClientRect();
+    const edge = parseFloat(getComputedStyle(picture).paddingTop) || 0;
+    return { left: box.left + edge, top: box.top + edge,
+             width: box.width - 2 * edge, height: box.height - 2 * edge };
+  }
+
   function fitPicture() {
-    const room = picture.getBoundingClientRect();
+    const room = pictureRoom();
     if (room.width <= 0 || room.height <= 0) return;
     const density = window.devicePixelRatio || 1;
     const fit = Math.min(room.width / canvas.width, room.height / canvas.height);
-    const fits = fit * density >= 1;
-    let scale = fit;
-    if (fits && density < 2 && fullscreenElement() !== stage) {
-      scale = Math.floor(fit * density) / density;
+    // Screen pixels per picture pixel; the tolerance keeps a room of exactly 1600 screen pixels
+    // from being taken for 1599.99.
+    const whole = Math.floor(fit * density + 1e-6);
+    const sharp = whole >= 1 && fullscreenElement() !== stage;
+    picture.dataset.scaling = whole >= 1 ? 'sharp' : 'smooth';
+    const set = (property, value) => picture.style.setProperty('--picture-' + property, value);
+    if (!sharp) {
+      set('width', canvas.width * fit + 'px');
+      set('height', canvas.height * fit + 'px');
+      set('left', '0px');
+      set('top', '0px');
+      set('transform', 'none');
+      set('outline', '1px');
+      return;
     }
-    picture.dataset.scaling = fits ? 'sharp' : 'smooth';
-    picture.style.setProperty('--picture-width', canvas.width * scale + 'px');
-    picture.style.setProperty('--picture-height', canvas.height * scale + 'px');
+    const scale = whole / density;
+    const grid = Number.isInteger(density) ? 1 : 1 / density;
+    // Centred across the room and at its top.
+    const left = Math.round((room.left + (room.width - canvas.width * scale) / 2) / grid) * grid;
+    const top = Math.ceil(room.top / grid - 1e-6) * grid;
+    set('width', canvas.width + 'px');
+    set('height', canvas.height + 'px');
+    set('left', left - room.left + 'px');
+    set('top', top - room.top + 'px');
+    set('transform', 'scale(' + scale + ')');
+    // One CSS pixel, once scaled.
+    set('outline', 1 / scale + 'px');
   }
 
   picture.hidden = false;
@@ -274,10 +355,11 @@
     button.addEventListener('click', () => button.blur());
   }
 
-  // A PNG file's bytes handed to the browser as a download named fileName (the studio's too).
-  function savePng(bytes, fileName) {
+  // A PNG file handed to the browser as a download named fileName (explore's too): its bytes,
+  // or a Blob.
+  function savePng(file, fileName) {
     const link = document.createElement('a');
-    link.href = URL.createObjectURL(new Blob([bytes], { type: 'image/png' }));
+    link.href = URL.createObjectURL(new Blob([file], { type: 'image/png' }));
     link.download = fileName;
     document.body.append(link);
     link.click();
@@ -286,8 +368,17 @@
   }
 
   // The slide as a file, under the name the desktop's export would give it, with the program.
-  function save(bytes) {
-    savePng(bytes, name + '-slide-' + String(shown).padStart(2, '0') + '.png');
+  // The program gives the file's head and its image data uncompressed, which the browser's own
+  // deflate compresses (png.js).
+  function save(head, scanlines) {
+    const fileName = name + '-slide-' + String(shown).padStart(2, '0') + '.png';
+    import('./png.js')
+      .then((png) => png.finishPng(head, scanlines))
+      .then((file) => savePng(file, fileName))
+      .catch((error) => {
+        note.textContent = 'The slide could not be saved: ' + error.message + '.';
+        note.hidden = false;
+      });
   }
 
   const startArguments = [];

@@ -1,7 +1,7 @@
 // PNG files of pictures, with text chunks that say what made them.
 //
-// Offers: PngText (a tEXt chunk), png_bytes (a picture as the bytes of a PNG file, on every
-// platform: the browser build has no libpng), and on the desktop write_png (into a stream, with
+// Offers: PngText (a tEXt chunk), png_bytes and png_parts (a picture as the bytes of a PNG file,
+// or all of it but the compressed data, on every platform: the browser build has no libpng), and on the desktop write_png (into a stream, with
 // libpng) and read_png_text (the text chunks of a file). Both writers make the same image: a
 // palette image where the picture has at most 256 colours (in the order its rows first show
 // them), 8-bit RGB otherwise, with the text chunks before the image data.
@@ -28,6 +28,17 @@ struct PngText {
 // The picture as a PNG file in memory. Only the compression differs from write_png's: runs of
 // one colour in deflate's fixed codes.
 std::vector<std::uint8_t> png_bytes(const Image& image, std::span<const PngText> texts);
+
+// A PNG file of the picture but for its image data, and that data uncompressed: `head` is the
+// signature, IHDR, PLTE where the picture has at most 256 colours, and `texts` as tEXt chunks;
+// `scanlines` is each row's filter byte (0: none) and its pixels (palette indices, or red, green
+// and blue). Deflated in the zlib format, they are the IDAT chunk that, with IEND, completes the
+// file: the page does that with the browser's own deflate (web/png.js).
+struct PngParts {
+    std::vector<std::uint8_t> head;
+    std::vector<std::uint8_t> scanlines;
+};
+PngParts png_parts(const Image& image, std::span<const PngText> texts);
 
 // Writes the picture to `file` (desktop only). The data may still sit in the stream's buffer;
 // flushing it, and closing the file, is the caller's. Returns the reason on failure.

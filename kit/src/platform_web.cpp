@@ -16,7 +16,8 @@
 //   the slides' captions), when a slide stands, and when the viewer has moved on and which
 //   slide is being drawn.
 // - The page's buttons ask for moves and for the slide on view as a PNG file, which the kit
-//   encodes itself (kit/png.hpp): a wait takes these requests as it takes keys.
+//   prepares (kit/png.hpp) and the page compresses with the browser's deflate: a wait takes
+//   these requests as it takes keys.
 #include "kit/canvas.hpp"
 #include "platform.hpp"
 #include "slide_texts.hpp"
@@ -59,8 +60,13 @@ EM_JS(void, drop_page_requests, (), {
     if (Module.figuresRequests) Module.figuresRequests.length = 0;
 });
 
-EM_JS(void, save_file, (const Uint8* bytes, int size), {
-    if (Module.onSave) Module.onSave(HEAPU8.slice(bytes, bytes + size));
+// A PNG file but for its image data, and that data uncompressed, both copied out of the
+// program's memory: the page deflates and completes it (web/png.js).
+EM_JS(void, save_png, (const Uint8* head, int head_size, const Uint8* scanlines,
+                       int scanlines_size), {
+    if (Module.onSave)
+        Module.onSave(HEAPU8.slice(head, head + head_size),
+                      HEAPU8.slice(scanlines, scanlines + scanlines_size));
 });
 
 // Asks the browser for a frame: the flag below turns true once it has run a frame's animation
@@ -118,8 +124,9 @@ Show show;
 
 void save_slide() {
     const auto texts = slide_texts(*show.program, show.slide, show.seed);
-    const std::vector<Uint8> bytes = png_bytes(screen_image(), texts);
-    save_file(bytes.data(), static_cast<int>(bytes.size()));
+    const PngParts png = png_parts(screen_image(), texts);
+    save_png(png.head.data(), static_cast<int>(png.head.size()), png.scanlines.data(),
+             static_cast<int>(png.scanlines.size()));
 }
 
 // The scripts draw into the locked surface's pixels; unlocking copies them into the canvas.

@@ -1,7 +1,8 @@
-// A picture as the bytes of a PNG file, made without libpng (the browser build has none). The
-// image is what the desktop's writer makes (the same palette, in the same order, or RGB beyond
-// 256 colours, and the same text chunks); only the compression differs: runs of one colour, in
-// deflate's fixed codes.
+// PNG files made without libpng (the browser build has none). The image is what the desktop's
+// writer makes (the same palette, in the same order, or RGB beyond 256 colours, and the same text
+// chunks); only the compression differs. png_parts leaves the compression to the page, whose
+// browser deflates far better (web/png.js); png_bytes writes runs of one colour in deflate's
+// fixed codes, about three times the export's bytes.
 #include "png.hpp"
 
 #include <array>
@@ -119,64 +120,80 @@ std::vector<std::uint8_t> zlib_stream(const std::vector<std::uint8_t>& data) {
     return out;
 }
 
-} // namespace
-
-bool index_colours(const Image& image, IndexedPixels& out) {
-    // Open addressing over the pixel values; the picture's long runs of one colour mostly hit
-    // the previous pixel's entry without a lookup.
+// The colours of the rows in the order they first show them, and each pixel's index into them at
+// indices + y * indices_stride + x; false, with the indices half written, beyond 256 colours.
+// row(y) gives row y's first pixel. Open addressing over the pixel values; the pictures' long
+// runs of one colour mostly hit the previous pixel's entry without a lookup.
+template <typename Row>
+bool index_rows(int width, int height, Row row, std::vector<std::uint32_t>& colours, std::uint8_t* indices,
+                size_t indices_stride) {
     constexpr size_t slots = 1024;
     std::uint32_t keys[slots];
     int values[slots];
     bool used[slots] = {};
-    out.colours.clear();
-    out.indices.resize(static_cast<size_t>(image.width) * image.height);
+    colours.clear();
     std::uint32_t previous_pixel = 0;
     int previous_index = -1;
-    for (int y = 0; y < image.height; ++y) {
-        const std::uint32_t* pixels = image.row(y);
-        std::uint8_t* indices = out.indices.data() + static_cast<size_t>(y) * image.width;
-        for (int x = 0; x < image.width; ++x) {
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* pixels = row(y);
+        std::uint8_t* out = indices + static_cast<size_t>(y) * indices_stride;
+        for (int x = 0; x < width; ++x) {
             const std::uint32_t pixel = pixels[x];
             if (pixel != previous_pixel || previous_index < 0) {
                 size_t slot = (pixel * 2654435761u) >> 22; // the top 10 bits: 0 .. 1023
                 while (used[slot] && keys[slot] != pixel) slot = (slot + 1) % slots;
                 if (!used[slot]) {
-                    if (out.colours.size() == 256) return false;
+                    if (colours.size() == 256) return false;
                     used[slot] = true;
                     keys[slot] = pixel;
-                    values[slot] = static_cast<int>(out.colours.size());
-                    out.colours.push_back(pixel);
+                    values[slot] = static_cast<int>(colours.size());
+                    colours.push_back(pixel);
                 }
                 previous_pixel = pixel;
                 previous_index = values[slot];
             }
-            indices[x] = static_cast<std::uint8_t>(previous_index);
+            out[x] = static_cast<std::uint8_t>(previous_index);
         }
     }
     return true;
 }
 
-std::vector<std::uint8_t> png_bytes(const Image& image, std::span<const PngText> texts) {
+} // namespace
+
+bool index_colours(const Image& image, IndexedPixels& out) {
+    out.indices.resize(static_cast<size_t>(image.width) * image.height);
+    return index_rows(
+        image.width, image.height, [&](int y) { return image.row(y); }, out.colours,
+        out.indices.data(), static_cast<size_t>(image.width));
+}
+
+PngParts png_parts(const Image& image, std::span<const PngText> texts) {
     const int w = image.width, h = image.height;
-    // The export's palette, in its order, where the image has one.
-    IndexedPixels indexed;
-    const bool palette = index_colours(image, indexed);
-    std::vector<std::uint8_t> rows; // each row: filter byte 0, then its pixels
-    rows.reserve(static_cast<size_t>(palette ? w + 1 : 3 * w + 1) * h);
-    for (int y = 0; y < h; ++y) {
-        rows.push_back(0);
-        if (palette) {
-            const std::uint8_t* indices = indexed.indices.data() + static_cast<size_t>(y) * w;
-            rows.insert(rows.end(), indices, indices + w);
-            continue;
-        }
-        const std::uint32_t* pixels = image.row(y);
-        for (int x = 0; x < w; ++x) {
-            const Rgb c = image.layout.unpack(pixels[x]);
-            rows.insert(rows.end(), {c.r, c.g, c.b});
+    PngParts parts;
+    // The export's palette, in its order, where the image has one: the indices go straight into
+    // the scanlines, after each row's filter byte (0, none, as the export's rows have).
+    std::vector<std::uint32_t> colours;
+    const size_t palette_row = static_cast<size_t>(w) + 1;
+    parts.scanlines.assign(palette_row * h, 0);
+    const bool palette = index_rows(
+        w, h, [&](int y) { return image.row(y); }, colours, parts.scanlines.data() + 1,
+        palette_row);
+    if (!palette) {
+        const size_t rgb_row = 3 * static_cast<size_t>(w) + 1;
+        parts.scanlines.assign(rgb_row * h, 0);
+        for (int y = 0; y < h; ++y) {
+            const std::uint32_t* pixels = image.row(y);
+            std::uint8_t* out = parts.scanlines.data() + y * rgb_row + 1;
+            for (int x = 0; x < w; ++x) {
+                const Rgb c = image.layout.unpack(pixels[x]);
+                out[3 * x] = c.r;
+                out[3 * x + 1] = c.g;
+                out[3 * x + 2] = c.b;
+            }
         }
     }
-    std::vector<std::uint8_t> out{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    std::vector<std::uint8_t>& out = parts.head;
+    out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     std::vector<std::uint8_t> header;
     put_u32(header, static_cast<std::uint32_t>(w));
     put_u32(header, static_cast<std::uint32_t>(h));
@@ -184,7 +201,7 @@ std::vector<std::uint8_t> png_bytes(const Image& image, std::span<const PngText>
     put_chunk(out, "IHDR", header);
     if (palette) {
         std::vector<std::uint8_t> entries;
-        for (std::uint32_t colour : indexed.colours) {
+        for (std::uint32_t colour : colours) {
             const Rgb c = image.layout.unpack(colour);
             entries.insert(entries.end(), {c.r, c.g, c.b});
         }
@@ -196,9 +213,14 @@ std::vector<std::uint8_t> png_bytes(const Image& image, std::span<const PngText>
         data.insert(data.end(), text.text.begin(), text.text.end());
         put_chunk(out, "tEXt", data);
     }
-    put_chunk(out, "IDAT", zlib_stream(rows));
-    put_chunk(out, "IEND", {});
-    return out;
+    return parts;
+}
+
+std::vector<std::uint8_t> png_bytes(const Image& image, std::span<const PngText> texts) {
+    PngParts parts = png_parts(image, texts);
+    put_chunk(parts.head, "IDAT", zlib_stream(parts.scanlines));
+    put_chunk(parts.head, "IEND", {});
+    return std::move(parts.head);
 }
 
 } // namespace kit
