@@ -25,7 +25,7 @@ using namespace explore;
 // and the file last made (in a worker), and the last text handed back.
 Editor editor;
 kit::PixelBuffer portrait, strip;
-std::vector<std::uint8_t> png;
+kit::PngParts png;
 std::string answer;
 
 const char* give(std::string text) {
@@ -198,22 +198,29 @@ EMSCRIPTEN_KEEPALIVE const void* explore_strip() {
     return strip.image().pixels;
 }
 
-// A line's strip, whole, as a PNG file with the desktop's text chunks. Answers {"line", "bytes"}
-// (the file at explore_png_bytes()), or {"refusal"}.
+// A line's strip, whole, as a PNG file with the desktop's text chunks but for its image data,
+// and that data uncompressed (kit::png_parts), which the page deflates with the browser's own
+// compressor (web/png.js). Answers {"line", "head", "scanlines"} (the byte counts; the bytes at
+// explore_png_head() and explore_png_scanlines()), or {"refusal"}.
 EMSCRIPTEN_KEEPALIVE const char* explore_png(const char* line) {
     std::string error;
     const auto scene = scene_of(line, error);
     if (!scene) return give("{\"refusal\":" + json_string(error) + "}");
     if (!render_strip(*scene, kit::rgba_layout, strip))
         return give("{\"refusal\":\"there is not memory enough for a picture this large\"}");
-    png = kit::png_bytes(strip.image(), picture_texts(*scene));
+    png = kit::png_parts(strip.image(), picture_texts(*scene));
     strip.resize(0, 0);
     return give("{\"line\":" + json_string(print_scene(*scene)) +
-                ",\"bytes\":" + std::to_string(png.size()) + "}");
+                ",\"head\":" + std::to_string(png.head.size()) +
+                ",\"scanlines\":" + std::to_string(png.scanlines.size()) + "}");
 }
 
-EMSCRIPTEN_KEEPALIVE const std::uint8_t* explore_png_bytes() {
-    return png.data();
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* explore_png_head() {
+    return png.head.data();
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* explore_png_scanlines() {
+    return png.scanlines.data();
 }
 
 } // extern "C"

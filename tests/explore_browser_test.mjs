@@ -49,7 +49,8 @@ function desktop(line) {
   const run = spawnSync(join(binDir, 'explore'), ['--scene', line, '--export', file],
                         { encoding: 'utf8' });
   if (run.status !== 0) return { refusal: run.stderr.trim() };
-  return PNG.sync.read(readFileSync(file));
+  const bytes = readFileSync(file);
+  return Object.assign(PNG.sync.read(bytes), { fileSize: bytes.length });
 }
 
 function samePixels(a, b) {
@@ -244,8 +245,10 @@ try {
     check(download.suggestedFilename() === 'explore-p2mg-kick-0.93.png' &&
           line.includes(' size=' + size + ' ') && line.includes(' orbit=1,1'),
           `the ${size} download is named after group and kick and carries its scene (${line})`);
-    check(samePixels(PNG.sync.read(bytes), desktop(line)),
-          `the ${size} download is explore --export's of its scene, pixel for pixel`);
+    const exported = desktop(line);
+    check(samePixels(PNG.sync.read(bytes), exported) && bytes.length <= 1.5 * exported.fileSize,
+          `the ${size} download is explore --export's of its scene, pixel for pixel, in at most ` +
+          `1.5 times its bytes (${(bytes.length / exported.fileSize).toFixed(2)})`);
   }
 
   // A pinch: two fingers spread from 40 to 80 px apart about the portrait's centre halve the

@@ -1,7 +1,7 @@
 // PNG files of pictures, with text chunks that say what made them.
 //
-// Offers: PngText (a tEXt chunk), png_bytes and png_parts (a picture as the bytes of a PNG file,
-// or all of it but the compressed data, on every platform: the browser build has no libpng), and on the desktop write_png (into a stream, with
+// Offers: PngText (a tEXt chunk), png_parts (all of a picture's PNG file but its compressed
+// data, on every platform: the browser build has no libpng and compresses with the browser's own), and on the desktop write_png (into a stream, with
 // libpng) and read_png_text (the text chunks of a file). Both writers make the same image: a
 // palette image where the picture has at most 256 colours (in the order its rows first show
 // them), 8-bit RGB otherwise, with the text chunks before the image data.
@@ -24,10 +24,6 @@ struct PngText {
     std::string keyword;
     std::string text;
 };
-
-// The picture as a PNG file in memory. Only the compression differs from write_png's: runs of
-// one colour in deflate's fixed codes.
-std::vector<std::uint8_t> png_bytes(const Image& image, std::span<const PngText> texts);
 
 // A PNG file of the picture but for its image data, and that data uncompressed: `head` is the
 // signature, IHDR, PLTE where the picture has at most 256 colours, and `texts` as tEXt chunks;

@@ -10,7 +10,8 @@
 // Then requests:
 //   { id, line, png: false }  the line's portrait and strip, as image bitmaps the page's canvases
 //                             take over without copying or converting them on its thread;
-//   { id, line, png: true }   the strip, whole, as a PNG file with its scene line in a text chunk.
+//   { id, line, png: true }   the strip, whole, as a PNG file (a Blob) with its scene line in a
+//                             text chunk, deflated by the browser's own compressor (png.js).
 // Each answer carries the request's id; a refused line or a picture too large for the memory
 // comes back as { id, error }. Besides, the worker says { started: true } once its engine runs
 // (or { failed: why } when it cannot), and { drawing: id } as it starts to draw a picture.
@@ -70,9 +71,13 @@ function answer(request) {
       postMessage({ id: request.id, error: made.refusal });
       return;
     }
-    const at = engine._explore_png_bytes();
-    const file = engine.HEAPU8.slice(at, at + made.bytes);
-    postMessage({ id: request.id, line: made.line, png: file.buffer }, [file.buffer]);
+    const head = engine._explore_png_head(), scanlines = engine._explore_png_scanlines();
+    // Copies of the bytes: the engine's memory may grow (and move) meanwhile.
+    const parts = [engine.HEAPU8.slice(head, head + made.head),
+                   engine.HEAPU8.slice(scanlines, scanlines + made.scanlines)];
+    import('../png.js').then((png) => png.finishPng(...parts)).then((file) => {
+      postMessage({ id: request.id, line: made.line, png: file });
+    }, (error) => postMessage({ id: request.id, error: error.message }));
     return;
   }
   // The page learns which drawing is under way, to abandon it if it is overtaken and slow.
