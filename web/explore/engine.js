@@ -5,6 +5,8 @@
 // the refusal of a change that was refused. The rulebook (every key with its limits, the groups)
 // is read once, as the engine starts.
 
+import { callEngine } from './calls.js';
+
 // The engine's glue, a classic script that defines createExplore.
 function loadGlue() {
   return new Promise((resolve, reject) => {
@@ -26,23 +28,8 @@ export class Engine {
     this.rules = this.#call('explore_rules');
   }
 
-  // Calls an engine function with string and number arguments and reads its JSON answer.
   #call(name, ...args) {
-    const engine = this.#instance;
-    const pointers = [];
-    const values = args.map((arg) => {
-      if (typeof arg !== 'string') return arg;
-      const size = engine.lengthBytesUTF8(arg) + 1;
-      const pointer = engine._malloc(size);
-      engine.stringToUTF8(arg, pointer, size);
-      pointers.push(pointer);
-      return pointer;
-    });
-    try {
-      return JSON.parse(engine.UTF8ToString(engine['_' + name](...values)));
-    } finally {
-      for (const pointer of pointers) engine._free(pointer);
-    }
+    return callEngine(this.#instance, name, ...args);
   }
 
   // Starts editing from a line; a refused line gives the default scene, with the refusal.

@@ -24,23 +24,10 @@ let newest = null;
 let scheduled = false;
 const canvases = new Map();
 
-// Calls an engine function with string arguments (numbers pass as they are) and reads its JSON
-// answer.
+// The engine's answers (calls.js, loaded as the engine starts).
+let callEngine = null;
 function call(name, ...args) {
-  const pointers = [];
-  const values = args.map((arg) => {
-    if (typeof arg !== 'string') return arg;
-    const size = engine.lengthBytesUTF8(arg) + 1;
-    const pointer = engine._malloc(size);
-    engine.stringToUTF8(arg, pointer, size);
-    pointers.push(pointer);
-    return pointer;
-  });
-  try {
-    return JSON.parse(engine.UTF8ToString(engine['_' + name](...values)));
-  } finally {
-    for (const pointer of pointers) engine._free(pointer);
-  }
+  return callEngine(engine, name, ...args);
 }
 
 // compileStreaming needs the server to say application/wasm; without that, compile the bytes.
@@ -101,7 +88,8 @@ function answer(request) {
 // and compiled off this thread.
 function start(compiled) {
   importScripts('../explore.js');
-  compiled.then((module) => createExplore({
+  const calls = import('./calls.js').then((loaded) => { callEngine = loaded.callEngine; });
+  Promise.all([compiled, calls]).then(([module]) => createExplore({
     instantiateWasm: function (imports, receive) {
       WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module));
       return {};
