@@ -3,6 +3,7 @@
 // the scene's record as JSON: engine/record.hpp); drawing workers draw lines with others. The
 // pictures are drawn in the canvas's pixel layout (bytes R, G, B, A), which an ImageData takes as
 // it is. Every text and every pointer handed back stays valid until the next call.
+#include "axes.hpp"
 #include "editor.hpp"
 #include "kit/png.hpp"
 #include "picture.hpp"
@@ -148,6 +149,13 @@ EMSCRIPTEN_KEEPALIVE const char* explore_redo() {
 EMSCRIPTEN_KEEPALIVE const char* explore_reset() {
     editor.reset();
     return record();
+}
+
+// The point at fractions (across, down) of the portrait, as the readouts show it:
+// {"theta", "p"}.
+EMSCRIPTEN_KEEPALIVE const char* explore_point(double across, double down) {
+    const PointWords words = point_words(editor.scene(), across, down);
+    return give("{\"theta\":" + json_string(words.theta) + ",\"p\":" + json_string(words.p) + "}");
 }
 
 // The sizes the scene can be saved at: its own and its multiples while the scene's limits allow

@@ -1,5 +1,6 @@
 // explore's engine: the exact symmetry of each group's strip, that only the kept part of the
 // tile decides it, and the scene line's round trip and refusals.
+#include "axes.hpp"
 #include "editor.hpp"
 #include "picture.hpp"
 #include "scene.hpp"
@@ -170,6 +171,26 @@ TEST(Portrait, AClickStartsAnOrbitAtThePixelsCentre) {
     // Pixel (0, 0) of a 100 x 50 tile: theta 1 + 0.5 * 2 / 100, p 4 - 0.5 * 2 / 50.
     EXPECT_EQ(explore::start_at(scene, 100, 50, {0, 0}), (explore::Start{1.01f, 3.98f}));
     EXPECT_EQ(explore::start_at(scene, 100, 50, {99, 49}), (explore::Start{2.99f, 2.02f}));
+}
+
+// The axes: ticks at both ends of the window and at the multiples of pi/2 between them, in
+// fractions from the left and from the top.
+TEST(Portrait, AxesTickTheEndsAndTheMultiplesOfHalfPi) {
+    const auto labels = [](const std::vector<explore::Tick>& ticks) {
+        std::string text;
+        for (const explore::Tick& tick : ticks)
+            text += tick.label + "@" + std::to_string(tick.at).substr(0, 5) + " ";
+        return text;
+    };
+    EXPECT_EQ(labels(explore::theta_ticks(Scene{})),
+              "0@0.000 π/2@0.250 π@0.500 3π/2@0.750 2π@1.000 ");
+    const Scene zoomed = scene_of("theta=1:4 p=0.5:3.14159265");
+    EXPECT_EQ(labels(explore::theta_ticks(zoomed)), "1.000@0.000 π/2@0.190 π@0.713 4.000@1.000 ");
+    // p runs up the tile: its top is p's TO (here pi, to a millionth of the window).
+    EXPECT_EQ(labels(explore::p_ticks(zoomed)), "π@0.000 π/2@0.594 0.500@1.000 ");
+    const auto words = explore::point_words(scene_of("theta=2:2.001 p=0:6"), 0.5, 0.25);
+    EXPECT_EQ(words.theta, "2.000500");
+    EXPECT_EQ(words.p, "4.500");
 }
 
 TEST(SceneLine, PrintingAndReadingBackGivesTheSameScene) {

@@ -1,5 +1,6 @@
 #include "record.hpp"
 
+#include "axes.hpp"
 #include "picture.hpp"
 
 #include <cstdio>
@@ -33,6 +34,15 @@ const char* kind_name(KeyKind kind) {
 // ("1e-06" included).
 std::string json_number(double value) {
     return number_text(value);
+}
+
+std::string ticks_json(const std::vector<Tick>& ticks) {
+    std::string out = "[";
+    for (const Tick& tick : ticks)
+        out += std::string(out.size() > 1 ? "," : "") + "{\"at\":" + json_number(tick.at) +
+               ",\"label\":" + json_string(tick.label) +
+               ",\"end\":" + (tick.end ? "true" : "false") + "}";
+    return out + "]";
 }
 
 } // namespace
@@ -120,6 +130,8 @@ std::string scene_record(const Editor& editor, const std::optional<std::string>&
     out += ",\"kept\":{\"left\":" + std::to_string(kept.left) +
            ",\"top\":" + std::to_string(kept.top) + ",\"width\":" + std::to_string(kept.width) +
            ",\"height\":" + std::to_string(kept.height) + "}";
+    out += ",\"axes\":{\"theta\":" + ticks_json(theta_ticks(scene)) +
+           ",\"p\":" + ticks_json(p_ticks(scene)) + "}";
     out += std::string(",\"undo\":") + (editor.can_undo() ? "true" : "false");
     out += std::string(",\"redo\":") + (editor.can_redo() ? "true" : "false");
     out += ",\"refusal\":" + (refusal ? json_string(*refusal) : std::string("null")) + "}";

@@ -16,8 +16,8 @@ namespace explore {
 std::string describe_rules();
 
 // {"line", "version", "values": {key: text}, "orbits": [[theta, p]...], "group": {...},
-// "tile": {"width", "height"}, "parts", "kept": {"left", "top", "width", "height"}, "undo",
-// "redo", "refusal"}: the scene and what the page lays out by; `refusal` is the last change's
+// "tile": {"width", "height"}, "parts", "kept": {"left", "top", "width", "height"}, "axes":
+// {"theta": [{"at", "label", "end"}], "p": [...]}, "undo", "redo", "refusal"}: the scene and what the page lays out by; `refusal` is the last change's
 // refusal, or null.
 std::string scene_record(const Editor& editor, const std::optional<std::string>& refusal = {});
 

@@ -56,6 +56,8 @@ export class Engine {
   undo() { return this.#call('explore_undo'); }
   redo() { return this.#call('explore_redo'); }
   reset() { return this.#call('explore_reset'); }
+  // The point at fractions of the portrait as the readouts show it: { theta, p }.
+  point(across, down) { return this.#call('explore_point', across, down); }
   // The sizes the scene can be saved at, each with its line.
   sizes() { return this.#call('explore_sizes'); }
 }
