@@ -188,8 +188,8 @@ TEST(Portrait, AxesTickTheEndsAndTheMultiplesOfHalfPi) {
     EXPECT_EQ(labels(explore::theta_ticks(zoomed)), "1.000@0.000 π/2@0.190 π@0.713 4.000@1.000 ");
     // p runs up the tile: its top is p's TO (here pi, to a millionth of the window).
     EXPECT_EQ(labels(explore::p_ticks(zoomed)), "π@0.000 π/2@0.594 0.500@1.000 ");
-    const auto words = explore::point_words(scene_of("theta=2:2.001 p=0:6"), 0.5, 0.25);
-    EXPECT_EQ(words.theta, "2.000500");
+    const auto words = explore::point_words(scene_of("theta=2:2.002 p=0:6"), 0.5, 0.25);
+    EXPECT_EQ(words.theta, "2.001000");
     EXPECT_EQ(words.p, "4.500");
 }
 
