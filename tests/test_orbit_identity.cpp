@@ -3,6 +3,7 @@
 // build under Node.js (orbit_identity_node.cpp).
 #include "kit/canvas.hpp"
 #include "kit/orbits.hpp"
+#include "lyapunov.hpp"
 #include "orbit_cases.hpp"
 #include "orbit_kernels.hpp"
 #include "orbit_paths.hpp"
@@ -216,6 +217,7 @@ TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnyPicture) {
     };
 
     test::Picture expected{width, height, std::vector<Uint32>(width * height, 0)};
+    test::Picture counted{width, height, std::vector<Uint32>(width * height, 0)};
     long edge_points = 0; // points less than a pixel off the left or top edge
     for (size_t n = 0; n < starts.size(); ++n) {
         float p = starts[n].p, theta = starts[n].theta;
@@ -226,8 +228,10 @@ TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnyPicture) {
             const int x = kit::trunc_to_int(column), y = kit::trunc_to_int(line);
             const bool edge = (column < 0 && x == 0) || (line < 0 && y == 0);
             edge_points += edge;
-            if (x >= 0 && x < width && y >= 0 && y < height && !(strict && edge))
+            if (x >= 0 && x < width && y >= 0 && y < height && !(strict && edge)) {
                 expected.at(x, y) = colour({.index = static_cast<int>(n), .start = starts[n]});
+                ++counted.at(x, y);
+            }
             p = next.p;
             theta = next.theta;
         }
@@ -243,6 +247,28 @@ TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnyPicture) {
         kit::plot_starts(r, starts, image, colour, path);
         EXPECT_TRUE(test::same_picture(actual, expected)) << kit::path_name(path);
     }
+    // Counted instead of coloured, every point adds one where it would have been drawn.
+    test::Picture counts{width, height, std::vector<Uint32>(width * height, 0)};
+    kit::count_starts(
+        r, starts,
+        {.pixels = counts.pixels.data(), .width = width, .height = height, .stride = width});
+    EXPECT_TRUE(test::same_picture(counts, counted));
+    // A rule that needs the orbits' exponents is told each one's.
+    std::vector<double> told(starts.size());
+    const auto tell = [&](const kit::OrbitFacts& orbit) {
+        told[orbit.index] = orbit.exponent;
+        return 0u;
+    };
+    kit::ColourRule by_exponent = tell;
+    by_exponent.needs_exponent = true;
+    std::vector<Uint32> scratch(width * height);
+    kit::plot_starts(r, starts,
+                     {.pixels = scratch.data(), .width = width, .height = height, .stride = width},
+                     by_exponent);
+    for (size_t n = 0; n < starts.size(); ++n)
+        EXPECT_EQ(told[n],
+                  kit::lyapunov_exponent(r.kick, starts[n].p, starts[n].theta, r.orbit_length))
+            << n;
     // Nothing was drawn on the screen.
     EXPECT_EQ(test::count(test::snapshot(), kit::white), 800 * 600);
 }

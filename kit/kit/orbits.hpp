@@ -4,8 +4,9 @@
 // plot_orbits (the slide shows' sweep into the screen, in the palette), and for programs that draw
 // into pictures of their own: next_seed (the seed line's starting momenta), OrbitStart,
 // ColourRule (what colours an orbit's points), plot_seed_line and plot_starts (orbits into any
-// Image). Every path of the plotter writes the points orbit by orbit, point by point, so a later
-// point covers an earlier one exactly as the textbook loop would have it.
+// Image), and count_seed_line and count_starts (how many points fall in each pixel). Every path of
+// the plotter writes the points orbit by orbit, point by point, so a later point covers an earlier
+// one exactly as the textbook loop would have it.
 #pragma once
 
 #include "kit/image.hpp"
@@ -50,15 +51,19 @@ struct OrbitStart {
 };
 
 // What a colour rule is told of an orbit before its points are written: its place among the
-// orbits of the call (0, 1, ...) and its start.
+// orbits of the call (0, 1, ...), its start, and, where the rule needs it, the orbit's
+// finite-time largest Lyapunov exponent over its length (per step, natural log; the same bits on
+// every platform).
 struct OrbitFacts {
     int index = 0;
     OrbitStart start;
+    double exponent = 0;
 };
 
 // Decides the colour (a pixel value of the target's layout) of each orbit's points. It refers to
 // a callable that must outlive the plotting call (a lambda written in the call's arguments
-// does), whose answer depends on the facts alone.
+// does; a rule kept in a variable needs the callable in a variable of its own), whose answer
+// depends on the facts alone.
 class ColourRule {
   public:
     template <typename Callable>
@@ -67,6 +72,10 @@ class ColourRule {
               return static_cast<std::uint32_t>((*static_cast<const Callable*>(c))(orbit));
           }) {}
     std::uint32_t operator()(const OrbitFacts& orbit) const { return call_(callable_, orbit); }
+
+    // Whether the rule is told each orbit's exponent (its computation costs about as much again
+    // as the orbit's).
+    bool needs_exponent = false;
 
   private:
     const void* callable_;
@@ -81,5 +90,11 @@ void plot_seed_line(const OrbitRow& row, const Image& target, const ColourRule& 
 // orbit length and where points land (its seed step and colour scales are not used).
 void plot_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& target,
                  const ColourRule& colour);
+
+// The points the seed line's orbits, or the given starts' orbits, would draw, counted instead:
+// each point adds one to its pixel of `counts` (a picture whose pixels are counts), in the same
+// places the plotting calls above draw.
+void count_seed_line(const OrbitRow& row, const Image& counts);
+void count_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& counts);
 
 } // namespace kit

@@ -1,6 +1,7 @@
 #include "kit/orbits.hpp"
 
 #include "kit/truncate.hpp"
+#include "lyapunov.hpp"
 #include "orbit_kernels.hpp"
 #include "orbit_paths.hpp"
 
@@ -38,10 +39,29 @@ struct Listed {
     }
 };
 
+// What the points do to their pixels: take the orbit's colour, or add one to a count.
+enum class Sink { colour, count };
+
+template <Sink sink> void put(std::uint32_t& pixel, std::uint32_t colour) {
+    if constexpr (sink == Sink::colour)
+        pixel = colour;
+    else
+        ++pixel;
+}
+
+// What the colour rule is told of an orbit, its exponent where the rule needs it.
+OrbitFacts facts_of(const OrbitRow& row, int index, OrbitStart start, const ColourRule* colour) {
+    OrbitFacts facts{.index = index, .start = start};
+    if (colour && colour->needs_exponent)
+        facts.exponent = lyapunov_exponent(row.kick, start.p, start.theta, row.orbit_length);
+    return facts;
+}
+
 // One orbit, every step as the map is written (within a scene's kicks, the sine from
 // kicked_quickly, which gives the same singles). A function of its own, called for each orbit:
 // a WebAssembly engine optimises a function only from its next call on, so a loop over all the
 // orbits in one call would run unoptimised to the end of a drawing of long orbits.
+template <Sink sink>
 [[gnu::noinline]] void plot_one(const OrbitRow& row, const Image& target, OrbitStart start,
                                 std::uint32_t colour, bool quick, double margin) {
     float p = start.p;
@@ -54,20 +74,21 @@ struct Listed {
         const double y = row.y_base - p * row.y_scale;
         const int column = trunc_to_int(x), line = trunc_to_int(y);
         if (target.contains(column, line) && (!row.strict_edges || (x >= 0 && y >= 0)))
-            target.row(line)[column] = colour;
+            put<sink>(target.row(line)[column], colour);
         theta = static_cast<float>(t);
     }
 }
 
-// One orbit at a time.
-template <typename Starts>
-void plot_plain(const OrbitRow& row, const Image& target, Starts starts, const ColourRule& colour) {
+// One orbit at a time (without a colour rule: counting).
+template <Sink sink, typename Starts>
+void plot_plain(const OrbitRow& row, const Image& target, Starts starts, const ColourRule* colour) {
     const bool quick = row.kick >= -vector_kick_limit && row.kick <= vector_kick_limit;
     const double margin = kick_margin(row.kick);
     OrbitStart start;
     for (int index = 0; starts.next(start); ++index) {
         steps_done += static_cast<std::uint64_t>(std::max(row.orbit_length, 0));
-        plot_one(row, target, start, colour({.index = index, .start = start}), quick, margin);
+        const std::uint32_t pixel = colour ? (*colour)(facts_of(row, index, start, colour)) : 0;
+        plot_one<sink>(row, target, start, pixel, quick, margin);
     }
 }
 
@@ -75,6 +96,7 @@ void plot_plain(const OrbitRow& row, const Image& target, Starts starts, const C
 // colour. A function of its own, called for each group: a WebAssembly engine optimises a function
 // only from its next call on, and inlined into the sweep this loop would never be optimised
 // during the sweep that runs first.
+template <Sink sink>
 [[gnu::noinline]] void write_points(const std::uint32_t* buffer, int n, int length,
                                     const std::uint32_t* colours, std::uint32_t* pixels) {
     const int stride = row_length(length);
@@ -82,16 +104,16 @@ void plot_plain(const OrbitRow& row, const Image& target, Starts starts, const C
         const std::uint32_t colour = colours[l];
         const std::uint32_t* points = buffer + l * stride;
         for (int i = 0; i < length; ++i)
-            if (points[i] != off_screen) pixels[points[i]] = colour;
+            if (points[i] != off_screen) put<sink>(pixels[points[i]], colour);
     }
 }
 
 // Groups of orbits computed side by side into the buffer, then plotted orbit by orbit, point by
 // point: the pixels are written in the plain path's order, so later points still cover earlier
 // ones the same way.
-template <int group, typename Starts>
+template <int group, Sink sink, typename Starts>
 void plot_grouped(const OrbitRow& row, const KernelRow& kernel_row, Kernel kernel, Starts starts,
-                  const ColourRule& colour, std::uint32_t* pixels) {
+                  const ColourRule* colour, std::uint32_t* pixels) {
     const int length = row.orbit_length;
     alignas(16) std::uint32_t buffer[buffer_points];
     for (int first = 0;; first += group) {
@@ -107,17 +129,17 @@ void plot_grouped(const OrbitRow& row, const KernelRow& kernel_row, Kernel kerne
         }
         kernel(seeds, angles, length, kernel_row, buffer);
         steps_done += static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(length);
-        std::uint32_t colours[group];
-        for (int l = 0; l < n; ++l)
-            colours[l] = colour({.index = first + l, .start = starts_of_group[l]});
-        write_points(buffer, n, length, colours, pixels);
+        std::uint32_t colours[group] = {};
+        for (int l = 0; l < n && colour; ++l)
+            colours[l] = (*colour)(facts_of(row, first + l, starts_of_group[l], colour));
+        write_points<sink>(buffer, n, length, colours, pixels);
         if (n < group) break;
     }
 }
 
-template <typename Starts>
+template <Sink sink, typename Starts>
 void plot_along(const OrbitRow& row, OrbitPath path, const Image& target, Starts starts,
-                const ColourRule& colour) {
+                const ColourRule* colour) {
     const KernelRow kernel_row{.kick = row.kick,
                                .margin = kick_margin(row.kick),
                                .x_scale = row.x_scale,
@@ -130,15 +152,15 @@ void plot_along(const OrbitRow& row, OrbitPath path, const Image& target, Starts
                                .strict = row.strict_edges};
     switch (orbit_path_for(row, path)) {
     case OrbitPath::vector:
-        plot_grouped<vector_group>(row, kernel_row, vector_kernel(kernel_row), starts, colour,
-                                   target.pixels);
+        plot_grouped<vector_group, sink>(row, kernel_row, vector_kernel(kernel_row), starts, colour,
+                                         target.pixels);
         break;
     case OrbitPath::interleaved:
-        plot_grouped<interleaved_group>(row, kernel_row, interleaved_orbits, starts, colour,
-                                        target.pixels);
+        plot_grouped<interleaved_group, sink>(row, kernel_row, interleaved_orbits, starts, colour,
+                                              target.pixels);
         break;
     default:
-        plot_plain(row, target, starts, colour);
+        plot_plain<sink>(row, target, starts, colour);
     }
 }
 
@@ -209,7 +231,7 @@ void plot_seed_line(const OrbitRow& row, const Image& target, const ColourRule& 
 
 void plot_seed_line(const OrbitRow& row, const Image& target, const ColourRule& colour,
                     OrbitPath path) {
-    plot_along(row, path, target, Sweep{row.seed_step}, colour);
+    plot_along<Sink::colour>(row, path, target, Sweep{row.seed_step}, &colour);
 }
 
 void plot_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& target,
@@ -219,7 +241,15 @@ void plot_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const 
 
 void plot_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& target,
                  const ColourRule& colour, OrbitPath path) {
-    plot_along(row, path, target, Listed{starts}, colour);
+    plot_along<Sink::colour>(row, path, target, Listed{starts}, &colour);
+}
+
+void count_seed_line(const OrbitRow& row, const Image& counts) {
+    plot_along<Sink::count>(row, OrbitPath::automatic, counts, Sweep{row.seed_step}, nullptr);
+}
+
+void count_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& counts) {
+    plot_along<Sink::count>(row, OrbitPath::automatic, counts, Listed{starts}, nullptr);
 }
 
 int orbit_count(const OrbitRow& row) {
