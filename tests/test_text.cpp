@@ -76,18 +76,8 @@ TEST(Text, AGlyphIsTheFontsPixelsExactly) {
     EXPECT_EQ(canvas.frame_pixels_written(), 0);
 }
 
-TEST(Text, CharactersFollowInCellsAndEachFontPixelIsAScaleBlock) {
-    for (int scale : {1, 2, 3, 7}) {
-        Guarded canvas(27 * scale + 10, 15 * scale + 10);
-        kit::draw_text(canvas.image, 4, 5, a_theta_a, ink, scale);
-        for (int y = 0; y < canvas.h; ++y)
-            for (int x = 0; x < canvas.w; ++x)
-                ASSERT_EQ(canvas.at(x, y),
-                          reference_set(x, y, 4, 5, scale) ? ink_pixel : background)
-                    << "scale " << scale << " at " << x << "," << y;
-    }
-}
-
+// Characters follow one another in cells, each font pixel a scale x scale block; clipped, the
+// part inside the image is drawn and nothing outside it.
 TEST(Text, OnlyPixelsInsideTheImageAreWrittenWhereverTheTextStands) {
     constexpr int w = 30, h = 20;
     std::vector<long long> xs{-1000, -28, -27,    -26,   -9,    -5, -1,

@@ -4,7 +4,7 @@
 #                                       when the window is unmapped and mapped again, one slide
 #                                       a key, the title naming the slide and its caption, the
 #                                       window kept from shrinking; back, first, last, modifiers
-#                                       and the quit keys; the blank screens, F5; --start, --scale
+#                                       and the quit keys; F5; --start, --scale
 #   window_test.sh BIN_DIR fullscreen   under openbox: --fullscreen, with and without the slide
 #                                       number and caption below the picture (i), blanked;
 #                                       minimise and restore, the window manager's own
@@ -111,22 +111,13 @@ if [ "$mode" = window ]; then
     for word in PageDown PageUp "i:" "b, w:"; do
         grep -qF "$word" "$work/show.out" || fail "the line on the keys names no $word: $(cat "$work/show.out")"
     done
-    # b and . black the window, w and , white it; the next key, a second b too, only brings the
-    # slide back. F5 and Shift+F5 (a remote's "start the show"), and i in a window, do nothing.
-    convert -size 800x600 xc:black "$work/black.png"
-    convert -size 800x600 xc:white "$work/white.png"
-    for blank in b:black:space period:black:b w:white:Left comma:white:w b:black:b; do
-        IFS=: read -r key colour back <<<"$blank"
-        xdotool key --window "$window" "$key"
-        shows window "$work/$colour.png"
-        xdotool key --window "$window" "$back"
-        shows window "$work/expected/slide-01.png"
-    done
+    # F5 and Shift+F5 (a remote's "start the show"), and i in a window, do nothing. (The blank
+    # screens in a window: test_events.cpp; here they are tried in full screen.)
     xdotool key --window "$window" F5 shift+F5 i
     sleep 0.5
     title_is "figure6 - slide 1 of 6"
     shows window "$work/expected/slide-01.png"
-    echo "ok: b . w , blank the window until the next key, which does not advance; F5 and i do nothing"
+    echo "ok: the line on the keys names them all; F5, Shift+F5 and i do nothing in a window"
     xdotool key --window "$window" space
     title_is "figure6 - slide 2 of 6"
     shows window "$work/expected/slide-02.png"
