@@ -12,6 +12,9 @@
 // - the landing page fits a laptop's screen, each program's picture is its last slide cropped to
 //   what it draws, and the studio's is explore's own picture of a scene;
 // - a bad seed in the address gets a message on the page;
+// - the presenter's view, on figure6: in full screen i shows the slide number and caption below
+//   the picture, b . w , blank the screen until the next key, F5 stays with the page; the
+//   canvas is the export's slide throughout;
 // - the presenter's controls, on figure6: Left, End and Home show exactly the exported slides,
 //   bare modifiers do nothing, the address names the slide and the seed after each move, a
 //   reload resumes there, Download saves the exported slide's pixels and text chunks in at most
@@ -486,6 +489,122 @@ function textChunks(bytes) {
   return texts;
 }
 
+// The desktop program's captions, from its --help ("   N  caption" lines).
+function captionsOf(name) {
+  const run = spawnSync(join(binDir, name), ['--help'], { encoding: 'utf8' });
+  return [...run.stdout.matchAll(/^ +(\d+)  (.+)$/gm)].map((match) => match[2]);
+}
+
+async function box(page, selector) {
+  return page.locator(selector).evaluate((element) => {
+    const { left, top, right, bottom } = element.getBoundingClientRect();
+    return { left, top, right, bottom, shown: getComputedStyle(element).display !== 'none',
+             background: getComputedStyle(element).backgroundColor };
+  });
+}
+
+// The presenter's view on figure6: i shows the slide number and caption in the margin below the
+// picture in full screen only (HTML, the canvas untouched), kept as the show moves on; b . w ,
+// blank the picture (in full screen the whole screen) until the next key, click or tap, which
+// does not advance; F5 is kept from the browser in full screen only.
+async function presenterView(context, origin) {
+  const name = 'figure6';
+  const expected = exportSlides(name);
+  const captions = captionsOf(name);
+  check(captions.length === expected.length, `${name} --help lists ${captions.length} captions`);
+  const page = await context.newPage();
+  const problems = watchProblems(page);
+  // Whether the page kept the last F5 from the browser.
+  await page.addInitScript(() => {
+    window.addEventListener('keydown', (event) => {
+      if (event.key === 'F5') window.figuresTestF5 = event;
+    }, true);
+  });
+  const f5Kept = () => page.evaluate(() => window.figuresTestF5.defaultPrevented);
+  const still = async (slide, what) => {
+    await page.waitForTimeout(300);
+    await standsOn(page, name, slide, expected, what);
+  };
+  const blankIs = async (colour, what) => {
+    const cover = await box(page, '#blank');
+    const colours = { black: 'rgb(0, 0, 0)', white: 'rgb(255, 255, 255)', '': null };
+    check(colour === '' ? !cover.shown : cover.shown && cover.background === colours[colour],
+          `${name}: ${what}: the blank cover is ${cover.shown ? cover.background : 'hidden'}, ` +
+          `not ${colour || 'hidden'}`);
+    return cover;
+  };
+  try {
+    await page.goto(`${origin}/index.html?program=${name}`);
+    await standsOn(page, name, 1, expected, 'after loading');
+    // In a window the status line says it all: i shows nothing more there, but is kept.
+    await page.keyboard.press('i');
+    await still(1, 'after i in a window');
+    check(!(await box(page, '#margin')).shown, `${name}: i shows a margin in a window`);
+
+    await enterFullscreen(page, name);
+    const margin = await box(page, '#margin');
+    const picture = await box(page, '#screen');
+    const text = await page.locator('#margin').textContent();
+    check(margin.shown && text === `1/6 · ${captions[0]}`, `${name}: the margin says "${text}"`);
+    check(margin.top >= picture.bottom - 0.5 && margin.bottom <= 800.5,
+          `${name}: the margin (${margin.top}-${margin.bottom}) is not below the picture ` +
+          `(${picture.top}-${picture.bottom}) on the screen`);
+    await still(1, 'with the margin in full screen');
+
+    for (const [key, colour, back] of [['b', 'black', ' '], ['.', 'black', 'b'], ['w', 'white', 'w'],
+                                       [',', 'white', 'click'], ['b', 'black', 'ArrowRight']]) {
+      await page.keyboard.press(key);
+      await page.waitForTimeout(200);
+      const cover = await blankIs(colour, `after ${key} in full screen`);
+      check(cover.left <= 0 && cover.top <= 0 && cover.right >= 1280 && cover.bottom >= 800,
+            `${name}: ${key} covers ${JSON.stringify(cover)}, not the screen`);
+      await still(1, `under the ${colour} of ${key}`);
+      if (back === 'click') await give(page, 'click');
+      else await page.keyboard.press(back);
+      await page.waitForTimeout(200);
+      await blankIs('', `after ${key} and ${back}`);
+      await still(1, `after ${key} and ${back}`);
+    }
+    for (const key of ['F5', 'Shift+F5']) {
+      await page.keyboard.press(key);
+      check(await f5Kept(), `${name}: ${key} in full screen went to the browser`);
+    }
+    await still(1, 'after F5 and Shift+F5 in full screen');
+    check(await fullscreenElementId(page) === 'stage', `${name}: F5 left full screen`);
+    console.log(`  ${name}: b . w , blank the screen until the next key, F5 does nothing, in full screen`);
+
+    await page.keyboard.press('ArrowRight');
+    await standsOn(page, name, 2, expected, 'after Right with the margin');
+    const second = await page.locator('#margin').textContent();
+    check(second === `2/6 · ${captions[1]}`, `${name}: on slide 2 the margin says "${second}"`);
+    await page.keyboard.press('i');
+    await page.waitForFunction((height) =>
+      document.getElementById('screen').getBoundingClientRect().height > height, picture.bottom - picture.top);
+    check(!(await box(page, '#margin')).shown, `${name}: a second i leaves the margin`);
+    await leaveFullscreen(page, name, 2);
+
+    // In a window the cover hides the picture's room only, and F5 reloads.
+    await page.keyboard.press('w');
+    await page.waitForTimeout(200);
+    const cover = await blankIs('white', 'after w in a window');
+    const room = await box(page, '#picture');
+    check(Math.abs(cover.top - room.top) < 1 && Math.abs(cover.bottom - room.bottom) < 1,
+          `${name}: in a window w covers ${JSON.stringify(cover)}, not the picture's room`);
+    check(await page.locator('#status').isVisible(), `${name}: w hid the status line`);
+    await page.keyboard.press('n');
+    await page.waitForTimeout(200);
+    await blankIs('', 'after w and n in a window');
+    await still(2, 'after w and n in a window');
+    await page.keyboard.press('F5');
+    check(!(await f5Kept()), `${name}: F5 in a window was kept from the browser`);
+    check(problems.length === 0, `${name}: ${problems.join('; ')}`);
+    console.log(`PASS: the presenter's view: the margin in full screen with "${text}", the blank ` +
+                'screens and F5');
+  } finally {
+    await page.close();
+  }
+}
+
 // The landing page: on a laptop's screen without scrolling, every program with its sentence and
 // its picture, a link to its page. A slide show's picture is its last slide as the desktop
 // exports it, cropped to what it draws; the studio's is explore's own export of a scene, the
@@ -680,6 +799,7 @@ try {
   await badSeed(context, origin);
   await landingPage(context, origin);
   await presenterControls(context, origin);
+  await presenterView(context, origin);
   for (const screen of screens) await checkScreen(origin, screen);
 } catch (error) {
   failed = true;

@@ -289,11 +289,12 @@ long send(SDL_Event event) {
     return refused;
 }
 
-SDL_Event key(Uint8 type) {
+SDL_Event key(Uint8 type, SDLKey sym, SDLMod modifiers) {
     SDL_Event event{};
     event.key.type = type;
     event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.sym = SDLK_SPACE;
+    event.key.keysym.sym = sym;
+    event.key.keysym.mod = modifiers;
     return event;
 }
 

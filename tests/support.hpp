@@ -170,8 +170,8 @@ bool wait_until_slide(int slide);
 // Returns how many offers were refused.
 long send(SDL_Event event);
 
-// A key press (SDL_KEYDOWN) or release (SDL_KEYUP) of the space bar.
-SDL_Event key(Uint8 type);
+// A key press (SDL_KEYDOWN) or release (SDL_KEYUP) of the space bar, or of `sym`.
+SDL_Event key(Uint8 type, SDLKey sym = SDLK_SPACE, SDLMod modifiers = KMOD_NONE);
 
 // A folder of the test's own under /tmp, removed with everything in it when the test ends.
 struct TemporaryFolder {

@@ -4,10 +4,12 @@
 #                                       when the window is unmapped and mapped again, one slide
 #                                       a key, the title naming the slide and its caption, the
 #                                       window kept from shrinking; back, first, last, modifiers
-#                                       and the quit keys; --start, --scale
-#   window_test.sh BIN_DIR fullscreen   under openbox: --fullscreen, minimise and restore, the
-#                                       window manager's own full-screen request, and --scale 2
-#                                       refused where its frame would not fit
+#                                       and the quit keys; F5; --start, --scale
+#   window_test.sh BIN_DIR fullscreen   under openbox: --fullscreen, with and without the slide
+#                                       number and caption below the picture (i), blanked;
+#                                       minimise and restore, the window manager's own
+#                                       full-screen request, and --scale 2 refused where its
+#                                       frame would not fit
 # Exit 0 passed, 1 failed, 77 skipped.
 set -u
 bin=${1:?usage: window_test.sh BIN_DIR [fullscreen]}
@@ -57,7 +59,7 @@ start_xvfb "$screen_size" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 "$program" --export "$work/expected" >/dev/null || fail "export failed"
-for n in 1 5; do
+for n in 1 2 5; do
     convert "$work/expected/slide-0$n.png" -sample 200% "$work/expected/double-0$n.png"
 done
 
@@ -106,6 +108,16 @@ if [ "$mode" = window ]; then
     title_is "figure6 - slide 1 of 6"
     [ "$(wc -l <"$work/show.out")" = 1 ] && grep -q "^figure6: .*Left" "$work/show.out" ||
         fail "the show did not start with one line on the keys: $(cat "$work/show.out")"
+    for word in PageDown PageUp "i:" "b, w:"; do
+        grep -qF "$word" "$work/show.out" || fail "the line on the keys names no $word: $(cat "$work/show.out")"
+    done
+    # F5 and Shift+F5 (a remote's "start the show"), and i in a window, do nothing. (The blank
+    # screens in a window: test_events.cpp; here they are tried in full screen.)
+    xdotool key --window "$window" F5 shift+F5 i
+    sleep 0.5
+    title_is "figure6 - slide 1 of 6"
+    shows window "$work/expected/slide-01.png"
+    echo "ok: the line on the keys names them all; F5, Shift+F5 and i do nothing in a window"
     xdotool key --window "$window" space
     title_is "figure6 - slide 2 of 6"
     shows window "$work/expected/slide-02.png"
@@ -202,6 +214,99 @@ else
     start_show --fullscreen
     shows centre "$work/expected/double-01.png"
     has_black_bars
+
+    # i: the picture shrinks to leave rows below it for a band with the slide number and caption
+    # in light grey on black. The picture is the slide enlarged with each screen pixel the
+    # slide's pixel under its centre, wherever it stands: its box is found in the screenshot as
+    # the white of the slide's background. (ImageMagick's -sample means the same, but rounds
+    # some centres that fall exactly on a pixel's edge the other way; enlarge does it in whole
+    # numbers.)
+    text_colour="#DDDDDD"
+    # enlarge IN.png WxH OUT.ppm
+    enlarge() {
+        convert "$1" -depth 8 ppm:- | python3 -c '
+import sys
+data = sys.stdin.buffer.read()
+fields = data.split(maxsplit=4)
+w, h, pixels = int(fields[1]), int(fields[2]), fields[4]
+W, H = map(int, sys.argv[1].split("x"))
+columns = [(2 * x + 1) * w // (2 * W) for x in range(W)]
+rows = []
+for y in range(H):
+    source = (2 * y + 1) * h // (2 * H)
+    row = pixels[3 * w * source:3 * w * (source + 1)]
+    rows.append(b"".join(row[3 * c:3 * c + 3] for c in columns))
+sys.stdout.buffer.write(b"P6 %d %d 255\n" % (W, H) + b"".join(rows))
+' "$2" >"$3"
+    }
+    shows_with_band() {
+        local expected=$1 box size enlarged colours= text=0 text_box
+        for _ in $(seq 100); do
+            import -window root "$work/shot.png" 2>/dev/null || continue
+            box=$(convert "$work/shot.png" -fill black +opaque white -format '%@' info:)
+            size=${box%%+*}
+            enlarged=$work/$(basename "$expected" .png)-$size.ppm
+            [ -s "$enlarged" ] || enlarge "$expected" "$size" "$enlarged"
+            convert "$work/shot.png" -crop "$box" +repage "$work/picture.png"
+            diff=$(compare -metric AE "$work/picture.png" "$enlarged" null: 2>&1)
+            if [ "$diff" = 0 ]; then
+                # Everything else is black but for the band's text, below the picture.
+                convert "$work/shot.png" -fill black -draw "rectangle $(box_corners "$box")" \
+                    "$work/margin.png"
+                colours=$(convert "$work/margin.png" -unique-colors -format '%k' info:)
+                text=$(convert "$work/margin.png" -fill black +opaque "$text_colour" -fill white \
+                    -opaque "$text_colour" -format '%[fx:round(mean*w*h)]' info:)
+                text_box=$(convert "$work/margin.png" -format '%@' info: 2>/dev/null)
+                if [ "$colours" = 2 ] && [ "$text" -gt 500 ]; then
+                    [ $((${text_box##*+})) -ge $((${box##*+} + ${size#*x})) ] ||
+                        fail "the text ($text_box) is not below the picture ($box)"
+                    picture_box=$box
+                    return 0
+                fi
+            fi
+            sleep 0.2
+        done
+        fail "no band under $(basename "$expected"): $diff pixels of the picture ($box) differ," \
+            "the margin holds $colours colours, $text pixels of text"
+    }
+    # "WxH+X+Y" as the corners "X,Y X2,Y2" of -draw rectangle.
+    box_corners() {
+        local size=${1%%+*} at=${1#*+}
+        local w=${size%x*} h=${size#*x} x=${at%+*} y=${at#*+}
+        echo "$x,$y $((x + w - 1)),$((y + h - 1))"
+    }
+    xdotool key --window "$window" i
+    shows_with_band "$work/expected/slide-01.png"
+    [ "${picture_box%%x*}" -lt 1600 ] || fail "with i the picture stays $picture_box"
+    cp "$work/margin.png" "$work/margin-1.png"
+    xdotool key --window "$window" space
+    title_is "figure6 - slide 2 of 6"
+    shows_with_band "$work/expected/slide-02.png"
+    [ "$(compare -metric AE "$work/margin.png" "$work/margin-1.png" null: 2>&1)" != 0 ] ||
+        fail "the band says the same on slide 2 as on slide 1"
+    cp "$work/shot.png" "$work/with-band.png"
+    echo "ok: --fullscreen with i: slides 1 and 2 whole above a band of text, $picture_box"
+    convert -size 1920x1200 xc:black "$work/black.png"
+    convert -size 1920x1200 xc:white "$work/white.png"
+    for blank in b:black:Right period:black:b w:white:Left comma:white:comma; do
+        IFS=: read -r key colour back <<<"$blank"
+        xdotool key --window "$window" "$key"
+        shot_is "$work/$colour.png" -window root || fail "$key did not make the screen $colour"
+        xdotool key --window "$window" "$back"
+        shot_is "$work/with-band.png" -window root ||
+            fail "after $key and $back the screen is not slide 2 with its band ($diff pixels)"
+    done
+    xdotool key --window "$window" F5 shift+F5
+    sleep 0.5
+    title_is "figure6 - slide 2 of 6"
+    xdotool key --window "$window" i
+    shows centre "$work/expected/double-02.png"
+    has_black_bars
+    stop_show
+    echo "ok: --fullscreen: b . w , blank the whole screen until the next key; i again hides the band"
+
+    start_show --fullscreen
+    shows centre "$work/expected/double-01.png"
     xdotool windowminimize --sync "$window"
     for _ in $(seq 50); do
         xwininfo -id "$window" | grep -q IsUnMapped && break

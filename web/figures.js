@@ -23,6 +23,9 @@
   const nextButton = document.getElementById('next');
   const downloadButton = document.getElementById('download');
   const note = document.getElementById('note');
+  const blankCover = document.getElementById('blank');
+  const marginSlide = document.getElementById('margin-slide');
+  const marginCaption = document.getElementById('margin-caption');
   const parameters = new URLSearchParams(location.search);
   const name = parameters.get('program');
   let seed = parameters.get('seed');
@@ -278,6 +281,29 @@
     document.addEventListener('webkitfullscreenchange', fullscreenChanged);
   }
 
+  // --- The presenter's view ----------------------------------------------------------------------
+  // The program keeps it (keys i, b and ., w and ,: kit/src/keys.hpp) and tells the page, which
+  // shows it in HTML and leaves the canvas as it is. In full screen, with i, the slide number and
+  // caption stand in the margin below the picture, which makes room for them (the status line
+  // above says as much outside full screen, and i shows nothing more there, though it is kept
+  // for when full screen comes). A blank screen covers the picture (in full screen, the whole
+  // screen) until the next key, click or tap, which only brings the slide back.
+
+  function showMargin(slide) {
+    marginSlide.textContent = slide + '/' + slides;
+    marginCaption.textContent = captions[slide - 1] || '';
+  }
+
+  function showView(info, blank) {
+    if (info) {
+      stage.dataset.info = '';
+    } else {
+      delete stage.dataset.info;
+    }
+    stage.dataset.blank = blank;
+    blankCover.hidden = blank === '';
+  }
+
   // --- Input ---------------------------------------------------------------------------------------
 
   // Keys the page keeps for the browser: shortcuts with Ctrl, Alt or Cmd, Tab for moving between
@@ -287,9 +313,21 @@
   // is stopped here never reaches the program's SDL, which listens on the document and would
   // otherwise swallow every key. The rest the program sorts itself, as on the desktop (a bare
   // Shift does nothing, Left goes back, q ends the show).
+  //
+  // F5 and Shift+F5, which a presenter's remote sends to start or resume a show, reload the page
+  // in a window (the address holds the slide and the seed, so the show comes back where it
+  // stood). In full screen a reload would throw the presenter out of it, which only a click on
+  // Full screen brings back: there they do nothing while a show runs, as on the desktop (the
+  // browser's own reload, Ctrl+R, still works).
   function filterKeys(event) {
+    if (event.key === 'F5' && running() && fullscreenElement() !== null && !event.ctrlKey &&
+        !event.altKey && !event.metaKey) {
+      event.stopPropagation();
+      event.preventDefault();
+      return;
+    }
     const forBrowser = !running() || event.ctrlKey || event.altKey || event.metaKey ||
-                       event.key === 'Tab' || event.key === 'Escape' ||
+                       event.key === 'Tab' || event.key === 'Escape' || event.key === 'F5' ||
                        ((event.key === 'Enter' || event.key === ' ') &&
                         event.target instanceof Element && event.target.closest('a, button'));
     if (forBrowser) {
@@ -408,14 +446,17 @@
     },
     onSlide: function (slide) {
       shown = slide;
+      showMargin(slide);
       keepAddress();
       const what = label + ': slide ' + slide + ' of ' + slides + ' – ' + captions[slide - 1] + '. ';
       report('showing', what + advanceHint + (slide < slides ? 'next slide' : 'end the show') +
                         (slide > 1 ? '; Left: back.' : '.'));
     },
     onDrawingNext: function (slide) {
+      if (slide > 0) showMargin(slide);
       report('drawing', slide > 0 ? drawing(slide) : label + ': ending the show…');
     },
+    onView: showView,
     onSave: save,
     onExit: function (code) {
       if (code === 0) {

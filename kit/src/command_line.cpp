@@ -81,20 +81,24 @@ std::string usage(const Program& program) {
                        (several ? " [--start N]" : "") + seed + "\n       " + name +
                        " --export DIR" + seed + "\n";
     text += several ? "Shows " + name + "'s " + count +
-                          " slides in an 800x600 window.\n"
-                          "  Right, PageDown, Space, Enter, any other key, or closing the window: "
-                          "the next\n"
-                          "  slide (after the last one the program ends). Left, PageUp, "
-                          "Backspace: the\n"
-                          "  previous slide. Home: the first. End: the last. Esc or q: quit.\n"
+                          " slides in an 800x600 window. The keys:\n"
+                          "  Right, PageDown, Space, Enter, any key not named here, or closing "
+                          "the window:\n"
+                          "  the next slide (after the last one the program ends). Left, "
+                          "PageUp, Backspace:\n"
+                          "  the previous slide. Home: the first. End: the last. Esc or q: "
+                          "quit.\n"
                     : "Shows " + name +
                           "'s picture in an 800x600 window. Right, PageDown, Space,\n"
                           "Enter, Esc, q, most other keys, or closing the window end the "
                           "program; Left,\n"
                           "PageUp, Backspace, Home and End (which move between slides) do "
                           "nothing.\n";
-    text += "  Shift, Ctrl, Alt, Super or Caps Lock alone, and keys pressed with Ctrl, Alt or\n"
-            "  Super held, do nothing.\n"
+    text += "  i: the slide number and caption below the picture in full screen, or not (a\n"
+            "  window's title names them). b or .: a black screen, w or ,: a white one, until\n"
+            "  the next key, which only brings the slide back.\n"
+            "  Shift, Ctrl, Alt, Super or Caps Lock alone, keys pressed with Ctrl, Alt or\n"
+            "  Super held, and F5 or Shift+F5 (a remote's \"start the show\") do nothing.\n"
             "  --scale N      a window N times as large (N = 1 to " +
             std::to_string(max_scale) +
             "), each pixel an NxN block\n"

@@ -70,6 +70,9 @@ void show_slide() {
         const Move move = platform::wait_for_move();
         switch (move) {
         case Move::none:
+        case Move::info: // the view's moves, which the wait has taken itself
+        case Move::black:
+        case Move::white:
             break;
         case Move::forward:
             platform::moving_on(slide < pacing.slide_count ? slide + 1 : 0);

@@ -1,8 +1,10 @@
 // The kit on a desktop: a window of SDL 1.2's, and the process's signals around it.
 #include "command_line.hpp"
 #include "failure.hpp"
+#include "keys.hpp"
 #include "kit/canvas.hpp"
 #include "platform.hpp"
+#include "presenter.hpp"
 
 #include <SDL.h>
 #include <fcntl.h>
@@ -11,10 +13,13 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kit {
@@ -194,12 +199,97 @@ void unlock_screen() {
 // The window's flags, for setting its size again.
 Uint32 video_flags = 0;
 
+// What is on view. The studio draws straight into the window's surface: it is the screen. A
+// slide show draws into an 800x600 surface of its own, in the window's pixel format, which the
+// flip copies onto the window's: so the blank screens, and in full screen the band with the
+// slide number and caption, never touch the slide's pixels, and the scripts draw, clip and
+// export exactly as before. In full screen the window's surface is the whole screen at its own
+// size, the picture enlarged into it here (presenter.hpp) rather than by the layer, which has
+// no room beside the picture that a program could draw in: it enlarges one surface to the
+// screen, with bars it paints itself.
+struct Display {
+    SDL_Surface* video = nullptr; // the window's surface
+    bool own_screen = false;      // a slide show's: the screen is a surface of its own
+    bool full = false;            // and the window's surface is the whole screen
+    View view;
+    int slide = 0;           // the slide the band names (0: none)
+    std::string info;        // what the band says: "3/13 · the caption"
+    FullScreenLayout layout; // of the whole screen, with the band while view.info is set
+};
+Display display;
+
+PixelLayout pixel_layout(const SDL_PixelFormat* format) {
+    return {.red_shift = format->Rshift,
+            .green_shift = format->Gshift,
+            .blue_shift = format->Bshift,
+            .opaque = format->Amask};
+}
+
+Image image_of(SDL_Surface* surface) {
+    return {static_cast<std::uint32_t*>(surface->pixels), surface->w, surface->h,
+            static_cast<size_t>(surface->pitch) / 4, pixel_layout(surface->format)};
+}
+
+void lay_out_screen() {
+    if (!display.full) return;
+    display.layout = lay_out(display.video->w, display.video->h,
+                             display.view.info ? std::string_view(display.info) : "");
+}
+
+// Puts on view what the viewer is to see: the screen (in full screen enlarged, with the band
+// when asked for), or one colour while the slide is blanked.
+void show() {
+    if (!display.own_screen) {
+        unlock_screen();
+        SDL_Flip(screen);
+        lock_screen();
+        return;
+    }
+    SDL_Surface* video = display.video;
+    if (SDL_MUSTLOCK(video)) SDL_LockSurface(video);
+    const Image target = image_of(video);
+    if (display.view.blank != Blank::none) {
+        const Rgb colour = display.view.blank == Blank::white ? Rgb{255, 255, 255} : Rgb{0, 0, 0};
+        fill(target, target.layout.pack(colour));
+    } else if (display.full) {
+        compose(target, image_of(screen), display.layout);
+    } else {
+        for (int y = 0; y < std::min(target.height, screen->h); ++y)
+            std::copy_n(pixel_address(0, y), std::min(target.width, screen->w), target.row(y));
+    }
+    if (SDL_MUSTLOCK(video)) SDL_UnlockSurface(video);
+    SDL_Flip(video);
+}
+
+// The slide the band names; returns whether that changed what the band says.
+bool name_slide(const Program& program, int slide) {
+    if (slide == display.slide) return false;
+    display.slide = slide;
+    display.info.clear();
+    if (slide > 0) {
+        display.info = std::to_string(slide) + "/" + std::to_string(program.slide_count);
+        // The captions are plain ASCII; the dot between is U+00B7 in UTF-8.
+        if (const char* words = kit::caption(program, slide); *words)
+            display.info += std::string(" \xc2\xb7 ") + words;
+    }
+    if (!display.view.info) return false;
+    lay_out_screen();
+    return display.full;
+}
+
 // A window made smaller than the picture would show it with whole rows and columns dropped
 // (nearest-neighbour scaling keeps pixels sharp when enlarging, and loses them when shrinking):
 // one-pixel lines would vanish. SDL 1.2 cannot set a smallest size, so a window shrunk below
 // 800x600 is set back to 800x600, its picture kept.
 void keep_whole_size(const SDL_ResizeEvent& resize) {
-    if (resize.w >= screen_width && resize.h >= screen_height) return;
+    if (display.full || (resize.w >= screen_width && resize.h >= screen_height)) return;
+    if (display.own_screen) {
+        SDL_Surface* again = SDL_SetVideoMode(screen_width, screen_height, 32, video_flags);
+        if (!again)
+            throw Failure(std::string("cannot set the window back to 800x600: ") + SDL_GetError());
+        display.video = again;
+        return;
+    }
     std::vector<Uint32> picture(static_cast<size_t>(screen_width) * screen_height);
     for (int y = 0; y < screen_height; ++y)
         std::copy_n(pixel_address(0, y), screen_width, picture.data() + y * screen_width);
@@ -207,7 +297,7 @@ void keep_whole_size(const SDL_ResizeEvent& resize) {
     SDL_Surface* again = SDL_SetVideoMode(screen_width, screen_height, 32, video_flags);
     if (!again)
         throw Failure(std::string("cannot set the window back to 800x600: ") + SDL_GetError());
-    screen = again;
+    screen = display.video = again;
     lock_screen();
     for (int y = 0; y < screen_height; ++y)
         std::copy_n(picture.data() + y * screen_width, screen_width, pixel_address(0, y));
@@ -216,9 +306,12 @@ void keep_whole_size(const SDL_ResizeEvent& resize) {
 // One line on the terminal as the show starts: the keys, and the seed the clock chose.
 void tell_keys(const Program& program, std::optional<unsigned> clock_seed) {
     std::string line = std::string(program.name) + ": ";
-    line += program.slide_count > 1 ? "Right, Space or any other key: next slide; Left: back; "
-                                      "Home, End: first, last; Esc or q: quit"
-                                    : "any key, Esc or q: end";
+    line += program.slide_count > 1
+                ? "Right, PageDown, Space or any other key: next slide; Left, PageUp: back; "
+                  "Home, End: first, last; "
+                : "any key: end; ";
+    line += "i: slide number and caption in full screen; b, w: black, white screen until a key; "
+            "Esc or q: quit";
     if (clock_seed)
         line += "; seed " + std::to_string(*clock_seed) + " (--seed " +
                 std::to_string(*clock_seed) + " draws these colours again)";
@@ -226,13 +319,18 @@ void tell_keys(const Program& program, std::optional<unsigned> clock_seed) {
     std::fflush(stdout);
 }
 
-} // namespace
-
-namespace {
+// The size a slide show's full screen is drawn at: the screen's own, where SDL tells it and it
+// holds the picture whole; otherwise 800x600, enlarged or shrunk by SDL as before.
+std::pair<int, int> full_screen_size() {
+    const SDL_VideoInfo* info = SDL_GetVideoInfo();
+    if (info && info->current_w >= screen_width && info->current_h >= screen_height)
+        return {info->current_w, info->current_h};
+    return {screen_width, screen_height};
+}
 
 // SDL's start-up, with the stop signals held and the start-up's own messages held back (see
 // above); returns what went wrong.
-std::optional<std::string> start_window(const platform::WindowSettings& settings) {
+std::optional<std::string> start_window(const platform::WindowSettings& settings, bool slide_show) {
     const int started = SDL_Init(SDL_INIT_VIDEO);
     if (started != 0) return std::string("cannot start the video system: ") + SDL_GetError();
     const char* requested = std::getenv("SDL_VIDEODRIVER");
@@ -254,15 +352,33 @@ std::optional<std::string> start_window(const platform::WindowSettings& settings
                          (settings.fullscreen ? SDL_FULLSCREEN : 0) |
                          (resizable ? SDL_RESIZABLE : 0);
     video_flags = flags;
-    screen = SDL_SetVideoMode(screen_width, screen_height, 32, flags);
-    if (!screen) {
-        const std::string error =
-            std::string(settings.fullscreen ? "cannot show the picture full screen: "
-                                            : "cannot open an 800x600 window: ") +
-            SDL_GetError();
+    const auto [width, height] = slide_show && settings.fullscreen
+                                     ? full_screen_size()
+                                     : std::pair{screen_width, screen_height};
+    SDL_Surface* video = SDL_SetVideoMode(width, height, 32, flags);
+    std::string error;
+    if (!video) {
+        error = std::string(settings.fullscreen ? "cannot show the picture full screen: "
+                                                : "cannot open an 800x600 window: ") +
+                SDL_GetError();
+    } else if (slide_show) {
+        const SDL_PixelFormat* format = video->format;
+        screen = SDL_CreateRGBSurface(SDL_SWSURFACE, screen_width, screen_height, 32, format->Rmask,
+                                      format->Gmask, format->Bmask, 0);
+        if (!screen) error = std::string("cannot make the picture's surface: ") + SDL_GetError();
+    } else {
+        screen = video;
+    }
+    if (!error.empty()) {
+        screen = nullptr;
         SDL_Quit();
         return error;
     }
+    display = Display{};
+    display.video = video;
+    display.own_screen = slide_show;
+    display.full = slide_show && settings.fullscreen;
+    lay_out_screen();
     return std::nullopt;
 }
 
@@ -270,10 +386,15 @@ std::optional<std::string> start_window(const platform::WindowSettings& settings
 
 std::optional<std::string> platform::open_window(const Program& program,
                                                  const WindowSettings& settings) {
+    // A slide show (a window with no slides is the studio's, which takes clicks and tells its own
+    // keys): a picture of its own behind the window's, a projected picture without a pointer
+    // over it (a pointer moved later shows again only where the layer allows; the keys do all
+    // the work), and its keys on the terminal.
+    const bool slide_show = settings.role == platform::WindowRole::slide_show;
     ask_for_sharp_pixels(settings.scale);
     const StopSignals stop_signals = hold_stop_signals();
     HeldErrors held = hold_errors();
-    auto error = start_window(settings);
+    auto error = start_window(settings, slide_show);
     release_errors(held, !error);
     // Opening the window may have started parts of SDL that installed their handlers.
     release_stop_signals(stop_signals);
@@ -282,7 +403,7 @@ std::optional<std::string> platform::open_window(const Program& program,
     show_title(0);
     // A slide show: a projected picture without a pointer over it (a pointer moved later shows
     // again only where the layer allows; the keys do all the work), and its keys on the terminal.
-    if (settings.role == platform::WindowRole::slide_show) {
+    if (slide_show) {
         if (settings.fullscreen) SDL_ShowCursor(SDL_DISABLE);
         tell_keys(program, settings.clock_seed);
     }
@@ -292,44 +413,55 @@ std::optional<std::string> platform::open_window(const Program& program,
 
 void platform::close_window() {
     unlock_screen();
+    if (display.own_screen) SDL_FreeSurface(screen);
     screen = nullptr;
+    display = {};
     SDL_Quit();
 }
 
 void platform::flip_screen() {
-    unlock_screen();
-    SDL_Flip(screen);
-    lock_screen();
+    show();
 }
 
 void platform::announce_slide(int slide) {
     show_title(slide);
+    if (name_slide(*title.program, slide)) show();
 }
 
 // A window that was covered, minimised, unmapped or resized has lost its picture, and the window
 // system reports it with expose (and resize) events; the wait shows the same slide again and
 // goes on waiting. Exposures come in bursts (one for each uncovered part), so the slide is put
-// back once, when the burst has been read.
+// back once, when the burst has been read. The presenter's keys change the view and go on
+// waiting (keys.hpp: take_move).
 Move platform::wait_for_move() {
     SDL_Event event;
     bool exposed = false;
     for (;;) {
         if (exposed && SDL_PollEvent(nullptr) == 0) {
-            flip_screen();
+            show();
             exposed = false;
         }
         if (SDL_WaitEvent(&event) == 0)
             throw Failure(std::string("waiting for a key press failed: ") + SDL_GetError());
-        if (event.type == SDL_KEYDOWN) {
-            const Move move = key_move(event.key.keysym.sym, event.key.keysym.mod);
-            if (move != Move::none) return move;
-        }
-        if (event.type == SDL_QUIT) return Move::forward;
+        Move move = Move::none;
+        if (event.type == SDL_KEYDOWN) move = key_move(event.key.keysym.sym, event.key.keysym.mod);
+        if (event.type == SDL_QUIT) move = Move::forward;
         if (event.type == SDL_VIDEORESIZE) keep_whole_size(event.resize);
         if (event.type == SDL_VIDEOEXPOSE || event.type == SDL_VIDEORESIZE) exposed = true;
+        const View before = display.view;
+        move = take_move(display.view, move);
+        if (display.view.info != before.info) lay_out_screen();
+        // In a window the title bar names the slide and its caption already: i shows nothing
+        // more there.
+        if (display.view.blank != before.blank ||
+            (display.full && display.view.info != before.info))
+            show();
+        if (move != Move::none) return move;
     }
 }
 
-void platform::moving_on(int) {}
+void platform::moving_on(int next) {
+    name_slide(*title.program, next);
+}
 
 } // namespace kit

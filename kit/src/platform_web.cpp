@@ -18,6 +18,9 @@
 // - The page's buttons ask for moves and for the slide on view as a PNG file, which the kit
 //   prepares (kit/png.hpp) and the page compresses with the browser's deflate: a wait takes
 //   these requests as it takes keys.
+// - The presenter's keys (keys.hpp: View) are told to the page, which shows the slide number and
+//   caption beside the picture in full screen, and the blank screens over it, in HTML: the
+//   canvas keeps the slide.
 #include "kit/canvas.hpp"
 #include "platform.hpp"
 #include "slide_texts.hpp"
@@ -48,6 +51,12 @@ EM_JS(void, notify_slide_shown, (int slide), {
 
 EM_JS(void, notify_drawing_next, (int slide), {
     if (Module.onDrawingNext) Module.onDrawingNext(slide);
+});
+
+// The presenter's view (keys.hpp): the margin's slide number and caption asked for or not, and
+// the screen blanked ('black', 'white') or not (an empty text).
+EM_JS(void, notify_view, (bool info, int blank), {
+    if (Module.onView) Module.onView(info, ["", 'black', 'white'][blank]);
 });
 
 // The page's requests, oldest first: 'forward', 'back' or 'download' (0: none, 1, 2, 3).
@@ -114,13 +123,24 @@ Move event_move(const SDL_Event& event) {
     return Move::none;
 }
 
-// What a saved slide says about itself: the show's program and seed, and the slide on view.
+// What a saved slide says about itself: the show's program and seed, and the slide on view; and
+// what the page shows around it (the page draws the margin and the blank screens itself, over
+// and beside the canvas, which keeps the slide).
 struct Show {
     const Program* program = nullptr;
     std::optional<unsigned> seed;
     int slide = 0;
+    View view;
 };
 Show show;
+
+// The move left for the show once the view has taken its part (keys.hpp: take_move).
+Move after_view(Move move) {
+    const View before = show.view;
+    move = take_move(show.view, move);
+    if (show.view != before) notify_view(show.view.info, static_cast<int>(show.view.blank));
+    return move;
+}
 
 void save_slide() {
     const auto texts = slide_texts(*show.program, show.slide, show.seed);
@@ -151,7 +171,7 @@ std::optional<std::string> platform::open_window(const Program& program,
         SDL_Quit();
         return error;
     }
-    show = {.program = &program, .seed = settings.seed};
+    show = {.program = &program, .seed = settings.seed, .slide = 0, .view = {}};
     std::string captions;
     for (int slide = 1; slide <= program.slide_count; ++slide)
         captions += std::string(slide > 1 ? "\n" : "") + caption(program, slide);
@@ -194,16 +214,20 @@ Move platform::wait_for_move() {
     drop_page_requests();
     for (;;) {
         while (SDL_PollEvent(&event))
-            if (const Move move = event_move(event); move != Move::none) return move;
+            if (const Move move = after_view(event_move(event)); move != Move::none) return move;
+        Move move = Move::none;
         switch (take_page_request()) {
         case 1:
-            return Move::forward;
+            move = after_view(Move::forward);
+            break;
         case 2:
-            return Move::back;
+            move = after_view(Move::back);
+            break;
         case 3:
             save_slide();
             break;
         }
+        if (move != Move::none) return move;
         emscripten_sleep(poll_interval_ms);
     }
 }
