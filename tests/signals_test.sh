@@ -19,7 +19,10 @@ set -m
 work=$(mktemp -d)
 xvfb_pid=
 show_pid=
+# Only this shell cleans up: a signal sent to a show can reach the shell's child that is about
+# to start it (before its exec), which would run this too, stop Xvfb and remove $work.
 cleanup() {
+    [ "$BASHPID" = "$$" ] || return
     [ -n "$show_pid" ] && kill -KILL "$show_pid" 2>/dev/null
     [ -n "$xvfb_pid" ] && kill -TERM "$xvfb_pid" 2>/dev/null
     wait 2>/dev/null
