@@ -498,18 +498,34 @@ std::optional<Strip> render_strip(const Scene& scene) {
 }
 
 std::optional<Scene> scene_from_png(const std::string& path, std::string& error) {
-    const auto texts = kit::read_png_text(path);
+    std::string reason;
+    const auto texts = kit::read_png_texts(path, reason);
     if (!texts) {
-        error = "cannot read " + kit::shown(path) + " as a PNG";
+        error = "cannot read " + kit::shown(path) + ": " + reason;
         return std::nullopt;
     }
-    const auto line = texts->find(scene_keyword);
-    if (line == texts->end()) {
+    const kit::PngText* found = nullptr;
+    for (const kit::PngText& chunk : *texts) {
+        if (chunk.keyword != scene_keyword) continue;
+        if (found) {
+            error = kit::shown(path) + " holds more than one " + scene_keyword +
+                    " text chunk, so which scene it shows is unclear: give the one you mean "
+                    "with --scene";
+            return std::nullopt;
+        }
+        found = &chunk;
+    }
+    if (!found) {
         error = kit::shown(path) + " holds no scene: only pictures the studio wrote do";
         return std::nullopt;
     }
+    if (found->text.find('\0') != std::string::npos) {
+        error = "the scene in " + kit::shown(path) +
+                " holds a NUL byte, which no PNG text may: the file is damaged";
+        return std::nullopt;
+    }
     std::string refused;
-    auto scene = parse_scene(line->second, refused);
+    auto scene = parse_scene(found->text, refused);
     if (!scene) error = "the scene in " + kit::shown(path) + ": " + refused;
     return scene;
 }

@@ -225,6 +225,26 @@ TEST(SceneLine, EveryGroupIsKnownByEachOfItsThreeNames) {
         }
 }
 
+// Two scenes in a picture, or one holding a NUL, are refused with one line naming the file and
+// what is wrong (any text chunk's form is read: the kit's tests check that).
+TEST(SceneFile, TwoScenesOrANulAreRefused) {
+    using enum test::TextChunk;
+    using namespace std::string_literals;
+    const test::TemporaryFolder folder;
+    const std::string file = folder.path + "/scene.png";
+    const std::pair<std::vector<test::StoredText>, const char*> refused[] = {
+        {{{tEXt, "Scene", "kick=0.5"}, {iTXt_compressed, "Scene", "kick=0.6"}}, "more than one"},
+        {{{zTXt, "Scene", "kick=0.5\0group=p1"s}}, "NUL"}};
+    for (const auto& [texts, what] : refused) {
+        ASSERT_TRUE(test::write_png_texts(file, texts));
+        std::string error;
+        EXPECT_FALSE(explore::scene_from_png(file, error)) << what;
+        EXPECT_TRUE(error.find(file) != error.npos && error.find(what) != error.npos &&
+                    error.find('\n') == error.npos)
+            << error;
+    }
+}
+
 TEST(SceneLine, ARefusalIsOneLineNamingTheKeyTheValueAndWhatIsAllowed) {
     const std::pair<const char*, const char*> bad[] = {
         {"kick=10.5", "kick"},

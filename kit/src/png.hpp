@@ -4,7 +4,6 @@
 #include <SDL.h>
 
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,11 +11,12 @@
 
 namespace kit {
 
-// A PNG text chunk (tEXt): a keyword of 1 to 79 Latin-1 characters ("Software", "Title", ...)
-// and its text.
+// A PNG text chunk: a keyword of 1 to 79 Latin-1 characters ("Software", "Title", ...) and its
+// text. The writer writes tEXt chunks; the reader also reads zTXt and iTXt.
 struct PngText {
     std::string keyword;
     std::string text;
+    friend bool operator==(const PngText&, const PngText&) = default;
 };
 
 // A picture's pixels as the PNG writer reads them: row y at pixels + y * pitch bytes, each pixel
@@ -48,8 +48,12 @@ std::optional<std::string> write_png(std::FILE* file, const PixelImage& image,
                                      std::span<const PngText> texts = {});
 
 // The text chunks of the PNG file at `path` that stand before its image data (where write_png
-// puts them), keyword to text; a keyword given twice keeps its last text. Nothing when the file
-// cannot be read or is not a PNG.
-std::optional<std::map<std::string, std::string>> read_png_text(const std::string& path);
+// puts them): tEXt, zTXt and iTXt (compressed or not), decompressed, in the file's order. A
+// keyword given twice is there twice, and a text keeps all its bytes, a NUL included (a text
+// chunk may hold none: the caller decides what such a file is worth). Only a regular file is
+// read: it is opened without waiting, so a FIFO or a device is refused at once. Nothing when the
+// file cannot be read, with the reason in `error` (errno's text, "not a regular file (a FIFO)",
+// "not a PNG file", "damaged PNG file: ...").
+std::optional<std::vector<PngText>> read_png_texts(const std::string& path, std::string& error);
 
 } // namespace kit
