@@ -185,20 +185,13 @@ int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir) {
 } // namespace
 
 std::optional<Scene> scene_from_png(const std::string& path, std::string& error) {
-    const auto texts = kit::read_png_text(path);
+    std::string reason;
+    const auto texts = kit::read_png_texts(path, reason);
     if (!texts) {
-        error = "cannot read " + kit::shown(path) + " as a PNG";
+        error = "cannot read " + kit::shown(path) + ": " + reason;
         return std::nullopt;
     }
-    const auto line = texts->find(scene_keyword);
-    if (line == texts->end()) {
-        error = kit::shown(path) + " holds no scene: only pictures explore wrote do";
-        return std::nullopt;
-    }
-    std::string refused;
-    auto scene = parse_scene(line->second, refused);
-    if (!scene) error = "the scene in " + kit::shown(path) + ": " + refused;
-    return scene;
+    return scene_of_texts(*texts, kit::shown(path), error);
 }
 
 int run_explore(int argc, char** argv) {

@@ -3,6 +3,7 @@
 #include "axes.hpp"
 #include "editor.hpp"
 #include "picture.hpp"
+#include "png_texts.hpp"
 #include "scene.hpp"
 #include "support.hpp"
 
@@ -255,6 +256,27 @@ TEST(SceneLine, EveryGroupIsKnownByEachOfItsThreeNames) {
             EXPECT_EQ(explore::group_label(static_cast<Group>(g)),
                       std::string(names[g][0]) + " (" + names[g][2] + ")");
         }
+}
+
+// Two scenes in a picture, or one holding a NUL, are refused with one line naming the picture
+// and what is wrong (every text chunk's form is read: the kit's tests check that).
+TEST(SceneFile, TwoScenesOrANulAreRefused) {
+    using namespace std::string_literals;
+    const std::pair<std::vector<kit::PngText>, const char*> refused[] = {
+        {{{"Scene", "kick=0.5"}, {"Software", "x"}, {"Scene", "kick=0.6"}}, "more than one"},
+        {{{"Scene", "kick=0.5\0group=p1"s}}, "NUL"},
+        {{{"Software", "x"}}, "no scene"}};
+    for (const auto& [texts, what] : refused) {
+        std::string error;
+        EXPECT_FALSE(explore::scene_of_texts(texts, "pic.png", error)) << what;
+        EXPECT_TRUE(error.find("pic.png") != error.npos && error.find(what) != error.npos &&
+                    error.find('\n') == error.npos)
+            << error;
+    }
+    std::string error;
+    EXPECT_EQ(
+        explore::scene_of_texts(std::vector<kit::PngText>{{"Scene", "kick=2 v=1"}}, "p", error),
+        scene_of("kick=2 v=1"));
 }
 
 TEST(SceneLine, ARefusalIsOneLineNamingTheKeyTheValueAndWhatIsAllowed) {

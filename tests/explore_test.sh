@@ -52,7 +52,11 @@ command -v file >/dev/null && { file "$work/wide.png" | grep -q "20000 x 8" ||
 expect 0 "" -- "$bin/figure6" --export "$work/slides"
 expect 1 "holds no scene" -- "$explore" --scene-from "$work/slides/slide-01.png" --export "$work/d.png"
 echo "not a picture" >"$work/e.png"
-expect 1 "cannot read .* as a PNG" -- "$explore" --scene-from "$work/e.png" --export "$work/d.png"
+expect 1 "cannot read .*e.png: not a PNG file" -- "$explore" --scene-from "$work/e.png" --export "$work/d.png"
+# A FIFO is refused at once, never waited on for a writer (the timeout ends a wait with 124).
+mkfifo "$work/fifo"
+expect 1 "cannot read .*fifo: not a regular file" -- timeout 10 "$explore" --scene-from "$work/fifo" \
+    --export "$work/d.png"
 expect 1 "is a folder" -- "$explore" --export "$work/slides"
 
 # The size limit is refused before anything is allocated: with 300 MB of address space, the

@@ -27,7 +27,10 @@ if [ -z "${EXPORT_SAFETY_IN_NAMESPACE:-}" ]; then
 fi
 
 work=$(mktemp -d)
-trap 'umount -q "$work"/disk-* 2>/dev/null; rm -rf "$work"' EXIT
+# Only this shell cleans up: a signal sent to a background export can reach the shell's child
+# that is about to start it (before its exec), which would run this trap too and remove the
+# reference and every case's folder while the test goes on.
+trap '[ "$BASHPID" = "$$" ] && { umount -q "$work"/disk-* 2>/dev/null; rm -rf "$work"; }' EXIT
 failures=0
 fail() {
     echo "FAIL: $*"

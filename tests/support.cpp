@@ -6,11 +6,13 @@
 #include "runs.hpp"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 namespace test {
@@ -225,6 +227,46 @@ std::optional<Picture> read_png(const std::string& path) {
     for (size_t i = 0; i < picture.pixels.size(); ++i)
         picture.pixels[i] = Uint32(rgb[3 * i]) << 16 | Uint32(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
     return picture;
+}
+
+bool write_png_texts(const std::string& path, const std::vector<StoredText>& texts) {
+    using namespace std::string_literals;
+    auto deflated = [](const std::string& data) {
+        uLongf size = compressBound(data.size());
+        std::string packed(size, '\0');
+        compress(reinterpret_cast<Bytef*>(packed.data()), &size,
+                 reinterpret_cast<const Bytef*>(data.data()), data.size());
+        return packed.substr(0, size);
+    };
+    std::string file = "\x89PNG\r\n\x1a\n";
+    auto put_word = [&file](uLong word) {
+        for (int shift = 24; shift >= 0; shift -= 8) file += char(word >> shift & 255);
+    };
+    auto put_chunk = [&](const char* type, const std::string& data) {
+        const std::string body = type + data;
+        put_word(data.size());
+        file += body;
+        put_word(crc32(0, reinterpret_cast<const Bytef*>(body.data()), body.size()));
+    };
+    put_chunk("IHDR", "\0\0\0\1\0\0\0\1\x08\0\0\0\0"s); // 1x1, 8-bit grey
+    for (const StoredText& stored : texts) {
+        const bool zTXt = stored.chunk == TextChunk::zTXt;
+        const bool packed = zTXt || stored.chunk == TextChunk::iTXt_compressed;
+        std::string data = stored.keyword + '\0';
+        if (zTXt)
+            data += '\0'; // the method, deflate
+        else if (stored.chunk !=
+                 TextChunk::tEXt) // the flag, the method, no language, no translation
+            data.append(packed ? "\1\0\0\0" : "\0\0\0\0", 4);
+        put_chunk(stored.chunk == TextChunk::tEXt ? "tEXt"
+                  : zTXt                          ? "zTXt"
+                                                  : "iTXt",
+                  data + (packed ? deflated(stored.text) : stored.text));
+    }
+    put_chunk("IDAT", deflated("\0\0"s)); // the row's filter byte and its pixel
+    put_chunk("IEND", "");
+    std::ofstream out(path, std::ios::binary);
+    return bool(out << file) && bool(out.flush());
 }
 
 void expect_three_tile_course(const kit::Program& program,

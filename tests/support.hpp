@@ -147,6 +147,16 @@ struct TaggedTile : SoftwareScreen {
 // Reads an 8-bit PNG as 0x00RRGGBB words (the software screen's layout).
 std::optional<Picture> read_png(const std::string& path);
 
+// A text chunk as stored in a PNG: tEXt, zTXt, or iTXt plain or compressed.
+enum class TextChunk { tEXt, zTXt, iTXt, iTXt_compressed };
+struct StoredText {
+    TextChunk chunk;
+    std::string keyword, text;
+};
+// Writes a 1x1 PNG at `path` with these chunks, in this order, before its image data; unlike
+// libpng's writer, it writes a NUL in a text as it is. False when the file cannot be written.
+bool write_png_texts(const std::string& path, const std::vector<StoredText>& texts);
+
 // A program's show in a window of SDL's dummy video driver, on a thread of its own, so that the
 // test can send it events. However the test ends, a failed assertion included, the show is
 // driven to its end by key presses and its thread joined.

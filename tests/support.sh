@@ -19,6 +19,16 @@ expect() {
     fi
 }
 
+# running PID: the process runs, and is not yet a zombie. A program ended by a signal is a zombie
+# at once, but under load the kernel can take seconds more to free a sanitizer build's address
+# space (its shadow memory) before the process is gone: that time is not the program's.
+running() {
+    kill -0 "$1" 2>/dev/null || return 1
+    local state
+    state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null)
+    [ "${state%% *}" != Z ]
+}
+
 # For the tests that open real windows: start_xvfb SIZE starts Xvfb on a display number
 # it picks itself, with a SIZE (WIDTHxHEIGHT) screen, its messages in $work/xvfb.log; it sets
 # xvfb_pid (for the caller's clean-up) and DISPLAY, and returns 1 when Xvfb did not start.
@@ -54,10 +64,10 @@ open_show() {
     for _ in $(seq 100); do
         window=$(xdotool search --all --pid "$show_pid" --name "$title" 2>/dev/null | head -n 1)
         [ -n "$window" ] && return 0
-        kill -0 "$show_pid" 2>/dev/null || break
+        running "$show_pid" || break
         sleep 0.2
     done
-    if kill -0 "$show_pid" 2>/dev/null; then
+    if running "$show_pid"; then
         status="still running"
     else
         wait "$show_pid"
@@ -97,8 +107,8 @@ shot_is() {
 # ends_with_0 WHEN: waits up to 10 s for the program to end by itself, which it must do with
 # status 0.
 ends_with_0() {
-    for _ in $(seq 100); do kill -0 "$show_pid" 2>/dev/null || break; sleep 0.1; done
-    kill -0 "$show_pid" 2>/dev/null && fail "$show_name still runs ($1)"
+    for _ in $(seq 100); do running "$show_pid" || break; sleep 0.1; done
+    running "$show_pid" && fail "$show_name still runs ($1)"
     wait "$show_pid"
     local status=$?
     show_pid=

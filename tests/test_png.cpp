@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -203,15 +202,34 @@ TEST(Png, TextChunksRoundTrip) {
     };
     const fs::path file = folder.path / "texts.png";
     ASSERT_EQ(kit::write_png_at(file.string(), kit::screen_image(), texts), std::nullopt);
-    const auto read = kit::read_png_text(file.string());
-    ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(*read, (std::map<std::string, std::string>{{"Software", "figureN 9.9.9"},
-                                                         {"Title", "kick=0.9 group=p2mm \xe9"},
-                                                         {"Empty", ""}}));
+    std::string error;
+    EXPECT_EQ(kit::read_png_texts(file.string(), error), texts);
     ASSERT_TRUE(test::read_png(file.string()).has_value());
-    EXPECT_EQ(kit::read_png_text((folder.path / "absent.png").string()), std::nullopt);
     std::ofstream(folder.path / "not.png") << "not a picture";
-    EXPECT_EQ(kit::read_png_text((folder.path / "not.png").string()), std::nullopt);
+    for (const char* name : {"absent.png", "not.png"}) {
+        EXPECT_EQ(kit::read_png_texts((folder.path / name).string(), error), std::nullopt);
+        EXPECT_FALSE(error.empty()) << name;
+    }
+}
+
+// Every text chunk in the file's order, whatever its form; a keyword given twice and the bytes
+// after a NUL are kept for the caller to judge.
+TEST(Png, EveryFormOfTextChunkIsReadInOrder) {
+    Folder folder;
+    const std::string file = (folder.path / "forms.png").string();
+    using enum test::TextChunk;
+    using namespace std::string_literals;
+    ASSERT_TRUE(test::write_png_texts(file, {{iTXt_compressed, "Scene", "v=1 kick=2"},
+                                             {tEXt, "Scene", "kick=3\0group=p1"s},
+                                             {zTXt, "Title", "zipped \xe9\0"s},
+                                             {iTXt, "Note", "plain \xc3\xa9\0tail"s}}));
+    std::string error;
+    EXPECT_EQ(kit::read_png_texts(file, error),
+              (std::vector<kit::PngText>{{"Scene", "v=1 kick=2"},
+                                         {"Scene", "kick=3\0group=p1"s},
+                                         {"Title", "zipped \xe9\0"s},
+                                         {"Note", "plain \xc3\xa9\0tail"s}}))
+        << error;
 }
 
 // Replace::never leaves a file under the final name as it was, and no temporary file; a free

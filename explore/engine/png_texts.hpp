@@ -6,6 +6,9 @@
 
 #include "kit/png.hpp"
 
+#include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 namespace explore {
@@ -14,5 +17,11 @@ namespace explore {
 inline constexpr const char* scene_keyword = "Scene";
 
 std::vector<kit::PngText> picture_texts(const Scene& scene);
+
+// The scene a picture's text chunks hold, or the reason there is none, naming the picture as
+// `picture` (for a file: its name, shown safely): none, two Scene chunks (which one is meant is
+// unclear), a NUL in the scene (no PNG text may hold one: the file is damaged), or a refused line.
+std::optional<Scene> scene_of_texts(std::span<const kit::PngText> texts, const std::string& picture,
+                                    std::string& error);
 
 } // namespace explore

@@ -2,7 +2,7 @@
 //
 // Offers: PngText (a tEXt chunk), png_parts (all of a picture's PNG file but its compressed
 // data, on every platform: the browser build has no libpng and compresses with the browser's own), and on the desktop write_png (into a stream, with
-// libpng) and read_png_text (the text chunks of a file). Both writers make the same image: a
+// libpng) and read_png_texts (the text chunks of a file). Both writers make the same image: a
 // palette image where the picture has at most 256 colours (in the order its rows first show
 // them), 8-bit RGB otherwise, with the text chunks before the image data.
 #pragma once
@@ -11,7 +11,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,6 +22,7 @@ namespace kit {
 struct PngText {
     std::string keyword;
     std::string text;
+    friend bool operator==(const PngText&, const PngText&) = default;
 };
 
 // A PNG file of the picture but for its image data, and that data uncompressed: `head` is the
@@ -42,8 +42,12 @@ std::optional<std::string> write_png(std::FILE* file, const Image& image,
                                      std::span<const PngText> texts = {});
 
 // The text chunks of the PNG file at `path` that stand before its image data (where the writers
-// put them), keyword to text; a keyword given twice keeps its last text. Nothing when the file
-// cannot be read or is not a PNG (desktop only).
-std::optional<std::map<std::string, std::string>> read_png_text(const std::string& path);
+// put them): tEXt, zTXt and iTXt (compressed or not), decompressed, in the file's order (desktop
+// only). A keyword given twice is there twice, and a text keeps all its bytes, a NUL included (a
+// text chunk may hold none: the caller decides what such a file is worth). Only a regular file
+// is read: it is opened without waiting, so a FIFO or a device is refused at once. Nothing when
+// the file cannot be read, with the reason in `error` (errno's text, "not a regular file (a
+// FIFO)", "not a PNG file", "damaged PNG file: ...").
+std::optional<std::vector<PngText>> read_png_texts(const std::string& path, std::string& error);
 
 } // namespace kit

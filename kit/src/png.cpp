@@ -1,7 +1,12 @@
 #include "png.hpp"
 
+#include <fcntl.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
@@ -121,45 +126,134 @@ struct PngReader {
     std::FILE* file = nullptr;
     png_structp png = nullptr;
     png_infop info = nullptr;
+    std::string error;
+    std::vector<PngText> texts;
     ~PngReader() {
         if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
         if (file) std::fclose(file);
     }
 };
 
-void on_read_error(png_structp png, png_const_charp) {
+void on_read_error(png_structp png, png_const_charp message) {
+    auto* reader = static_cast<PngReader*>(png_get_error_ptr(png));
+    if (reader->error.empty()) reader->error = "damaged PNG file: " + std::string(message);
     png_longjmp(png, 1);
 }
 
-bool read_text(PngReader& reader, std::map<std::string, std::string>& out) {
+// The most a compressed text may inflate to (a studio's scene takes well under 100 KB): more is
+// a file made to exhaust memory.
+constexpr size_t text_limit = size_t{8} << 20;
+
+// A compressed text inflated, or nothing when it does not inflate within text_limit.
+std::optional<std::string> inflated(std::string_view packed) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) return std::nullopt;
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    stream.avail_in = static_cast<uInt>(packed.size());
+    std::string text;
+    char buffer[16384];
+    int status = Z_OK;
+    while (status == Z_OK && text.size() <= text_limit) {
+        stream.next_out = reinterpret_cast<Bytef*>(buffer);
+        stream.avail_out = sizeof buffer;
+        status = inflate(&stream, Z_NO_FLUSH);
+        text.append(buffer, sizeof buffer - stream.avail_out);
+    }
+    inflateEnd(&stream);
+    if (status != Z_STREAM_END) return std::nullopt;
+    return text;
+}
+
+// libpng's own text readers measure each text with strlen, which cuts it at a NUL unseen: the
+// three text chunks come here whole instead, in the file's order, and are taken apart here.
+int on_text_chunk(png_structp png, png_unknown_chunkp chunk) {
+    const std::string_view name(reinterpret_cast<const char*>(chunk->name), 4);
+    if (name != "tEXt" && name != "zTXt" && name != "iTXt") return 0;
+    auto* reader = static_cast<PngReader*>(png_get_user_chunk_ptr(png));
+    const std::string_view data(reinterpret_cast<const char*>(chunk->data), chunk->size);
+    const size_t keyword = data.find('\0');
+    std::string_view rest = data.substr(std::min(keyword + 1, data.size()));
+    // A keyword of 1 to 79 bytes, its NUL, and the rest.
+    bool formed = keyword > 0 && keyword < 80 && keyword != data.npos;
+    bool compressed = name == "zTXt";
+    if (name == "iTXt") {
+        // The compression flag and method, the language and the translated keyword, then the text.
+        const size_t language = rest.find('\0', 2);
+        const size_t translated = language == rest.npos ? language : rest.find('\0', language + 1);
+        formed =
+            formed && rest.size() > 1 && rest[0] <= 1 && rest[1] == 0 && translated != rest.npos;
+        compressed = formed && rest[0] == 1;
+        rest = rest.substr(std::min(translated + 1, rest.size()));
+    } else if (compressed) {
+        formed = formed && !rest.empty() && rest[0] == 0; // deflate, the only method
+        rest = rest.substr(std::min<size_t>(1, rest.size()));
+    }
+    std::optional<std::string> text;
+    if (formed) text = compressed ? inflated(rest) : std::string(rest);
+    if (!text) {
+        reader->error = "damaged PNG file: its " + std::string(name) + " chunk " +
+                        (formed ? "does not decompress (within 8 MiB)" : "is malformed");
+        return -1;
+    }
+    reader->texts.push_back({std::string(data.substr(0, keyword)), std::move(*text)});
+    return 1;
+}
+
+bool read_texts(PngReader& reader) {
     if (setjmp(png_jmpbuf(reader.png))) return false;
     png_init_io(reader.png, reader.file);
+    static const png_byte text_chunks[] = "tEXt\0zTXt\0iTXt";
+    png_set_keep_unknown_chunks(reader.png, PNG_HANDLE_CHUNK_ALWAYS, text_chunks, 3);
+    png_set_read_user_chunk_fn(reader.png, &reader, on_text_chunk);
     png_read_info(reader.png, reader.info);
-    png_textp chunks = nullptr;
-    const int count = png_get_text(reader.png, reader.info, &chunks, nullptr);
-    for (int i = 0; i < count; ++i)
-        out[chunks[i].key] = std::string(chunks[i].text, chunks[i].text_length);
     return true;
+}
+
+// What kind of file other than a regular one `mode` is, for a message.
+const char* kind_of(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    return "a special file";
 }
 
 } // namespace
 
-std::optional<std::map<std::string, std::string>> read_png_text(const std::string& path) {
+std::optional<std::vector<PngText>> read_png_texts(const std::string& path, std::string& error) {
     PngReader reader;
-    reader.file = std::fopen(path.c_str(), "rbe");
-    if (!reader.file) return std::nullopt;
+    // Without O_NONBLOCK, opening a FIFO waits for a writer; a regular file reads the same either
+    // way.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status {};
+    if (fd < 0 || fstat(fd, &status) != 0 || !(reader.file = fdopen(fd, "rb"))) {
+        error = std::strerror(errno);
+        if (fd >= 0) close(fd);
+        return std::nullopt;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        error = std::string("not a regular file (") + kind_of(status.st_mode) + ")";
+        return std::nullopt;
+    }
     unsigned char signature[8];
     if (std::fread(signature, 1, sizeof signature, reader.file) != sizeof signature ||
-        png_sig_cmp(signature, 0, sizeof signature) != 0)
+        png_sig_cmp(signature, 0, sizeof signature) != 0) {
+        error = std::ferror(reader.file) ? std::strerror(errno) : "not a PNG file";
         return std::nullopt;
+    }
     reader.png =
-        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, on_read_error, on_png_warning);
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, on_read_error, on_png_warning);
     if (reader.png) reader.info = png_create_info_struct(reader.png);
-    if (!reader.png || !reader.info) return std::nullopt;
+    if (!reader.png || !reader.info) {
+        error = "out of memory";
+        return std::nullopt;
+    }
     png_set_sig_bytes(reader.png, sizeof signature);
-    std::map<std::string, std::string> texts;
-    if (!read_text(reader, texts)) return std::nullopt;
-    return texts;
+    if (!read_texts(reader)) {
+        error = reader.error;
+        return std::nullopt;
+    }
+    return std::move(reader.texts);
 }
 
 } // namespace kit
