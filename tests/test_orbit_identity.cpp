@@ -43,18 +43,25 @@ TEST_P(OrbitIdentity, EveryPathDrawsTheBaselinePicture) {
     ASSERT_EQ(kit::orbit_path_for(row, OrbitPath::plain), OrbitPath::plain);
     EXPECT_EQ(difference(expected, draw(row, OrbitPath::plain)), "") << "plain path";
 
+    // Every length up to a scene's longest takes the grouped paths.
     const OrbitPath interleaved = kit::orbit_path_for(row, OrbitPath::interleaved);
-    EXPECT_EQ(interleaved, row.orbit_length <= 4096 ? OrbitPath::interleaved : OrbitPath::plain);
+    EXPECT_EQ(interleaved, OrbitPath::interleaved);
     EXPECT_EQ(difference(expected, draw(row, OrbitPath::interleaved)), "") << "interleaved path";
 
     const OrbitPath vector = kit::orbit_path_for(row, OrbitPath::vector);
-    const bool vector_applies = kit::vector_sine_available() &&
-                                std::fabs(row.kick) <= kit::vector_kick_limit &&
-                                row.orbit_length <= 2048;
+    const bool vector_applies =
+        kit::vector_sine_available() && std::fabs(row.kick) <= kit::vector_kick_limit;
     EXPECT_EQ(vector, vector_applies ? OrbitPath::vector : interleaved);
     EXPECT_EQ(difference(expected, draw(row, OrbitPath::vector)), "") << "vector path";
 
     EXPECT_EQ(kit::orbit_path_for(row), vector);
+
+    // Shared among threads, on the fastest path, and on the plain one (whose orbits are not
+    // grouped): the same picture.
+    for (int threads : {2, 3, 7})
+        EXPECT_EQ(difference(expected, draw(row, OrbitPath::automatic, threads)), "")
+            << threads << " threads";
+    EXPECT_EQ(difference(expected, draw(row, OrbitPath::plain, 3)), "") << "plain path, 3 threads";
 }
 
 // The screen after drawing the row with the given path.
@@ -239,36 +246,66 @@ TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnyPicture) {
     EXPECT_GT(test::count(expected, 0), 0);
     EXPECT_LT(test::count(expected, 0), width * height * 7 / 8);
     EXPECT_GT(edge_points, 10);
+    const auto image_of = [](test::Picture& picture) {
+        return kit::Image{.pixels = picture.pixels.data(),
+                          .width = picture.w,
+                          .height = picture.h,
+                          .stride = static_cast<size_t>(picture.w)};
+    };
+    const auto blank = [] {
+        return test::Picture{width, height, std::vector<Uint32>(width * height, 0)};
+    };
+    using kit::ThreadRule;
     for (kit::OrbitPath path :
          {kit::OrbitPath::plain, kit::OrbitPath::interleaved, kit::OrbitPath::vector}) {
-        test::Picture actual{width, height, std::vector<Uint32>(width * height, 0)};
-        const kit::Image image{
-            .pixels = actual.pixels.data(), .width = width, .height = height, .stride = width};
-        kit::plot_starts(r, starts, image, colour, path);
-        EXPECT_TRUE(test::same_picture(actual, expected)) << kit::path_name(path);
+        for (int threads : {1, 2, 3, 7}) {
+            test::Picture actual = blank();
+            kit::plot_starts(r, starts, image_of(actual), colour, path, {.threads = threads},
+                             ThreadRule::all_asked);
+            EXPECT_TRUE(test::same_picture(actual, expected))
+                << kit::path_name(path) << ", " << threads << " threads";
+        }
     }
-    // Counted instead of coloured, every point adds one where it would have been drawn.
-    test::Picture counts{width, height, std::vector<Uint32>(width * height, 0)};
-    kit::count_starts(
-        r, starts,
-        {.pixels = counts.pixels.data(), .width = width, .height = height, .stride = width});
-    EXPECT_TRUE(test::same_picture(counts, counted));
-    // A rule that needs the orbits' exponents is told each one's.
-    std::vector<double> told(starts.size());
-    const auto tell = [&](const kit::OrbitFacts& orbit) {
-        told[orbit.index] = orbit.exponent;
-        return 0u;
-    };
-    kit::ColourRule by_exponent = tell;
-    by_exponent.needs_exponent = true;
-    std::vector<Uint32> scratch(width * height);
-    kit::plot_starts(r, starts,
-                     {.pixels = scratch.data(), .width = width, .height = height, .stride = width},
-                     by_exponent);
-    for (size_t n = 0; n < starts.size(); ++n)
-        EXPECT_EQ(told[n],
-                  kit::lyapunov_exponent(r.kick, starts[n].p, starts[n].theta, r.orbit_length))
-            << n;
+    // Counted instead of coloured, every point adds one where it would have been drawn; shared
+    // among threads, the counts add up, onto what the picture held.
+    for (int threads : {1, 2, 3, 7}) {
+        test::Picture counts = blank();
+        for (Uint32& count : counts.pixels) count = 5;
+        kit::count_starts(r, starts, image_of(counts), {.threads = threads}, ThreadRule::all_asked);
+        for (Uint32& count : counts.pixels) count -= 5;
+        EXPECT_TRUE(test::same_picture(counts, counted)) << threads << " threads";
+    }
+    // Split among plotters that share no memory, each share marked on its own, then merged.
+    for (int parts : {1, 2, 3}) {
+        std::vector<test::Picture> last(parts, blank());
+        std::vector<std::vector<Uint32>> colours(parts, std::vector<Uint32>(starts.size() + 9));
+        std::vector<kit::Marks> marks;
+        for (int part = 0; part < parts; ++part) {
+            marks.push_back(kit::Marks{.last = image_of(last[part]), .colours = colours[part]});
+            // Marks from 10 on, as a second call of a drawing would have them.
+            kit::mark_starts(r, starts, {.part = part, .parts = parts}, 10, marks.back(), colour);
+        }
+        test::Picture merged = blank();
+        kit::merge_marks(marks, image_of(merged));
+        EXPECT_TRUE(test::same_picture(merged, expected)) << parts << " shares";
+    }
+    // A rule that needs the orbits' exponents is told each one's, on any number of threads.
+    for (int threads : {1, 3}) {
+        std::vector<double> told(starts.size(), -1);
+        const auto tell = [&](const kit::OrbitFacts& orbit) {
+            told[orbit.index] = orbit.exponent;
+            return 0u;
+        };
+        kit::ColourRule by_exponent = tell;
+        by_exponent.needs_exponent = true;
+        test::Picture scratch = blank();
+        kit::plot_starts(r, starts, image_of(scratch), by_exponent, kit::OrbitPath::automatic,
+                         {.threads = threads}, ThreadRule::all_asked);
+        for (size_t n = 0; n < starts.size(); ++n)
+            EXPECT_EQ(told[n],
+                      kit::lyapunov_exponent(r.kick, starts[n].p, starts[n].theta, r.orbit_length))
+                << n;
+    }
     // Nothing was drawn on the screen.
     EXPECT_EQ(test::count(test::snapshot(), kit::white), 800 * 600);
 }
