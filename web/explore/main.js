@@ -5,8 +5,8 @@
 // converts a pixel, and stays free for the controls while a slider is dragged.
 //
 // The status line carries the state for scripts: data-state is loading, drawing, shown or failed,
-// data-scene the scene line being edited, data-line that of the picture on view and data-draw-ms
-// the worker's time for it. figures.js starts it, handing it the page's way of saving a PNG file.
+// data-scene the scene line being edited, data-line that of the picture on view, data-draw-ms
+// the worker's time for it and data-workers how many workers drew it (1, or 2 for a split one). figures.js starts it, handing it the page's way of saving a PNG file.
 import { AddressKeeper, addressLine } from './address.js';
 import { Controls } from './controls.js';
 import { loadEngine } from './engine.js';
@@ -90,6 +90,7 @@ export function start(savePng) {
       put(view.strip, answer.width, answer.height, answer.strip);
       view.status.dataset.line = answer.line;
       view.status.dataset.drawMs = answer.ms.toFixed(1);
+      view.status.dataset.workers = answer.split ? '2' : '1';
       if (newest) {
         clearTimeout(drawingTimer);
         drawingTimer = 0;
