@@ -88,6 +88,8 @@ export function start(savePng) {
     onPicture(answer, newest) {
       put(view.portrait, answer.tileWidth, answer.height, answer.portrait);
       put(view.strip, answer.width, answer.height, answer.strip);
+      // The default scene's pictures from the build (index.html) are covered from now on.
+      delete document.documentElement.dataset.firstPicture;
       view.status.dataset.line = answer.line;
       view.status.dataset.drawMs = answer.ms.toFixed(1);
       view.status.dataset.workers = answer.split ? '2' : '1';
@@ -108,7 +110,9 @@ export function start(savePng) {
     onFailed(why) { say('failed', 'The explore page cannot draw: ' + why + '.'); },
     onStarted() { becomeUsable(); },
     onAnswer() { if (!engineStarted) startEngine(); },
-  });
+  // Pictures split between the workers when both are idle, unless a timing asks for one
+  // worker's alone (tests/explore_timing.mjs sets window.exploreSplit to false).
+  }, { split: window.exploreSplit !== false });
 
   function draw(line) {
     view.status.dataset.scene = line;

@@ -44,7 +44,7 @@ export class Scheduler {
 
   // The first worker fetches and compiles the engine's code itself and hands the module back; the
   // others, and the page's engine, get it from there.
-  startFirst() { this.#startWorker(0, true); }
+  startFirst() { this.#startWorker(0, true, window.figuresEarly); }
   startSecond() { this.#startWorker(1, false); }
 
   // Whether both workers' engines run.
@@ -82,20 +82,26 @@ export class Scheduler {
 
   // A worker's entry: whether its engine runs, whether it has drawn (its first drawing, in code
   // not yet optimised, does not count towards the usual time), the newest request sent to it and
-  // answered by it, and the one it said it is drawing, since when.
-  #startWorker(slot, first) {
-    const worker = new Worker(workerScript);
+  // answered by it, and the one it said it is drawing, since when. The first may have been
+  // started by the page's head already (index.html: `early` holds it and its answers so far).
+  #startWorker(slot, first, early = {}) {
+    const started = early.worker || null;
+    const worker = started || new Worker(workerScript);
     const entry = {
       worker, started: false, ready: false, sent: 0, done: 0, drawing: 0, since: performance.now(),
     };
     worker.onmessage = (event) => this.#fromWorker(entry, event.data);
     worker.onerror = (event) => this.#on.onFailed(event.message || 'its worker failed');
+    this.#workers[slot] = entry;
+    if (started !== null) {
+      delete window.figuresEarly.worker;
+      for (const answer of early.answers.splice(0)) this.#fromWorker(entry, answer);
+    }
     if (first) {
-      worker.postMessage({ compile: true });
+      if (started === null) worker.postMessage({ compile: true });
     } else {
       this.module.then((module) => worker.postMessage({ module }));
     }
-    this.#workers[slot] = entry;
     return entry;
   }
 
