@@ -2,7 +2,10 @@
 //   (a) the textbook orbit loop on figure1's heaviest row, (b) plot_orbits on the same row with
 //   each of its paths, (c) every program's slides headless, (d) PNG encoding against drawing and
 //   the whole `figure1 --export` process against the textbook loop of its orbit plots and against
-//   its bare orbit plotting, (e) explore's redraw of its default scene after a change of kick.
+//   its bare orbit plotting, (e) explore's redraw of its default scene after a change of kick,
+//   (f) explore's exports on one thread against all (the time waited for) and of long orbits
+//   against short ones for the same steps, and the heavy export's portrait alone on one thread
+//   against all. Each ratio is of two commands timed in turns in the same run.
 #include "baseline_orbits.hpp"
 #include "export.hpp"
 #include "kit/canvas.hpp"
@@ -380,14 +383,50 @@ void explore_redraw() {
     kit::release_screen();
 }
 
+// The heavy export's portrait alone, in this process: on one thread against every thread, in
+// turns, by the clock on the wall (the fastest of each, the least disturbed by other programs,
+// and the median of the pairs' ratios).
+void studio_cores() {
+    explore::Scene scene;
+    scene.length = 4000;
+    const int height = scene.height, width = explore::tile_width_for(height);
+    kit::PixelBuffer tile;
+    tile.resize(width, height);
+    const explore::Colours colours = explore::scene_colours(scene, kit::xrgb_layout);
+    const int threads = kit::hardware_threads();
+    const auto wall_ms = [&](int n) {
+        timespec a{}, b{};
+        clock_gettime(CLOCK_MONOTONIC, &a);
+        explore::draw_portrait(scene, colours, tile.image(), {.threads = n});
+        clock_gettime(CLOCK_MONOTONIC, &b);
+        return (b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) / 1e6;
+    };
+    double best_one = 1e300, best_all = 1e300;
+    std::vector<double> ratios;
+    for (int i = 0; i < 21; ++i) {
+        const double one = wall_ms(1), all = wall_ms(threads);
+        best_one = std::min(best_one, one), best_all = std::min(best_all, all);
+        ratios.push_back(all / one);
+    }
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("  its %dx%d portrait alone, in turns (21 pairs), waited for: one thread %.1f ms, "
+                "%d threads %.1f ms (fastest of each): ratio %.2f; median of the pairs' ratios "
+                "%.2f\n",
+                width, height, best_one, threads, best_all, best_all / best_one, ratios[10]);
+}
+
 // `figures_bench explore` times explore's redraw alone, `figures_bench exports` explore's exports.
 int main(int argc, char** argv) {
+    // The plots in this process are timed by this thread's CPU time: on one thread, unless a
+    // figure says otherwise.
+    kit::set_plot_threads(1);
     std::printf("Machine: %s; vectorised sine %s\nAll times are CPU time in ms.\n\n",
                 machine().c_str(),
                 kit::vector_sine_available() ? "available (AVX2+FMA)" : "not available");
 #ifdef EXPLORE_BINARY
     if (argc > 1 && std::strcmp(argv[1], "exports") == 0) {
         studio_exports();
+        studio_cores();
         return 0;
     }
 #endif
@@ -399,6 +438,7 @@ int main(int argc, char** argv) {
 #ifdef EXPLORE_BINARY
         studio_exports();
 #endif
+        studio_cores();
     }
     explore_redraw();
     return 0;
