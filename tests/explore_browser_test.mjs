@@ -130,6 +130,8 @@ try {
   browser = await launchChromium(modulesDir, chromiumPath);
   const context = await browser.newContext({ viewport: { width: 1280, height: 900 }, hasTouch: true,
                                              acceptDownloads: true });
+  // Pictures split between the two workers where both are idle, as the page can draw them.
+  await context.addInitScript(() => { window.exploreSplit = true; });
   const page = await context.newPage();
   page.on('pageerror', (error) => failures.push('page error: ' + error.message));
 

@@ -26,10 +26,10 @@ const oneLine = '<!doctype html><meta charset="utf-8"><title>One line</title><p>
 const addressScene = 'kick=1.3 group=p2mg palette=5';
 
 // Installed before the page's scripts: when each strip is put on view, the strip's first paint
-// (element timing: the build's picture too), and the long tasks. `split` false makes the page
-// draw every picture with one worker.
+// (element timing: the build's picture too), and the long tasks. `split` has the page split
+// pictures between its workers when both are idle.
 function recordStudio(split) {
-  if (!split) window.exploreSplit = false;
+  window.exploreSplit = split;
   const log = { puts: [], longTasks: [], drawMs: [], inputs: 0, stripPainted: null };
   window.addEventListener('input', () => ++log.inputs, true);
   window.exploreTimingLog = log;

@@ -9,10 +9,11 @@
 // worker with it, and a fresh worker takes the newest line if the old one held it; a worker whose
 // engine has not started yet is left to start.
 //
-// A change that finds both workers idle (a click, a key, the end of a drag) is split between
-// them: each draws half the orbits as marks, the second hands its marks to the first (through
-// the page, transferred, not copied), and the first draws the picture from both, the same pixels
-// as one worker's. While changes keep coming the workers take turns instead, one picture each.
+// With options.split, a change that finds both workers idle (a click, a key, the end of a drag)
+// is split between them: each draws half the orbits as marks, the second hands its marks to the
+// first (through the page, transferred, not copied), and the first draws the picture from both,
+// the same pixels as one worker's. While changes keep coming the workers take turns instead, one
+// picture each.
 
 const workerScript = 'explore/worker.js';
 
@@ -25,8 +26,8 @@ export class Scheduler {
   #answered = 0;
   #newestLine = '';
   #usualMs = 50;
-  // Whether pictures are split when both workers are idle (options.split, true unless false),
-  // and the workers of each split picture still to be merged, by id.
+  // Whether pictures are split when both workers are idle (options.split), and the workers of
+  // each split picture still to be merged, by id.
   #split;
   #splits = new Map();
   // What the scheduler tells: onPicture(answer) a picture to put on view; onError(id, text) a
@@ -39,7 +40,7 @@ export class Scheduler {
 
   constructor(on, options = {}) {
     this.#on = on;
-    this.#split = options.split !== false;
+    this.#split = options.split === true;
   }
 
   // The first worker fetches and compiles the engine's code itself and hands the module back; the
