@@ -149,6 +149,38 @@ TEST(QuickSteps, KicksMatchTheTextbookLoop) {
     }
 }
 
+// The seed line's points counted on any number of threads: the threads' counts add up to one
+// thread's, pixel by pixel, and to every point that lands on the picture.
+TEST(OrbitSweep, CountsOnEveryThreadCountAddUp) {
+    const kit::OrbitRow r = row(0.9f, 0.005, 1000, 40, 20, 238, 35, 997, 0);
+    constexpr int width = 200, height = 250; // points right of theta = 4.5 fall off
+    const auto counts_on = [&](int threads) {
+        std::vector<Uint32> counts(width * height, 0);
+        kit::count_seed_line(
+            r, {.pixels = counts.data(), .width = width, .height = height, .stride = width},
+            {.threads = threads}, kit::ThreadRule::all_asked);
+        return counts;
+    };
+    const std::vector<Uint32> one = counts_on(1);
+    long on_picture = 0;
+    float s = 0;
+    do {
+        float p = s, theta = 0;
+        for (int i = 0; i < r.orbit_length; ++i) {
+            const test::BaselineStep next = test::baseline_step(r.kick, p, theta);
+            const int x = kit::trunc_to_int(next.t * r.x_scale + r.x_offset);
+            const int y = kit::trunc_to_int(r.y_base - next.p * r.y_scale);
+            on_picture += x >= 0 && x < width && y >= 0 && y < height;
+            p = next.p, theta = next.theta;
+        }
+    } while (kit::next_seed(s, r.seed_step));
+    long total = 0;
+    for (Uint32 count : one) total += count;
+    EXPECT_EQ(total, on_picture);
+    EXPECT_LT(on_picture, static_cast<long>(kit::orbit_count(r)) * r.orbit_length);
+    for (int threads : {2, 3, 7}) EXPECT_EQ(counts_on(threads), one) << threads << " threads";
+}
+
 TEST(OrbitSweep, AStepThatCannotReachTwoPiDrawsTheFirstOrbitOnce) {
     test::SoftwareScreen screen;
     numbered_palette();
@@ -216,7 +248,8 @@ TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnyPicture) {
     std::mt19937 random{7};
     std::uniform_real_distribution<float> anywhere(0, 6.2831850f);
     std::vector<kit::OrbitStart> starts;
-    for (int i = 0; i < 37; ++i) // two groups of sixteen and a part
+    // Groups of sixteen and a part, and runs of a share (kit::share_run) and a part.
+    for (int i = 0; i < 140; ++i)
         starts.push_back({.p = anywhere(random), .theta = anywhere(random)});
     starts.push_back({.p = 0, .theta = 0});
     const auto colour = [](const kit::OrbitFacts& orbit) {
@@ -276,6 +309,7 @@ TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnyPicture) {
         EXPECT_TRUE(test::same_picture(counts, counted)) << threads << " threads";
     }
     // Split among plotters that share no memory, each share marked on its own, then merged.
+    ASSERT_GT(starts.size(), 2u * kit::share_run);
     for (int parts : {1, 2, 3}) {
         std::vector<test::Picture> last(parts, blank());
         std::vector<std::vector<Uint32>> colours(parts, std::vector<Uint32>(starts.size() + 9));

@@ -42,13 +42,14 @@ enum class ThreadRule { when_they_pay, all_asked };
 void plot_orbits(const OrbitRow& row, OrbitPath path);
 void plot_orbits(const OrbitRow& row, OrbitPath path, Plotting plotting, ThreadRule rule);
 
-// plot_seed_line, plot_starts and count_starts on the path asked for, as above.
+// plot_seed_line, plot_starts, count_seed_line and count_starts on the path asked for, as above.
 void plot_seed_line(const OrbitRow& row, const Image& target, const ColourRule& colour,
                     OrbitPath path, Plotting plotting = {},
                     ThreadRule rule = ThreadRule::when_they_pay);
 void plot_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& target,
                  const ColourRule& colour, OrbitPath path, Plotting plotting = {},
                  ThreadRule rule = ThreadRule::when_they_pay);
+void count_seed_line(const OrbitRow& row, const Image& counts, Plotting plotting, ThreadRule rule);
 void count_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& counts,
                   Plotting plotting, ThreadRule rule);
 

@@ -477,8 +477,11 @@ void plot_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const 
 }
 
 void count_seed_line(const OrbitRow& row, const Image& counts, Plotting plotting) {
-    seed_line<Sink::count>(row, OrbitPath::automatic, counts, nullptr, plotting,
-                           ThreadRule::when_they_pay);
+    count_seed_line(row, counts, plotting, ThreadRule::when_they_pay);
+}
+
+void count_seed_line(const OrbitRow& row, const Image& counts, Plotting plotting, ThreadRule rule) {
+    seed_line<Sink::count>(row, OrbitPath::automatic, counts, nullptr, plotting, rule);
 }
 
 void count_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& counts,
