@@ -427,7 +427,8 @@ bool next_seed(float& s, double step) {
 
 OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path) {
     if (path == OrbitPath::plain || row.orbit_length <= 0) return OrbitPath::plain;
-    // The vector path's bounds hold for |kick| up to vector_kick_limit.
+    // Longer orbits than the grouped paths' buffers take go one at a time; the vector path's
+    // bounds hold for |kick| up to vector_kick_limit.
     if (row.orbit_length > longest_grouped) return OrbitPath::plain;
     const bool vector_fits = vector_sine_available() && std::fabs(row.kick) <= vector_kick_limit;
     return path != OrbitPath::interleaved && vector_fits ? OrbitPath::vector
