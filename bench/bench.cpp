@@ -2,7 +2,10 @@
 //   (a) the textbook orbit loop on figure1's heaviest row, (b) plot_orbits on the same row with
 //   each of its paths, (c) every program's slides headless, (d) PNG encoding against drawing and
 //   the whole `figure1 --export` process against the textbook loop of its orbit plots and against
-//   its bare orbit plotting, (e) explore's redraw of its default scene after a change of kick.
+//   its bare orbit plotting, (e) explore's redraw of its default scene after a change of kick,
+//   (f) explore's exports on one thread against all (the time waited for) and of long orbits
+//   against short ones for the same steps, and the heavy export's portrait alone on one thread
+//   against all. Each ratio is of two commands timed in turns in the same run.
 #include "baseline_orbits.hpp"
 #include "export.hpp"
 #include "kit/canvas.hpp"
@@ -216,8 +219,8 @@ void slide_scripts() {
 }
 
 // Runs the program binary and returns the CPU time (user and system) it took in ms, or -1 if
-// it failed.
-double run_process(const std::vector<std::string>& args) {
+// it failed; with `wall`, the time from its start to its end instead.
+double run_process(const std::vector<std::string>& args, bool wall = false) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -225,14 +228,20 @@ double run_process(const std::vector<std::string>& args) {
     posix_spawn_file_actions_init(&quiet);
     posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
+    timespec began{};
+    clock_gettime(CLOCK_MONOTONIC, &began);
     const int spawned = posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&quiet);
     if (spawned != 0) return -1;
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
-    const double time = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-                        (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    timespec ended{};
+    clock_gettime(CLOCK_MONOTONIC, &ended);
+    const double time =
+        wall ? (ended.tv_sec - began.tv_sec) * 1e3 + (ended.tv_nsec - began.tv_nsec) / 1e6
+             : (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                   (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? time : -1;
 }
 
@@ -286,6 +295,64 @@ void image_writing() {
     std::filesystem::remove_all(folder);
 }
 
+#ifdef EXPLORE_BINARY
+// Two commands timed in turns, `rounds` times each, so that both meet the same machine: the
+// medians of each and of the ratios of the pairs.
+struct Pair {
+    double first, second, ratio;
+};
+
+Pair side_by_side(const std::vector<std::string>& first, const std::vector<std::string>& second,
+                  int rounds, bool wall) {
+    std::vector<double> a, b, ratios;
+    for (int i = 0; i <= rounds; ++i) {
+        const double x = run_process(first, wall), y = run_process(second, wall);
+        if (x < 0 || y < 0) return {-1, -1, -1};
+        if (i == 0) continue; // a warm-up round: the files come into the cache
+        a.push_back(x), b.push_back(y), ratios.push_back(y / x);
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    return {median(a), median(b), median(ratios)};
+}
+
+// explore's exports: a heavy scene on every core against one core (the time a user waits), and
+// the same number of steps as long orbits against short ones (on one core, CPU time).
+void studio_exports() {
+    char folder_template[] = "/tmp/figures-bench-XXXXXX";
+    const char* folder = mkdtemp(folder_template);
+    if (!folder) {
+        std::perror("mkdtemp");
+        return;
+    }
+    const std::string out = std::string(folder) + "/strip.png";
+    const auto explore = [&](const std::string& threads, const std::string& scene) {
+        return std::vector<std::string>{EXPLORE_BINARY, "--threads", threads, "--scene",
+                                        scene,          "--export",  out};
+    };
+    const std::string heavy = "length=4000 step=0.001 size=2400x200";
+    const std::string threads = std::to_string(kit::hardware_threads());
+    std::printf("\n(f) explore --export, side by side in turns (median of 9)\n");
+    const Pair cores = side_by_side(explore("1", heavy), explore(threads, heavy), 9, true);
+    std::printf("  \"%s\" (25 million steps), waited for: one thread %.1f ms, %s threads %.1f "
+                "ms: ratio %.2f (goal <= 0.60 on 2 cores)\n",
+                heavy.c_str(), cores.first, threads.c_str(), cores.second, cores.ratio);
+    const Pair lengths = side_by_side(explore("1", "length=2000 step=0.001"),
+                                      explore("1", "length=8000 step=0.004"), 9, false);
+    std::printf("  12.6 million steps on one thread, CPU time: orbits of 2000 points %.1f ms, of "
+                "8000 points %.1f ms: ratio %.2f (goal <= 1.2)\n",
+                lengths.first, lengths.second, lengths.ratio);
+    const Pair longest = side_by_side(explore("1", "length=1000 step=0.001"),
+                                      explore("1", "length=10000 step=0.01"), 9, false);
+    std::printf("  6.3 million steps: orbits of 1000 points %.1f ms, of 10000 points %.1f ms: "
+                "ratio %.2f\n",
+                longest.first, longest.second, longest.ratio);
+    std::filesystem::remove_all(folder);
+}
+#endif
+
 } // namespace
 
 // What explore's window does after each change of kick: the default scene's portrait into its
@@ -316,16 +383,62 @@ void explore_redraw() {
     kit::release_screen();
 }
 
-// `figures_bench explore` times explore's redraw alone.
+// The heavy export's portrait alone, in this process: on one thread against every thread, in
+// turns, by the clock on the wall (the fastest of each, the least disturbed by other programs,
+// and the median of the pairs' ratios).
+void studio_cores() {
+    explore::Scene scene;
+    scene.length = 4000;
+    const int height = scene.height, width = explore::tile_width_for(height);
+    kit::PixelBuffer tile;
+    tile.resize(width, height);
+    const explore::Colours colours = explore::scene_colours(scene, kit::xrgb_layout);
+    const int threads = kit::hardware_threads();
+    const auto wall_ms = [&](int n) {
+        timespec a{}, b{};
+        clock_gettime(CLOCK_MONOTONIC, &a);
+        explore::draw_portrait(scene, colours, tile.image(), {.threads = n});
+        clock_gettime(CLOCK_MONOTONIC, &b);
+        return (b.tv_sec - a.tv_sec) * 1e3 + (b.tv_nsec - a.tv_nsec) / 1e6;
+    };
+    double best_one = 1e300, best_all = 1e300;
+    std::vector<double> ratios;
+    for (int i = 0; i < 21; ++i) {
+        const double one = wall_ms(1), all = wall_ms(threads);
+        best_one = std::min(best_one, one), best_all = std::min(best_all, all);
+        ratios.push_back(all / one);
+    }
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("  its %dx%d portrait alone, in turns (21 pairs), waited for: one thread %.1f ms, "
+                "%d threads %.1f ms (fastest of each): ratio %.2f; median of the pairs' ratios "
+                "%.2f\n",
+                width, height, best_one, threads, best_all, best_all / best_one, ratios[10]);
+}
+
+// `figures_bench explore` times explore's redraw alone, `figures_bench exports` explore's exports.
 int main(int argc, char** argv) {
+    // The plots in this process are timed by this thread's CPU time: on one thread, unless a
+    // figure says otherwise.
+    kit::set_plot_threads(1);
     std::printf("Machine: %s; vectorised sine %s\nAll times are CPU time in ms.\n\n",
                 machine().c_str(),
                 kit::vector_sine_available() ? "available (AVX2+FMA)" : "not available");
+#ifdef EXPLORE_BINARY
+    if (argc > 1 && std::strcmp(argv[1], "exports") == 0) {
+        studio_exports();
+        studio_cores();
+        return 0;
+    }
+#endif
     const bool explore_only = argc > 1 && std::strcmp(argv[1], "explore") == 0;
     if (!explore_only) {
         orbit_plotter();
         slide_scripts();
         image_writing();
+#ifdef EXPLORE_BINARY
+        studio_exports();
+#endif
+        studio_cores();
     }
     explore_redraw();
     return 0;

@@ -16,6 +16,9 @@
 namespace explore {
 namespace {
 
+// The most threads --threads takes.
+constexpr int most_threads = 64;
+
 std::string usage() {
     return std::string(
                "usage: explore [--scene LINE | --scene-from FILE.png] [--scale N | --fullscreen]\n"
@@ -37,6 +40,10 @@ std::string usage() {
            "evenly\n"
            "                      spaced values of kick, palette, step or length\n"
            "  --tour              the scene in each of the seven groups, a key for the next\n"
+           "  --threads N         draw on N threads, 1 to " +
+           std::to_string(most_threads) +
+           " (the default: as many as\n"
+           "                      the processor runs at once); the pixels are the same for any N\n"
            "  --scale N           a window N times 800x600 (N = 1 to " +
            std::to_string(kit::max_scale) +
            ")\n"
@@ -59,13 +66,13 @@ std::string usage() {
            "  q, Esc                  quit\n";
 }
 
-int export_strip(const Scene& scene, const std::string& path) {
+int export_strip(const Scene& scene, const std::string& path, Drawing drawing) {
     std::error_code code;
     if (std::filesystem::is_directory(path, code))
         return complain(1, kit::shown(path) + " is a folder: give --export a file name, "
                                               "such as strip.png");
     kit::PixelBuffer strip;
-    if (!render_strip(scene, kit::xrgb_layout, strip))
+    if (!render_strip(scene, kit::xrgb_layout, strip, drawing))
         return complain(1, "not enough memory for a " + std::to_string(scene.width) + "x" +
                                std::to_string(scene.height) + " strip: give a smaller size=");
     const kit::TemporaryFileGuard guard;
@@ -149,7 +156,7 @@ bool is_frame_name(std::string_view name) {
            digits.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir) {
+int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir, Drawing drawing) {
     // Every frame's scene is checked before anything is written.
     std::vector<Scene> frames;
     for (int i = 0; i < sweep.count; ++i) {
@@ -165,7 +172,7 @@ int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir) {
         return complain(1, *error);
     kit::PixelBuffer strip;
     for (int i = 0; i < sweep.count; ++i) {
-        if (!render_strip(frames[i], kit::xrgb_layout, strip))
+        if (!render_strip(frames[i], kit::xrgb_layout, strip, drawing))
             return complain(1, "not enough memory for the strip: give a smaller size=");
         const std::string name = frame_name(i + 1);
         if (auto failure = kit::write_png_file(folder.descriptor(), name, strip.image(),
@@ -199,6 +206,7 @@ int run_explore(int argc, char** argv) {
     bool tour = false, fullscreen = false, help = false, version = false;
     int scale = 1;
     bool scale_given = false;
+    Drawing drawing{.threads = kit::hardware_threads()};
     auto bad = [](const std::string& message) {
         std::fprintf(stderr, "%s: %s\n%s", program_name, message.c_str(), usage().c_str());
         return 2;
@@ -234,6 +242,14 @@ int run_explore(int argc, char** argv) {
             if (match == kit::Match::missing_value)
                 return bad("--sweep needs KEY=FROM:TO:COUNT, e.g. kick=0.5:1.5:100");
             sweep_text = std::string(value);
+        } else if ((match = take("--threads")) != kit::Match::no) {
+            const auto n = match == kit::Match::missing_value
+                               ? std::nullopt
+                               : kit::parse_number(value, 1, most_threads);
+            if (!n)
+                return bad("bad thread count '" + kit::shown(value, 40) +
+                           "': give a whole number from 1 to " + std::to_string(most_threads));
+            drawing.threads = static_cast<int>(*n);
         } else if ((match = take("--scale")) != kit::Match::no) {
             const auto n = match == kit::Match::missing_value
                                ? std::nullopt
@@ -276,16 +292,16 @@ int run_explore(int argc, char** argv) {
     if (sweep_text) {
         auto sweep = parse_sweep(*sweep_text, error);
         if (!sweep) return bad(error);
-        return export_sweep(scene, *sweep, *export_path);
+        return export_sweep(scene, *sweep, *export_path, drawing);
     }
-    if (export_path) return export_strip(scene, *export_path);
+    if (export_path) return export_strip(scene, *export_path, drawing);
     return run_window(scene,
                       {.scale = scale,
                        .fullscreen = fullscreen,
                        .clock_seed = {},
                        .seed = {},
                        .role = kit::platform::WindowRole::studio},
-                      tour);
+                      tour, drawing);
 }
 
 } // namespace explore

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "kit/window.hpp"
+#include "picture.hpp"
 #include "scene.hpp"
 
 #include <cstdio>
@@ -17,9 +18,10 @@ int run_explore(int argc, char** argv);
 // The scene line a PNG of explore carries, or the reason there is none.
 std::optional<Scene> scene_from_png(const std::string& path, std::string& error);
 
-// The window from `scene` on (with `tour`, the scene in each group, a key for the next); returns
-// the exit status.
-int run_window(const Scene& scene, const kit::platform::WindowSettings& settings, bool tour);
+// The window from `scene` on (with `tour`, the scene in each group, a key for the next), each
+// picture drawn as `drawing` says; returns the exit status.
+int run_window(const Scene& scene, const kit::platform::WindowSettings& settings, bool tour,
+               Drawing drawing);
 
 // "explore: MESSAGE" on standard error; returns `status`.
 inline int complain(int status, const std::string& message) {

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ using namespace explore;
 // and the file last made (in a worker), and the last text handed back.
 Editor editor;
 kit::PixelBuffer portrait, strip;
+// A split picture's marks: this worker's share and the other's (explore_draw_share).
+kit::PixelBuffer own_last, foreign_last;
+std::vector<std::uint32_t> own_colours, foreign_colours;
 kit::PngParts png;
 std::string answer;
 
@@ -36,6 +40,24 @@ const char* give(std::string text) {
 
 const char* record(const std::optional<std::string>& refusal = {}) {
     return give(scene_record(editor, refusal));
+}
+
+const char* no_memory() {
+    return give("{\"refusal\":\"there is not memory enough for a picture this large\"}");
+}
+
+// The strip drawn for the page: at most `tiles` tiles of it, never wider than the widest tile.
+int strip_width(const Scene& scene, int tiles) {
+    const long long most = std::min<long long>(
+        static_cast<long long>(tile_width_for(scene.height)) * tiles, widest_tile);
+    return static_cast<int>(std::min<long long>(scene.width, std::max(most, 1LL)));
+}
+
+// What explore_draw answers of a picture drawn.
+const char* drawn(const Scene& scene, int width) {
+    return give("{\"line\":" + json_string(print_scene(scene)) + ",\"width\":" +
+                std::to_string(width) + ",\"height\":" + std::to_string(scene.height) +
+                ",\"tile_width\":" + std::to_string(tile_width_for(scene.height)) + "}");
 }
 
 Gesture gesture_of(int continues) {
@@ -186,16 +208,74 @@ EMSCRIPTEN_KEEPALIVE const char* explore_draw(const char* line, int tiles) {
     const auto scene = scene_of(line, error);
     if (!scene) return give("{\"refusal\":" + json_string(error) + "}");
     const int tile_width = tile_width_for(scene->height);
-    const long long most =
-        std::min<long long>(static_cast<long long>(tile_width) * tiles, widest_tile);
-    const int width = static_cast<int>(std::min<long long>(scene->width, std::max(most, 1LL)));
+    const int width = strip_width(*scene, tiles);
     if (!portrait.resize(tile_width, scene->height, kit::rgba_layout) ||
         !strip.resize(width, scene->height, kit::rgba_layout))
-        return give("{\"refusal\":\"there is not memory enough for a picture this large\"}");
+        return no_memory();
     draw_scene(*scene, scene_colours(*scene, kit::rgba_layout), portrait.image(), strip.image());
-    return give("{\"line\":" + json_string(print_scene(*scene)) + ",\"width\":" +
-                std::to_string(width) + ",\"height\":" + std::to_string(scene->height) +
-                ",\"tile_width\":" + std::to_string(tile_width) + "}");
+    return drawn(*scene, width);
+}
+
+// A picture split between two workers (web/explore/worker.js): each draws its share of the
+// portrait's orbits as marks (explore_draw_share); one hands its marks to the other, which copies
+// them into the room explore_foreign_marks() gives and draws the picture from both
+// (explore_draw_merged), the same pixels as explore_draw's.
+//
+// The share `part` of `parts` of a line's portrait: answers {"line", "tile_width", "height",
+// "marks"} (the tile's marks at explore_marks_last(), tile_width x height words, and the colours
+// of its orbits at explore_marks_colours(), `marks` words), or {"refusal"}.
+EMSCRIPTEN_KEEPALIVE const char* explore_draw_share(const char* line, int part, int parts) {
+    std::string error;
+    const auto scene = scene_of(line, error);
+    if (!scene) return give("{\"refusal\":" + json_string(error) + "}");
+    const int tile_width = tile_width_for(scene->height);
+    const std::size_t count = portrait_marks(*scene);
+    if (!own_last.resize(tile_width, scene->height)) return no_memory();
+    own_colours.assign(count, 0);
+    kit::fill(own_last.image(), 0);
+    mark_portrait(*scene, scene_colours(*scene, kit::rgba_layout), {.part = part, .parts = parts},
+                  {.last = own_last.image(), .colours = own_colours});
+    return give("{\"line\":" + json_string(print_scene(*scene)) + ",\"tile_width\":" +
+                std::to_string(tile_width) + ",\"height\":" + std::to_string(scene->height) +
+                ",\"marks\":" + std::to_string(count) + "}");
+}
+
+EMSCRIPTEN_KEEPALIVE const void* explore_marks_last() {
+    return own_last.image().pixels;
+}
+
+EMSCRIPTEN_KEEPALIVE const void* explore_marks_colours() {
+    return own_colours.data();
+}
+
+// Room for the other worker's marks of the line last shared here: {"last", "colours"}, the
+// addresses to copy its tile of marks and its colours to.
+EMSCRIPTEN_KEEPALIVE const char* explore_foreign_marks() {
+    const kit::Image& own = own_last.image();
+    if (!foreign_last.resize(own.width, own.height)) return no_memory();
+    foreign_colours.assign(own_colours.size(), 0);
+    return give("{\"last\":" +
+                std::to_string(reinterpret_cast<std::uintptr_t>(foreign_last.image().pixels)) +
+                ",\"colours\":" +
+                std::to_string(reinterpret_cast<std::uintptr_t>(foreign_colours.data())) + "}");
+}
+
+// The line's portrait from this worker's marks and the other's, and its strip, as explore_draw
+// draws them (the same answer; `line` is the one last shared here).
+EMSCRIPTEN_KEEPALIVE const char* explore_draw_merged(const char* line, int tiles) {
+    std::string error;
+    const auto scene = scene_of(line, error);
+    if (!scene) return give("{\"refusal\":" + json_string(error) + "}");
+    const int tile_width = tile_width_for(scene->height);
+    const int width = strip_width(*scene, tiles);
+    if (!portrait.resize(tile_width, scene->height, kit::rgba_layout) ||
+        !strip.resize(width, scene->height, kit::rgba_layout))
+        return no_memory();
+    const kit::Marks shares[] = {{.last = own_last.image(), .colours = own_colours},
+                                 {.last = foreign_last.image(), .colours = foreign_colours}};
+    merge_portrait(scene_colours(*scene, kit::rgba_layout), shares, portrait.image());
+    build_strip(scene->group, scene->keep, portrait.image(), strip.image());
+    return drawn(*scene, width);
 }
 
 EMSCRIPTEN_KEEPALIVE const void* explore_portrait() {

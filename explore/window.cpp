@@ -29,6 +29,7 @@ struct Window {
     Editor editor;
     kit::PixelBuffer portrait; // the tile at the window's height
     int left = 0, top = 24;    // where the portrait stands on the screen
+    Drawing drawing;           // the threads a redraw takes
 };
 
 int strip_top(const Window& window) {
@@ -55,7 +56,7 @@ void redraw(Window& window) {
     // The strip stands below the portrait and its outline.
     const int top = strip_top(window);
     draw_scene(scene, scene_colours(scene, screen.layout), portrait,
-               screen.rows(top, std::min(height, screen.height - top)));
+               screen.rows(top, std::min(height, screen.height - top)), window.drawing);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             kit::put_pixel(window.left + x, window.top + y, portrait.row(y)[x]);
@@ -247,13 +248,14 @@ bool next_slide() {
 
 } // namespace
 
-int run_window(const Scene& scene, const kit::platform::WindowSettings& settings, bool tour) {
+int run_window(const Scene& scene, const kit::platform::WindowSettings& settings, bool tour,
+               Drawing drawing) {
     if (auto error = kit::platform::open_window(window_program, settings))
         return complain(1, *error);
     SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, 30);
     int status = 0;
     try {
-        Window window{.editor = Editor(scene), .portrait = {}};
+        Window window{.editor = Editor(scene), .portrait = {}, .drawing = drawing};
         if (tour) {
             for (int g = 0; g < group_count; ++g) {
                 window.editor.set_group(static_cast<Group>(g));

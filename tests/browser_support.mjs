@@ -11,11 +11,17 @@ const contentTypes = {
 };
 
 // Serves the files under root on the loopback interface only, at a free port; nothing is cached.
-export function serve(root) {
+// `pages` adds pages of the test's own, path to HTML text (a timing's one-line page).
+export function serve(root, pages = {}) {
   const base = resolve(root);
   return new Promise((ready, fail) => {
     const httpServer = createServer((request, response) => {
       const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+      if (Object.hasOwn(pages, path)) {
+        response.writeHead(200, { 'Content-Type': 'text/html', 'Cache-Control': 'no-store' })
+          .end(pages[path]);
+        return;
+      }
       const file = resolve(base, '.' + (path.endsWith('/') ? path + 'index.html' : path));
       let body = null;
       if (file.startsWith(base + sep) && request.method === 'GET') {

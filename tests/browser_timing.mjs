@@ -2,7 +2,8 @@
 // view, against the desktop program's whole --export of every slide, measured in turns in one
 // run so that both see the same machine. Also when the page first shows a picture (figure1's
 // empty box) and how long its first drawing took. Prints the median and the fastest of the
-// rounds after one warm-up round of each.
+// rounds after one warm-up round of each, and the median of each round's ratio of the page's
+// first slide to the desktop's export.
 //
 // usage: node tests/browser_timing.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM [PROGRAM [ROUNDS]]
 // e.g.   node tests/browser_timing.mjs build/bin build/web web/node_modules /usr/bin/chromium
@@ -91,6 +92,11 @@ try {
   for (const [what, values] of Object.entries(page)) {
     console.log(`  page, ${(what + ':').padEnd(24)} ${summary(values)}`);
   }
+  // Each round's page against the export that ran just before it.
+  const ratios = page['first slide on view'].map((t, i) => t / desktop[i]).sort((a, b) => a - b);
+  console.log(`  the first slide on view / the desktop's whole export: median ` +
+              `${ratios[Math.floor(ratios.length / 2)].toFixed(2)} (from ${ratios[0].toFixed(2)} ` +
+              `to ${ratios[ratios.length - 1].toFixed(2)}; goal <= 2.0)`);
 } finally {
   await browser.close();
   server.close();

@@ -8,6 +8,7 @@
 // - the downloaded PNG carries the scene line in its text chunk and is the desktop's export of it,
 //   at the shown size and at a larger one, named after the group and the kick;
 // - a pinch zooms the window by the fingers' spread;
+// - pictures split between the two drawing workers are as exact as one worker's;
 // - a slow drawing overtaken by a change is abandoned and never shown; "Drawing…" is said only
 //   of a picture that takes longer than a tenth of a second; a slow scene in the address does not
 //   hold the controls;
@@ -95,6 +96,7 @@ async function settled(page) {
       binary += String.fromCharCode.apply(null, bytes.subarray(at, at + 0x8000));
     }
     return {
+      workers: document.getElementById('explore-status').dataset.workers,
       state: document.getElementById('explore-status').dataset.state,
       line: document.getElementById('explore-status').dataset.line,
       message: document.getElementById('explore-message').textContent,
@@ -128,14 +130,20 @@ try {
   browser = await launchChromium(modulesDir, chromiumPath);
   const context = await browser.newContext({ viewport: { width: 1280, height: 900 }, hasTouch: true,
                                              acceptDownloads: true });
+  // Pictures split between the two workers where both are idle, as the page can draw them.
+  await context.addInitScript(() => { window.exploreSplit = true; });
   const page = await context.newPage();
   page.on('pageerror', (error) => failures.push('page error: ' + error.message));
 
   // Each group: chosen in the list, two orbits tapped or clicked, zoomed in by the wheel and
   // panned by a drag in one of them.
   const groups = ['p1', 'p11g', 'p1m1', 'p2', 'p2mg', 'p11m', 'p2mm'];
+  const workers = [];
   for (const [index, group] of groups.entries()) {
-    await open(page, origin, `kick=${(0.6 + 0.17 * index).toFixed(2)} size=700x120 palette=${index}`);
+    const opened = await open(page, origin,
+                              `kick=${(0.6 + 0.17 * index).toFixed(2)} size=700x120 palette=${index}`);
+    check(opened.workers === '1' && samePixels(asPicture(opened), desktop(opened.line)),
+          `${group}: the first picture, the first worker's alone, is explore --export's`);
     await page.selectOption('#group', group);
     await settled(page);
     await pointAt(page, 0.3, 0.4, index % 2 === 0);
@@ -159,7 +167,11 @@ try {
     }
     check(samePixels(asPicture(shown), desktop(shown.line)),
           `${group}: the strip is explore --export's, pixel for pixel`);
+    workers.push(shown.workers);
   }
+  // A change that finds both workers idle is split between them.
+  check(workers.filter((count) => count === '2').length >= 3,
+        `most strips compared were drawn by both workers together (${workers.join(' ')})`);
 
   // The address round trip: the line shown is in the address, and opening it again gives it.
   const before = await settled(page);

@@ -2,6 +2,7 @@
 // tile decides it, and the scene line's round trip and refusals.
 #include "axes.hpp"
 #include "editor.hpp"
+#include "orbit_paths.hpp"
 #include "picture.hpp"
 #include "png_texts.hpp"
 #include "scene.hpp"
@@ -30,9 +31,9 @@ Scene scene_of(const std::string& line) {
 }
 
 // The strip of a scene at its size, as the export draws it.
-test::Picture strip_of(const Scene& scene) {
+test::Picture strip_of(const Scene& scene, explore::Drawing drawing = {}) {
     kit::PixelBuffer strip;
-    EXPECT_TRUE(explore::render_strip(scene, kit::xrgb_layout, strip));
+    EXPECT_TRUE(explore::render_strip(scene, kit::xrgb_layout, strip, drawing));
     const kit::Image& image = strip.image();
     return {image.width, image.height,
             std::vector<Uint32>(image.pixels, image.pixels + image.width * image.height)};
@@ -385,6 +386,55 @@ TEST(SceneVersions, EveryVersion1LineDrawsTheStripItAlwaysDrew) {
         ASSERT_EQ(scene.version, 1);
         EXPECT_EQ(rgb_hash(strip_of(scene)), hash) << line;
         EXPECT_EQ(explore::print_scene(scene), line);
+    }
+}
+
+// The strip of a scene whose portrait is split into `parts` shares, each marked on its own and
+// all merged, as the page's drawing workers make it.
+test::Picture split_strip_of(const Scene& scene, int parts) {
+    const int width = explore::tile_width_for(scene.height), height = scene.height;
+    const explore::Colours colours = explore::scene_colours(scene, kit::xrgb_layout);
+    std::vector<test::Picture> last(parts, {width, height, std::vector<Uint32>(width * height)});
+    std::vector<std::vector<Uint32>> mark_colours(
+        parts, std::vector<Uint32>(explore::portrait_marks(scene)));
+    std::vector<kit::Marks> marks;
+    for (int part = 0; part < parts; ++part) {
+        marks.push_back({.last = {last[part].pixels.data(), width, height,
+                                  static_cast<size_t>(width), kit::xrgb_layout},
+                         .colours = mark_colours[part]});
+        explore::mark_portrait(scene, colours, {.part = part, .parts = parts}, marks.back());
+    }
+    kit::PixelBuffer tile, strip;
+    EXPECT_TRUE(tile.resize(width, height) && strip.resize(scene.width, scene.height));
+    explore::merge_portrait(colours, marks, tile.image());
+    explore::build_strip(scene.group, scene.keep, tile.image(), strip.image());
+    return picture_of(strip.image());
+}
+
+// Shared among threads, or split into shares and merged, every version-1 line still draws the
+// strip it always drew, and lines of version 2 (with orbits of their own, long orbits, a zoomed
+// window) the strip one thread draws.
+TEST(SceneThreads, EveryThreadCountAndEverySplitDrawsTheSamePixels) {
+    std::vector<std::pair<std::string, std::uint64_t>> lines(std::begin(version_1_pictures),
+                                                             std::end(version_1_pictures));
+    for (const char* line :
+         {"v=2", "v=2 kick=-3.7 group=p11g size=500x70 theta=1:4 p=2:3 orbit=2,2.5 orbit=3,2.2",
+          "v=2 kick=0.97 group=p2mg size=300x50 step=0.05 length=10000 orbit=1,1"})
+        lines.push_back({line, rgb_hash(strip_of(scene_of(line)))});
+    // The default scene keeps each count of threads at work.
+    const Scene usual = scene_of("v=2");
+    const kit::OrbitRow row = explore::portrait_row(usual, 600, 200);
+    EXPECT_EQ(kit::threads_for({.threads = 7}, kit::orbit_count(row), row.orbit_length,
+                               {.width = 600, .height = 200}),
+              7);
+    for (const auto& [line, hash] : lines) {
+        const Scene scene = scene_of(line);
+        for (int threads : {2, 3, 7})
+            EXPECT_EQ(rgb_hash(strip_of(scene, {.threads = threads})), hash)
+                << line << ": " << threads << " threads";
+        for (int parts : {2, 3})
+            EXPECT_EQ(rgb_hash(split_strip_of(scene, parts)), hash)
+                << line << ": " << parts << " shares";
     }
 }
 

@@ -44,6 +44,12 @@ if command -v identify >/dev/null; then
     identify -verbose "$work/a.png" | grep -q "Software: explore " ||
         fail "no Software text chunk in the export"
 fi
+# On any number of threads the same file; a count out of range is refused.
+for threads in 1 3; do
+    expect 0 "" -- "$explore" --threads "$threads" --scene "$scene" --export "$work/t$threads.png"
+done
+cmp -s "$work/t1.png" "$work/t3.png" || fail "--threads 1 and --threads 3 export other files"
+expect 2 "^explore: bad thread count '0': " -- "$explore" --threads 0 --export "$work/t0.png"
 # A strip wider than an SDL 1.2 surface can be (16383 pixels) is written all the same.
 expect 0 "" -- "$explore" --scene "size=20000x8 length=20" --export "$work/wide.png"
 command -v file >/dev/null && { file "$work/wide.png" | grep -q "20000 x 8" ||

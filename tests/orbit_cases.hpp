@@ -55,7 +55,8 @@ inline std::vector<NamedRow> program_rows() {
 // any change of the order in which orbits are plotted shows), points far off the screen on every
 // side, an infinite scale (rows at infinity or NaN, never on the screen), a negative kick, a kick
 // above 1, orbits shorter than four steps or of a length that is no multiple of four, orbits
-// too long for the grouped buffers, and kicks across a scene's range (momenta that wrap twice).
+// too long for the grouped paths' buffer on the stack (up to a scene's longest), and kicks across
+// a scene's range (momenta that wrap twice).
 inline std::vector<NamedRow> stress_rows() {
     return {
         {"colour_per_orbit", row(0.9f, 0.005, 1000, 40, 20, 238, 35, 997, 0)},
@@ -66,6 +67,8 @@ inline std::vector<NamedRow> stress_rows() {
         {"kick_above_one", row(1.5f, 0.005, 1000, 40, 20, 300, 30, 997, 0)},
         {"long_orbits", row(0.7f, 0.05, 3003, 40, 20, 300, 30, 97, 0)},
         {"longer_orbits", row(0.7f, 0.1, 5000, 40, 20, 300, 30, 97, 0)},
+        {"orbits_of_5000", row(0.9f, 0.02, 5000, 40, 20, 238, 35, 997, 0)},
+        {"orbits_of_10000", row(1.3f, 0.03, 10000, 40, 20, 300, 30, 997, 0)},
         {"scene_kick_10", row(10, 0.005, 1000, 40, 20, 300, 30, 997, 0)},
         {"scene_kick_minus_10", row(-10, 0.005, 1000, 40, 20, 300, 30, 997, 0)},
         {"scene_kick_7_3", row(7.3f, 0.005, 1000, 40, 20, 300, 30, 997, 0)},
@@ -87,9 +90,10 @@ inline std::vector<Uint32> pixels() {
     return all;
 }
 
-inline std::vector<Uint32> draw(const kit::OrbitRow& row, kit::OrbitPath path) {
+// On one thread, or on as many as asked for (each of them at work, whether or not it pays).
+inline std::vector<Uint32> draw(const kit::OrbitRow& row, kit::OrbitPath path, int threads = 1) {
     kit::clear_screen(kit::white);
-    kit::plot_orbits(row, path);
+    kit::plot_orbits(row, path, {.threads = threads}, kit::ThreadRule::all_asked);
     return pixels();
 }
 

@@ -43,18 +43,25 @@ TEST_P(OrbitIdentity, EveryPathDrawsTheBaselinePicture) {
     ASSERT_EQ(kit::orbit_path_for(row, OrbitPath::plain), OrbitPath::plain);
     EXPECT_EQ(difference(expected, draw(row, OrbitPath::plain)), "") << "plain path";
 
+    // Every length up to a scene's longest takes the grouped paths.
     const OrbitPath interleaved = kit::orbit_path_for(row, OrbitPath::interleaved);
-    EXPECT_EQ(interleaved, row.orbit_length <= 4096 ? OrbitPath::interleaved : OrbitPath::plain);
+    EXPECT_EQ(interleaved, OrbitPath::interleaved);
     EXPECT_EQ(difference(expected, draw(row, OrbitPath::interleaved)), "") << "interleaved path";
 
     const OrbitPath vector = kit::orbit_path_for(row, OrbitPath::vector);
-    const bool vector_applies = kit::vector_sine_available() &&
-                                std::fabs(row.kick) <= kit::vector_kick_limit &&
-                                row.orbit_length <= 2048;
+    const bool vector_applies =
+        kit::vector_sine_available() && std::fabs(row.kick) <= kit::vector_kick_limit;
     EXPECT_EQ(vector, vector_applies ? OrbitPath::vector : interleaved);
     EXPECT_EQ(difference(expected, draw(row, OrbitPath::vector)), "") << "vector path";
 
     EXPECT_EQ(kit::orbit_path_for(row), vector);
+
+    // Shared among threads, on the fastest path, and on the plain one (whose orbits are not
+    // grouped): the same picture.
+    for (int threads : {2, 3, 7})
+        EXPECT_EQ(difference(expected, draw(row, OrbitPath::automatic, threads)), "")
+            << threads << " threads";
+    EXPECT_EQ(difference(expected, draw(row, OrbitPath::plain, 3)), "") << "plain path, 3 threads";
 }
 
 // The screen after drawing the row with the given path.
@@ -142,6 +149,38 @@ TEST(QuickSteps, KicksMatchTheTextbookLoop) {
     }
 }
 
+// The seed line's points counted on any number of threads: the threads' counts add up to one
+// thread's, pixel by pixel, and to every point that lands on the picture.
+TEST(OrbitSweep, CountsOnEveryThreadCountAddUp) {
+    const kit::OrbitRow r = row(0.9f, 0.005, 1000, 40, 20, 238, 35, 997, 0);
+    constexpr int width = 200, height = 250; // points right of theta = 4.5 fall off
+    const auto counts_on = [&](int threads) {
+        std::vector<Uint32> counts(width * height, 0);
+        kit::count_seed_line(
+            r, {.pixels = counts.data(), .width = width, .height = height, .stride = width},
+            {.threads = threads}, kit::ThreadRule::all_asked);
+        return counts;
+    };
+    const std::vector<Uint32> one = counts_on(1);
+    long on_picture = 0;
+    float s = 0;
+    do {
+        float p = s, theta = 0;
+        for (int i = 0; i < r.orbit_length; ++i) {
+            const test::BaselineStep next = test::baseline_step(r.kick, p, theta);
+            const int x = kit::trunc_to_int(next.t * r.x_scale + r.x_offset);
+            const int y = kit::trunc_to_int(r.y_base - next.p * r.y_scale);
+            on_picture += x >= 0 && x < width && y >= 0 && y < height;
+            p = next.p, theta = next.theta;
+        }
+    } while (kit::next_seed(s, r.seed_step));
+    long total = 0;
+    for (Uint32 count : one) total += count;
+    EXPECT_EQ(total, on_picture);
+    EXPECT_LT(on_picture, static_cast<long>(kit::orbit_count(r)) * r.orbit_length);
+    for (int threads : {2, 3, 7}) EXPECT_EQ(counts_on(threads), one) << threads << " threads";
+}
+
 TEST(OrbitSweep, AStepThatCannotReachTwoPiDrawsTheFirstOrbitOnce) {
     test::SoftwareScreen screen;
     numbered_palette();
@@ -209,7 +248,8 @@ TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnyPicture) {
     std::mt19937 random{7};
     std::uniform_real_distribution<float> anywhere(0, 6.2831850f);
     std::vector<kit::OrbitStart> starts;
-    for (int i = 0; i < 37; ++i) // two groups of sixteen and a part
+    // Groups of sixteen and a part, and runs of a share (kit::share_run) and a part.
+    for (int i = 0; i < 140; ++i)
         starts.push_back({.p = anywhere(random), .theta = anywhere(random)});
     starts.push_back({.p = 0, .theta = 0});
     const auto colour = [](const kit::OrbitFacts& orbit) {
@@ -239,36 +279,67 @@ TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnyPicture) {
     EXPECT_GT(test::count(expected, 0), 0);
     EXPECT_LT(test::count(expected, 0), width * height * 7 / 8);
     EXPECT_GT(edge_points, 10);
+    const auto image_of = [](test::Picture& picture) {
+        return kit::Image{.pixels = picture.pixels.data(),
+                          .width = picture.w,
+                          .height = picture.h,
+                          .stride = static_cast<size_t>(picture.w)};
+    };
+    const auto blank = [] {
+        return test::Picture{width, height, std::vector<Uint32>(width * height, 0)};
+    };
+    using kit::ThreadRule;
     for (kit::OrbitPath path :
          {kit::OrbitPath::plain, kit::OrbitPath::interleaved, kit::OrbitPath::vector}) {
-        test::Picture actual{width, height, std::vector<Uint32>(width * height, 0)};
-        const kit::Image image{
-            .pixels = actual.pixels.data(), .width = width, .height = height, .stride = width};
-        kit::plot_starts(r, starts, image, colour, path);
-        EXPECT_TRUE(test::same_picture(actual, expected)) << kit::path_name(path);
+        for (int threads : {1, 2, 3, 7}) {
+            test::Picture actual = blank();
+            kit::plot_starts(r, starts, image_of(actual), colour, path, {.threads = threads},
+                             ThreadRule::all_asked);
+            EXPECT_TRUE(test::same_picture(actual, expected))
+                << kit::path_name(path) << ", " << threads << " threads";
+        }
     }
-    // Counted instead of coloured, every point adds one where it would have been drawn.
-    test::Picture counts{width, height, std::vector<Uint32>(width * height, 0)};
-    kit::count_starts(
-        r, starts,
-        {.pixels = counts.pixels.data(), .width = width, .height = height, .stride = width});
-    EXPECT_TRUE(test::same_picture(counts, counted));
-    // A rule that needs the orbits' exponents is told each one's.
-    std::vector<double> told(starts.size());
-    const auto tell = [&](const kit::OrbitFacts& orbit) {
-        told[orbit.index] = orbit.exponent;
-        return 0u;
-    };
-    kit::ColourRule by_exponent = tell;
-    by_exponent.needs_exponent = true;
-    std::vector<Uint32> scratch(width * height);
-    kit::plot_starts(r, starts,
-                     {.pixels = scratch.data(), .width = width, .height = height, .stride = width},
-                     by_exponent);
-    for (size_t n = 0; n < starts.size(); ++n)
-        EXPECT_EQ(told[n],
-                  kit::lyapunov_exponent(r.kick, starts[n].p, starts[n].theta, r.orbit_length))
-            << n;
+    // Counted instead of coloured, every point adds one where it would have been drawn; shared
+    // among threads, the counts add up, onto what the picture held.
+    for (int threads : {1, 2, 3, 7}) {
+        test::Picture counts = blank();
+        for (Uint32& count : counts.pixels) count = 5;
+        kit::count_starts(r, starts, image_of(counts), {.threads = threads}, ThreadRule::all_asked);
+        for (Uint32& count : counts.pixels) count -= 5;
+        EXPECT_TRUE(test::same_picture(counts, counted)) << threads << " threads";
+    }
+    // Split among plotters that share no memory, each share marked on its own, then merged.
+    ASSERT_GT(starts.size(), 2u * kit::share_run);
+    for (int parts : {1, 2, 3}) {
+        std::vector<test::Picture> last(parts, blank());
+        std::vector<std::vector<Uint32>> colours(parts, std::vector<Uint32>(starts.size() + 9));
+        std::vector<kit::Marks> marks;
+        for (int part = 0; part < parts; ++part) {
+            marks.push_back(kit::Marks{.last = image_of(last[part]), .colours = colours[part]});
+            // Marks from 10 on, as a second call of a drawing would have them.
+            kit::mark_starts(r, starts, {.part = part, .parts = parts}, 10, marks.back(), colour);
+        }
+        test::Picture merged = blank();
+        kit::merge_marks(marks, image_of(merged));
+        EXPECT_TRUE(test::same_picture(merged, expected)) << parts << " shares";
+    }
+    // A rule that needs the orbits' exponents is told each one's, on any number of threads.
+    for (int threads : {1, 3}) {
+        std::vector<double> told(starts.size(), -1);
+        const auto tell = [&](const kit::OrbitFacts& orbit) {
+            told[orbit.index] = orbit.exponent;
+            return 0u;
+        };
+        kit::ColourRule by_exponent = tell;
+        by_exponent.needs_exponent = true;
+        test::Picture scratch = blank();
+        kit::plot_starts(r, starts, image_of(scratch), by_exponent, kit::OrbitPath::automatic,
+                         {.threads = threads}, ThreadRule::all_asked);
+        for (size_t n = 0; n < starts.size(); ++n)
+            EXPECT_EQ(told[n],
+                      kit::lyapunov_exponent(r.kick, starts[n].p, starts[n].theta, r.orbit_length))
+                << n;
+    }
     // Nothing was drawn on the screen.
     EXPECT_EQ(test::count(test::snapshot(), kit::white), 800 * 600);
 }

@@ -498,7 +498,9 @@
 
   report('loading', 'Loading ' + name + '…');
   // compileStreaming needs the server to say application/wasm; without that, compile the bytes.
-  const compiled = WebAssembly.compileStreaming(fetch(name + '.wasm'))
+  // The page's head asked for the code already where it could.
+  const early = (window.figuresEarly || {}).compiled;
+  const compiled = (early || WebAssembly.compileStreaming(fetch(name + '.wasm')))
     .catch(() => fetch(name + '.wasm').then((response) => response.arrayBuffer())
       .then((bytes) => WebAssembly.compile(bytes)));
   const script = document.createElement('script');

@@ -139,25 +139,74 @@ Colours scene_colours(const Scene& scene, kit::PixelLayout layout) {
     return colours;
 }
 
-void draw_portrait(const Scene& scene, const Colours& colours, const kit::Image& tile) {
-    kit::fill(tile, colours.white);
-    const kit::OrbitRow row = portrait_row(scene, tile.width, tile.height);
-    kit::plot_seed_line(row, tile, [&](const kit::OrbitFacts& orbit) {
+namespace {
+
+// The seed line's orbit started at p = s in palette entry trunc(s * 5 + 7); the scene's own
+// orbits count down from entry 255.
+struct PortraitColours {
+    const Colours& colours;
+    const kit::OrbitRow& row;
+    std::uint32_t operator()(const kit::OrbitFacts& orbit) const {
         return colours
             .palette[kit::trunc_to_int(orbit.start.p * row.colour_scale + row.colour_offset) &
                      0xff];
-    });
-    // The scene's own orbits a batch at a time, without allocating.
-    constexpr size_t batch = 64;
-    for (size_t first = 0; first < scene.orbits.size(); first += batch) {
-        std::array<kit::OrbitStart, batch> starts;
-        const size_t n = std::min(batch, scene.orbits.size() - first);
-        for (size_t i = 0; i < n; ++i)
-            starts[i] = {.p = scene.orbits[first + i].p, .theta = scene.orbits[first + i].theta};
-        kit::plot_starts(row, std::span(starts.data(), n), tile, [&](const kit::OrbitFacts& orbit) {
-            return colours.palette[(255 - (first + orbit.index)) & 0xff];
-        });
     }
+};
+
+struct SceneOrbitColours {
+    const Colours& colours;
+    std::uint32_t operator()(const kit::OrbitFacts& orbit) const {
+        return colours.palette[(255 - orbit.index) & 0xff];
+    }
+};
+
+// The scene's own orbits as the plotter takes them, without allocating.
+struct SceneStarts {
+    std::array<kit::OrbitStart, max_orbits> starts;
+    std::size_t n = 0;
+    explicit SceneStarts(const Scene& scene)
+        : n(std::min<std::size_t>(scene.orbits.size(), max_orbits)) {
+        for (std::size_t i = 0; i < n; ++i)
+            starts[i] = {.p = scene.orbits[i].p, .theta = scene.orbits[i].theta};
+    }
+    std::span<const kit::OrbitStart> all() const { return std::span(starts.data(), n); }
+};
+
+} // namespace
+
+void draw_portrait(const Scene& scene, const Colours& colours, const kit::Image& tile,
+                   Drawing drawing) {
+    kit::fill(tile, colours.white);
+    const kit::OrbitRow row = portrait_row(scene, tile.width, tile.height);
+    const kit::Plotting plotting{.threads = drawing.threads};
+    const PortraitColours seed_colours{colours, row};
+    kit::plot_seed_line(row, tile, seed_colours, plotting);
+    const SceneStarts starts(scene);
+    const SceneOrbitColours orbit_colours{colours};
+    kit::plot_starts(row, starts.all(), tile, orbit_colours, plotting);
+}
+
+std::size_t portrait_marks(const Scene& scene) {
+    const kit::OrbitRow row = portrait_row(scene, 1, 1);
+    return static_cast<std::size_t>(kit::orbit_count(row)) + scene.orbits.size();
+}
+
+void mark_portrait(const Scene& scene, const Colours& colours, kit::Share share,
+                   const kit::Marks& marks) {
+    const kit::OrbitRow row = portrait_row(scene, marks.last.width, marks.last.height);
+    const PortraitColours seed_colours{colours, row};
+    kit::mark_seed_line(row, share, 1, marks, seed_colours);
+    // The scene's orbits after the seed line's, as draw_portrait plots them.
+    const SceneStarts starts(scene);
+    const SceneOrbitColours orbit_colours{colours};
+    kit::mark_starts(row, starts.all(), share,
+                     static_cast<std::uint32_t>(kit::orbit_count(row)) + 1, marks, orbit_colours);
+}
+
+void merge_portrait(const Colours& colours, std::span<const kit::Marks> shares,
+                    const kit::Image& tile) {
+    kit::fill(tile, colours.white);
+    kit::merge_marks(shares, tile);
 }
 
 void build_strip(Group group, int keep, const kit::Image& portrait, const kit::Image& strip) {
@@ -181,19 +230,20 @@ void build_strip(Group group, int keep, const kit::Image& portrait, const kit::I
 }
 
 void draw_scene(const Scene& scene, const Colours& colours, const kit::Image& tile,
-                const kit::Image& strip) {
-    draw_portrait(scene, colours, tile);
+                const kit::Image& strip, Drawing drawing) {
+    draw_portrait(scene, colours, tile, drawing);
     build_strip(scene.group, scene.keep, tile, strip);
 }
 
-bool render_strip(const Scene& scene, kit::PixelLayout layout, kit::PixelBuffer& strip) {
+bool render_strip(const Scene& scene, kit::PixelLayout layout, kit::PixelBuffer& strip,
+                  Drawing drawing) {
     kit::PixelBuffer tile;
     if (!tile.resize(tile_width_for(scene.height), scene.height, layout) ||
         !strip.resize(scene.width, scene.height, layout)) {
         strip.resize(0, 0);
         return false;
     }
-    draw_scene(scene, scene_colours(scene, layout), tile.image(), strip.image());
+    draw_scene(scene, scene_colours(scene, layout), tile.image(), strip.image(), drawing);
     return true;
 }
 

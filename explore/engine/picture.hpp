@@ -15,6 +15,7 @@
 #include "kit/orbits.hpp"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -68,9 +69,26 @@ struct Colours {
 };
 Colours scene_colours(const Scene& scene, kit::PixelLayout layout);
 
+// How a picture is drawn: the threads its orbits are shared among (the pixels are the same for
+// every count). The engine keeps no setting of its own: its callers say.
+struct Drawing {
+    int threads = 1;
+};
+
 // The portrait of the scene's window onto the plane, into `tile` (any size): the tile turned
 // white, the seed line's orbits, then the scene's own orbits.
-void draw_portrait(const Scene& scene, const Colours& colours, const kit::Image& tile);
+void draw_portrait(const Scene& scene, const Colours& colours, const kit::Image& tile,
+                   Drawing drawing = {});
+
+// The portrait split among plotters that share no memory (the page's drawing workers): each marks
+// its share of the orbits (kit::Marks: `last` of the tile's size, all zero, and colours for
+// portrait_marks(scene) marks), and the tile takes them all merged on white, the same pixels as
+// draw_portrait's.
+std::size_t portrait_marks(const Scene& scene);
+void mark_portrait(const Scene& scene, const Colours& colours, kit::Share share,
+                   const kit::Marks& marks);
+void merge_portrait(const Colours& colours, std::span<const kit::Marks> shares,
+                    const kit::Image& tile);
 
 // The strip rebuilt from the kept part of the portrait (a tile W x H) into `strip`, every column
 // of its rows (at most H): each pixel takes the colour of its image in the kept part, and column
@@ -80,10 +98,11 @@ void build_strip(Group group, int keep, const kit::Image& portrait, const kit::I
 // What every view of a scene shows: its portrait drawn into `tile` (the tile at the strip's
 // height) and the strip rebuilt from it into `strip`.
 void draw_scene(const Scene& scene, const Colours& colours, const kit::Image& tile,
-                const kit::Image& strip);
+                const kit::Image& strip, Drawing drawing = {});
 
 // The strip of a scene at the scene's size, in `layout`, into `strip` (its tile drawn into a
 // buffer of its own); false, with `strip` holding nothing, when the memory cannot be had.
-bool render_strip(const Scene& scene, kit::PixelLayout layout, kit::PixelBuffer& strip);
+bool render_strip(const Scene& scene, kit::PixelLayout layout, kit::PixelBuffer& strip,
+                  Drawing drawing = {});
 
 } // namespace explore

@@ -7,6 +7,7 @@
 #include "map_sine.hpp"
 #include "orbit_paths.hpp"
 
+#include <atomic>
 #include <cstdint>
 
 namespace kit::orbit_kernels {
@@ -16,11 +17,13 @@ namespace kit::orbit_kernels {
 // have independent work. The points of a group wait in a buffer until every earlier orbit of the
 // group has been plotted: orbit l's point i at buffer[l * row_length(length) + i], so the pixel
 // loop reads them in order. The rows are padded to whole blocks of four steps, which the vector
-// path writes at once; the buffer holds group x row_length points, and longer orbits take the
-// plain path.
+// path writes at once. The buffer holds group x row_length points: on the stack up to
+// buffer_points, allocated once a call (and thread) for longer orbits, up to longest_grouped
+// points an orbit; longer orbits take the plain path.
 inline constexpr int interleaved_group = 8;
 inline constexpr int vector_group = 16;
 inline constexpr int buffer_points = 32768;
+inline constexpr int longest_grouped = 1 << 16;
 inline constexpr std::uint32_t off_screen = 0xffffffff;
 
 inline int row_length(int length) {
@@ -196,7 +199,8 @@ void interleaved_orbits(const float* seeds, const float* angles, int length,
 // kernel a function of its own, called for each group, however much the optimiser would inline.
 Kernel vector_kernel(const KernelRow& kernel_row);
 
-// Map steps the vector path recomputed with map_sine (kit::sine_fallbacks reports it).
-inline std::uint64_t fallback_count = 0;
+// Map steps the vector path recomputed with map_sine (kit::sine_fallbacks reports it), counted
+// from every plotting thread.
+inline std::atomic<std::uint64_t> fallback_count = 0;
 
 } // namespace kit::orbit_kernels

@@ -5,6 +5,7 @@
 
 #include "kit/orbits.hpp"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kit {
@@ -31,15 +32,30 @@ constexpr const char* path_name(OrbitPath path) {
     }
 }
 
+// Whether a call takes fewer threads than Plotting asks for where they would not pay (its
+// orbits too few for their pictures), as it does for the programs, or every one it has runs of
+// orbits for, so that the tests see each count at work.
+enum class ThreadRule { when_they_pay, all_asked };
+
 // plot_orbits(row) on the path asked for. A path the processor or the row cannot use falls back
 // to the next simpler one (vector, then interleaved, then plain).
 void plot_orbits(const OrbitRow& row, OrbitPath path);
+void plot_orbits(const OrbitRow& row, OrbitPath path, Plotting plotting, ThreadRule rule);
 
-// plot_seed_line and plot_starts on the path asked for, as above.
+// plot_seed_line, plot_starts, count_seed_line and count_starts on the path asked for, as above.
 void plot_seed_line(const OrbitRow& row, const Image& target, const ColourRule& colour,
-                    OrbitPath path);
+                    OrbitPath path, Plotting plotting = {},
+                    ThreadRule rule = ThreadRule::when_they_pay);
 void plot_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& target,
-                 const ColourRule& colour, OrbitPath path);
+                 const ColourRule& colour, OrbitPath path, Plotting plotting = {},
+                 ThreadRule rule = ThreadRule::when_they_pay);
+void count_seed_line(const OrbitRow& row, const Image& counts, Plotting plotting, ThreadRule rule);
+void count_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const Image& counts,
+                  Plotting plotting, ThreadRule rule);
+
+// The threads a call of this many orbits into `target` takes.
+int threads_for(Plotting plotting, std::size_t orbits, int length, const Image& target,
+                ThreadRule rule = ThreadRule::when_they_pay);
 
 // The path plot_orbits(row, path) takes.
 OrbitPath orbit_path_for(const OrbitRow& row, OrbitPath path = OrbitPath::automatic);

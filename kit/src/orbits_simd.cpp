@@ -192,7 +192,7 @@ KIT_LANES_TARGET __attribute__((noinline)) Stepped recompute(Doubles p, Doubles 
         out.theta[l] = static_cast<float>(t);
         out.column_angle[l] = t;
         // From theta = 0 the sum is p + K * 0 exactly, whatever its rounding: no sine needed.
-        if (theta_lane != 0) ++fallback_count;
+        if (theta_lane != 0) fallback_count.fetch_add(1, std::memory_order_relaxed);
     }
     return out;
 }

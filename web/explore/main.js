@@ -5,8 +5,8 @@
 // converts a pixel, and stays free for the controls while a slider is dragged.
 //
 // The status line carries the state for scripts: data-state is loading, drawing, shown or failed,
-// data-scene the scene line being edited, data-line that of the picture on view and data-draw-ms
-// the worker's time for it. figures.js starts it, handing it the page's way of saving a PNG file.
+// data-scene the scene line being edited, data-line that of the picture on view, data-draw-ms
+// the worker's time for it and data-workers how many workers drew it (1, or 2 for a split one). figures.js starts it, handing it the page's way of saving a PNG file.
 import { AddressKeeper, addressLine } from './address.js';
 import { Controls } from './controls.js';
 import { loadEngine } from './engine.js';
@@ -88,8 +88,11 @@ export function start(savePng) {
     onPicture(answer, newest) {
       put(view.portrait, answer.tileWidth, answer.height, answer.portrait);
       put(view.strip, answer.width, answer.height, answer.strip);
+      // The default scene's pictures from the build (index.html) are covered from now on.
+      delete document.documentElement.dataset.firstPicture;
       view.status.dataset.line = answer.line;
       view.status.dataset.drawMs = answer.ms.toFixed(1);
+      view.status.dataset.workers = answer.split ? '2' : '1';
       if (newest) {
         clearTimeout(drawingTimer);
         drawingTimer = 0;
@@ -107,7 +110,10 @@ export function start(savePng) {
     onFailed(why) { say('failed', 'The explore page cannot draw: ' + why + '.'); },
     onStarted() { becomeUsable(); },
     onAnswer() { if (!engineStarted) startEngine(); },
-  });
+  // Pictures are drawn by one worker each: on the 2-core machine the page was measured on,
+  // splitting a picture between both made it slower (README, Performance). The tests and the
+  // timing split them by setting window.exploreSplit to true before the page's scripts run.
+  }, { split: window.exploreSplit === true });
 
   function draw(line) {
     view.status.dataset.scene = line;

@@ -8,6 +8,12 @@
 // have been taking (at least a quarter of a second) while a newer line waits is abandoned, its
 // worker with it, and a fresh worker takes the newest line if the old one held it; a worker whose
 // engine has not started yet is left to start.
+//
+// With options.split, a change that finds both workers idle (a click, a key, the end of a drag)
+// is split between them: each draws half the orbits as marks, the second hands its marks to the
+// first (through the page, transferred, not copied), and the first draws the picture from both,
+// the same pixels as one worker's. While changes keep coming the workers take turns instead, one
+// picture each.
 
 const workerScript = 'explore/worker.js';
 
@@ -20,6 +26,10 @@ export class Scheduler {
   #answered = 0;
   #newestLine = '';
   #usualMs = 50;
+  // Whether pictures are split when both workers are idle (options.split), and the workers of
+  // each split picture still to be merged, by id.
+  #split;
+  #splits = new Map();
   // What the scheduler tells: onPicture(answer) a picture to put on view; onError(id, text) a
   // line refused or too large; onFailed(text) a worker that cannot draw; onStarted() a worker's
   // engine runs; onAnswer(id) any answer.
@@ -28,13 +38,14 @@ export class Scheduler {
   #moduleArrived;
   module = new Promise((resolve) => { this.#moduleArrived = resolve; });
 
-  constructor(on) {
+  constructor(on, options = {}) {
     this.#on = on;
+    this.#split = options.split === true;
   }
 
   // The first worker fetches and compiles the engine's code itself and hands the module back; the
   // others, and the page's engine, get it from there.
-  startFirst() { this.#startWorker(0, true); }
+  startFirst() { this.#startWorker(0, true, window.figuresEarly); }
   startSecond() { this.#startWorker(1, false); }
 
   // Whether both workers' engines run.
@@ -49,6 +60,15 @@ export class Scheduler {
   request(line) {
     this.#newestLine = line;
     const idle = (entry) => entry.done >= entry.sent;
+    if (this.#split && this.running && this.#workers.every(idle)) {
+      const [merger, helper] = this.#workers;
+      const id = ++this.#posted;
+      this.#splits.set(id, merger);
+      this.#send(merger, id, line, 0);
+      this.#send(helper, id, line, 1);
+      setTimeout(() => this.#abandonStale(), this.#patience() + 1);
+      return id;
+    }
     const target = this.#workers.find((entry) => entry.started && idle(entry)) ||
                    this.#workers.find(idle) ||
                    this.#workers.reduce((a, b) => (a.since <= b.since ? a : b));
@@ -63,27 +83,35 @@ export class Scheduler {
 
   // A worker's entry: whether its engine runs, whether it has drawn (its first drawing, in code
   // not yet optimised, does not count towards the usual time), the newest request sent to it and
-  // answered by it, and the one it said it is drawing, since when.
-  #startWorker(slot, first) {
-    const worker = new Worker(workerScript);
+  // answered by it, and the one it said it is drawing, since when. The first may have been
+  // started by the page's head already (index.html: `early` holds it and its answers so far).
+  #startWorker(slot, first, early = {}) {
+    const started = early.worker || null;
+    const worker = started || new Worker(workerScript);
     const entry = {
       worker, started: false, ready: false, sent: 0, done: 0, drawing: 0, since: performance.now(),
     };
     worker.onmessage = (event) => this.#fromWorker(entry, event.data);
     worker.onerror = (event) => this.#on.onFailed(event.message || 'its worker failed');
+    this.#workers[slot] = entry;
+    if (started !== null) {
+      delete window.figuresEarly.worker;
+      for (const answer of early.answers.splice(0)) this.#fromWorker(entry, answer);
+    }
     if (first) {
-      worker.postMessage({ compile: true });
+      if (started === null) worker.postMessage({ compile: true });
     } else {
       this.module.then((module) => worker.postMessage({ module }));
     }
-    this.#workers[slot] = entry;
     return entry;
   }
 
-  #send(entry, id, line) {
+  // A request to a worker: the whole picture, or (with `part`) its part of a split one.
+  #send(entry, id, line, part) {
     if (entry.done >= entry.sent) entry.since = performance.now();
     entry.sent = id;
-    entry.worker.postMessage({ id, line, png: false });
+    entry.worker.postMessage(part === undefined ? { id, line, png: false }
+      : { id, line, png: false, part, parts: 2 });
   }
 
   #abandonStale() {
@@ -117,6 +145,18 @@ export class Scheduler {
       return;
     }
     entry.done = Math.max(entry.done, answer.id);
+    if (answer.share) {
+      // The second half of a split picture, for the first to merge, while that one still has it
+      // to draw (a worker started afresh has not).
+      const merger = this.#splits.get(answer.id);
+      this.#splits.delete(answer.id);
+      if (merger !== undefined && this.#workers.includes(merger) && merger.sent === answer.id) {
+        merger.worker.postMessage({ id: answer.id, foreign: answer.share },
+                                  [answer.share.last, answer.share.colours]);
+      }
+      return;
+    }
+    this.#splits.delete(answer.id);
     if (entry.ready) this.#usualMs = 0.8 * this.#usualMs + 0.2 * (answer.ms || this.#usualMs);
     entry.ready = true;
     this.#on.onAnswer(answer.id);

@@ -9,20 +9,29 @@
 //   { module }         the module compiled already.
 // Then requests:
 //   { id, line, png: false }  the line's portrait and strip, as image bitmaps the page's canvases
-//                             take over without copying or converting them on its thread;
+//                             take over without copying or converting them on its thread
+//                             (with split: whether they were drawn with the other worker);
 //   { id, line, png: true }   the strip, whole, as a PNG file (a Blob) with its scene line in a
 //                             text chunk, deflated by the browser's own compressor (png.js).
+//   { id, line, png: false, part, parts: 2 }  a picture split between two workers: each draws
+//                             its share of the portrait's orbits as marks; part 1 answers
+//                             { id, share } (its marks, transferred), which the page hands to
+//                             part 0 as { id, foreign: share }, and part 0 answers the picture.
 // Each answer carries the request's id; a refused line or a picture too large for the memory
 // comes back as { id, error }. Besides, the worker says { started: true } once its engine runs
 // (or { failed: why } when it cannot), and { drawing: id } as it starts to draw a picture.
 'use strict';
 
 // The worker's state: its engine once it runs, the newest request not yet drawn, whether a
-// drawing of it is scheduled, and a canvas of this thread for each size of picture.
+// drawing of it is scheduled, a canvas of this thread for each size of picture, and of a split
+// picture the request whose share is drawn here while the other's marks are awaited, and the
+// other's marks when they came first.
 let engine = null;
 let newest = null;
 let scheduled = false;
 const canvases = new Map();
+let awaiting = null;
+let foreign = null;
 
 // The engine's answers (calls.js, loaded as the engine starts).
 let callEngine = null;
@@ -70,7 +79,46 @@ function answer(request) {
   // The page learns which drawing is under way, to abandon it if it is overtaken and slow.
   postMessage({ drawing: request.id });
   const started = performance.now();
-  const drawn = call('explore_draw', request.line, tilesOnView);
+  if (request.parts) {
+    const shared = call('explore_draw_share', request.line, request.part, request.parts);
+    if (shared.refusal) {
+      postMessage({ id: request.id, error: shared.refusal });
+      return;
+    }
+    if (request.part > 0) {
+      // Copies of the marks, handed over whole.
+      const last = engine._explore_marks_last(), colours = engine._explore_marks_colours();
+      const share = {
+        last: engine.HEAPU8.slice(last, last + shared.tile_width * shared.height * 4).buffer,
+        colours: engine.HEAPU8.slice(colours, colours + shared.marks * 4).buffer,
+      };
+      postMessage({ id: request.id, share }, [share.last, share.colours]);
+      return;
+    }
+    awaiting = { request, started };
+    if (foreign !== null && foreign.id === request.id) merge();
+    return;
+  }
+  show(request, call('explore_draw', request.line, tilesOnView), started);
+}
+
+// A split picture from this worker's marks and the other's.
+function merge() {
+  const { request, started } = awaiting;
+  const { share } = foreign;
+  awaiting = foreign = null;
+  const room = call('explore_foreign_marks');
+  if (room.refusal) {
+    postMessage({ id: request.id, error: room.refusal });
+    return;
+  }
+  engine.HEAPU8.set(new Uint8Array(share.last), room.last);
+  engine.HEAPU8.set(new Uint8Array(share.colours), room.colours);
+  show(request, call('explore_draw_merged', request.line, tilesOnView), started);
+}
+
+// The picture drawn for a request, to the page.
+function show(request, drawn, started) {
   if (drawn.refusal) {
     postMessage({ id: request.id, error: drawn.refusal });
     return;
@@ -79,7 +127,7 @@ function answer(request) {
   const strip = bitmap(engine._explore_strip(), drawn.width, drawn.height);
   postMessage({
     id: request.id, line: drawn.line, width: drawn.width, height: drawn.height,
-    tileWidth: drawn.tile_width,
+    tileWidth: drawn.tile_width, split: Boolean(request.parts),
     portrait, strip, ms: performance.now() - started,
   }, [portrait, strip]);
 }
@@ -114,9 +162,17 @@ onmessage = function (event) {
     start(Promise.resolve(event.data.module));
     return;
   }
+  // The other worker's marks of a split picture, awaited or to be awaited.
+  if (event.data.foreign) {
+    foreign = { id: event.data.id, share: event.data.foreign };
+    if (awaiting !== null && awaiting.request.id === foreign.id) merge();
+    return;
+  }
   // Requests that arrived while a picture was drawn are all taken before the next drawing, and
-  // only the newest is drawn: the others have been overtaken. (Downloads come one to a worker.)
+  // only the newest is drawn: the others have been overtaken, a split picture awaiting the other
+  // worker's marks too. (Downloads come one to a worker.)
   newest = event.data;
+  awaiting = null;
   if (engine !== null && !scheduled) {
     scheduled = true;
     setTimeout(drawNewest);
