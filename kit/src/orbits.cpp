@@ -227,7 +227,7 @@ constexpr int most_threads = 64;
 
 // A thread is worth its picture (cleared, merged) only with at least this many map steps a
 // pixel of it: a step costs about as much as clearing and merging a few pixels.
-constexpr std::size_t steps_per_pixel = 4;
+[[maybe_unused]] constexpr std::size_t steps_per_pixel = 4;
 
 // The orbits of a call go out in runs of whole vector groups, several for each thread, so that a
 // thread slowed down (by other programs, say) leaves more of them to the others.
