@@ -65,7 +65,18 @@ missing() {
 updated=
 apt_install() {
     if [ -z "$updated" ]; then
-        $sudo apt-get update -q || echo "apt-get update failed; trying the package lists there are"
+        # A mirror caught mid-sync serves an index that fails its check; a later try usually
+        # finds it whole, and a foreign architecture's libraries must match the native versions.
+        local try
+        for try in 1 2 3; do
+            $sudo apt-get update -q && break
+            if [ "$try" = 3 ]; then
+                echo "apt-get update failed; trying the package lists there are"
+            else
+                echo "apt-get update failed; trying again in 30 s"
+                sleep 30
+            fi
+        done
         updated=1
     fi
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$@"
