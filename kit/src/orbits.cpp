@@ -366,12 +366,13 @@ void listed(const OrbitRow& row, OrbitPath path, const Image& target,
     plot_alone<sink>(row, path, target, Listed{starts}, colour);
 }
 
-// A share's orbits, marked: runs part, part + parts, ... of share_run orbits.
-template <typename Starts>
+// A share's orbits, marked (or with Sink::count, counted into marks.last, without a rule): runs
+// part, part + parts, ... of share_run orbits.
+template <Sink sink = Sink::colour, typename Starts>
 void mark_share(const OrbitRow& row, Starts starts, Share share, std::uint32_t first_mark,
-                const Marks& marks, const ColourRule& colour) {
+                const Marks& marks, const ColourRule* colour) {
     const Values marked{
-        .colour = &colour, .first_mark = first_mark, .mark_colours = marks.colours.data()};
+        .colour = colour, .first_mark = first_mark, .mark_colours = marks.colours.data()};
     const int parts = std::max(share.parts, 1);
     PointBuffer points;
     std::array<OrbitStart, share_run> run;
@@ -379,7 +380,7 @@ void mark_share(const OrbitRow& row, Starts starts, Share share, std::uint32_t f
         int n = 0;
         while (n < share_run && starts.next(run[n])) ++n;
         if (n > 0 && index % parts == share.part)
-            plot_along<Sink::colour>(row, OrbitPath::automatic, marks.last,
+            plot_along<sink>(row, OrbitPath::automatic, marks.last,
                                      Listed{std::span(run.data(), n)}, first, marked, points);
         if (n < share_run) return;
     }
@@ -497,16 +498,35 @@ void count_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const
 
 void mark_seed_line(const OrbitRow& row, Share share, std::uint32_t first_mark, const Marks& marks,
                     const ColourRule& colour) {
-    mark_share(row, Sweep{row.seed_step}, share, first_mark, marks, colour);
+    mark_share(row, Sweep{row.seed_step}, share, first_mark, marks, &colour);
 }
 
 void mark_starts(const OrbitRow& row, std::span<const OrbitStart> starts, Share share,
                  std::uint32_t first_mark, const Marks& marks, const ColourRule& colour) {
-    mark_share(row, Listed{starts}, share, first_mark, marks, colour);
+    mark_share(row, Listed{starts}, share, first_mark, marks, &colour);
 }
 
 void merge_marks(std::span<const Marks> shares, const Image& target) {
     merge<Sink::colour>(shares, target);
+}
+
+void count_share_seed_line(const OrbitRow& row, Share share, const Image& counts) {
+    mark_share<Sink::count>(row, Sweep{row.seed_step}, share, 0, {.last = counts, .colours = {}},
+                            nullptr);
+}
+
+void count_share_starts(const OrbitRow& row, std::span<const OrbitStart> starts, Share share,
+                        const Image& counts) {
+    mark_share<Sink::count>(row, Listed{starts}, share, 0, {.last = counts, .colours = {}},
+                            nullptr);
+}
+
+void merge_counts(std::span<const Image> shares, const Image& target) {
+    for (int y = 0; y < target.height; ++y) {
+        std::uint32_t* row = target.row(y);
+        for (int x = 0; x < target.width; ++x)
+            for (const Image& share : shares) row[x] += share.row(y)[x];
+    }
 }
 
 int orbit_count(const OrbitRow& row) {
