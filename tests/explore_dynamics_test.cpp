@@ -115,9 +115,10 @@ TEST(Density, TheScaleIsLogarithmicInWholeCounts) {
     EXPECT_EQ(kit::count_position(kit::densest_count), 255);
     EXPECT_EQ(kit::count_position(0xffffffffu), 255);
     EXPECT_EQ(kit::count_position(kit::densest_count - 1), 254);
-    // About 16 colours an octave, rising with the count.
-    EXPECT_EQ(kit::count_position(2), 15);
-    EXPECT_EQ(kit::count_position(256), 127);
+    // 255 / 14 colours an octave, rising with the count.
+    EXPECT_EQ(kit::count_position(2), 18);
+    EXPECT_EQ(kit::count_position(256), 145);
+    EXPECT_EQ(kit::count_position(128), 127);
     int last = 0;
     for (std::uint32_t c = 1; c < 70000; ++c) {
         const int position = kit::count_position(c);

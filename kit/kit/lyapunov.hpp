@@ -68,9 +68,10 @@ int exponent_position(double exponent);
 // The place of a count of points on the same scale, logarithmic too: a pixel that one point fell
 // in takes its coolest colour, one that densest_count or more fell in its warmest, and in between
 // trunc(255 ln(count) / ln(densest_count)) (the logarithm from map_log; at most 254 below
-// densest_count): 16 colours an octave. Whole counts go in and the same place comes out on every
-// platform.
-inline constexpr int densest_octaves = 16;
+// densest_count): about 18 colours an octave, so that the default scene's counts (about 50 a
+// pixel) fall mid-scale and those of the heaviest scenes (about 5,000) below its top. Whole
+// counts go in and the same place comes out on every platform.
+inline constexpr int densest_octaves = 14;
 inline constexpr std::uint32_t densest_count = std::uint32_t{1} << densest_octaves;
 int count_position(std::uint32_t count);
 
