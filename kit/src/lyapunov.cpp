@@ -90,7 +90,7 @@ using namespace orbit_kernels;
 
 namespace {
 
-constexpr double scaling_limit = 0x1p512, scaling_step = 0x1p-512;
+constexpr double scaling_limit = exponent_scaling_limit, scaling_step = exponent_scaling_step;
 constexpr int scaling_bits = 512;
 constexpr double ln2 = 0x1.62e42fefa39efp-1;
 
@@ -135,6 +135,10 @@ double lyapunov_exponent(float kick, float p, float theta, int length,
             ++scalings;
         }
     }
+    return exponent_from_tangent(dp, dtheta, scalings, length);
+}
+
+double exponent_from_tangent(double dp, double dtheta, long long scalings, int length) {
     const double a_dp = dp < 0 ? -dp : dp, a_dtheta = dtheta < 0 ? -dtheta : dtheta;
     const double largest = a_dp < a_dtheta ? a_dtheta : a_dp;
     if (!(largest <= std::numeric_limits<double>::max()))

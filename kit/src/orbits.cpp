@@ -69,18 +69,24 @@ struct Values {
     std::uint32_t* mark_colours = nullptr;
 };
 
-// What the colour rule is told of an orbit, its exponent where the rule needs it.
-OrbitFacts facts_of(const OrbitRow& row, int index, OrbitStart start, const ColourRule* colour) {
+// What the colour rule is told of an orbit, its exponent where the rule needs it (computed here,
+// or the one the vector kernel computed along the orbit: the same bits).
+OrbitFacts facts_of(const OrbitRow& row, int index, OrbitStart start, const ColourRule* colour,
+                    const double* exponent) {
     OrbitFacts facts{.index = index, .start = start};
     if (colour && colour->needs_exponent)
-        facts.exponent = lyapunov_exponent(row.kick, start.p, start.theta, row.orbit_length);
+        facts.exponent = exponent ? *exponent
+                                  : lyapunov_exponent(row.kick, start.p, start.theta,
+                                                      row.orbit_length);
     return facts;
 }
 
 // What orbit `index` of the call writes into its pixels.
-std::uint32_t value_of(const OrbitRow& row, const Values& values, int index, OrbitStart start) {
+std::uint32_t value_of(const OrbitRow& row, const Values& values, int index, OrbitStart start,
+                       const double* exponent = nullptr) {
     if (!values.colour) return 0;
-    const std::uint32_t colour = (*values.colour)(facts_of(row, index, start, values.colour));
+    const std::uint32_t colour =
+        (*values.colour)(facts_of(row, index, start, values.colour, exponent));
     if (values.first_mark == 0) return colour;
     const std::uint32_t mark = values.first_mark + static_cast<std::uint32_t>(index);
     values.mark_colours[mark - 1] = colour;
@@ -178,7 +184,9 @@ void plot_grouped(const OrbitRow& row, const KernelRow& kernel_row, Kernel kerne
         count_steps(n, length);
         std::uint32_t orbit_values[group] = {};
         for (int l = 0; l < n; ++l)
-            orbit_values[l] = value_of(row, values, first + l, starts_of_group[l]);
+            orbit_values[l] =
+                value_of(row, values, first + l, starts_of_group[l],
+                         kernel_row.exponents ? kernel_row.exponents + l : nullptr);
         write_points<sink>(buffer, n, length, orbit_values, pixels);
         if (n < group) break;
     }
@@ -200,13 +208,19 @@ void plot_along(const OrbitRow& row, OrbitPath path, const Image& target, Starts
                                .strict = row.strict_edges};
     const OrbitPath taken = orbit_path_for(row, path);
     const int group = taken == OrbitPath::vector ? vector_group : interleaved_group;
+    // A rule that needs the exponents has them from the vector kernel, which carries the tangent
+    // vectors along its orbits (orbits_simd.cpp); the other paths compute them orbit by orbit.
+    double exponents[vector_group];
+    KernelRow with_exponents = kernel_row;
+    if (taken == OrbitPath::vector && values.colour && values.colour->needs_exponent)
+        with_exponents.exponents = exponents;
     std::uint32_t* buffer =
         taken == OrbitPath::plain
             ? nullptr
             : points.get(static_cast<std::size_t>(group) * row_length(row.orbit_length));
     if (taken == OrbitPath::vector && buffer)
-        plot_grouped<vector_group, sink>(row, kernel_row, vector_kernel(kernel_row), starts, first,
-                                         values, buffer, target.pixels);
+        plot_grouped<vector_group, sink>(row, with_exponents, vector_kernel(with_exponents), starts,
+                                         first, values, buffer, target.pixels);
     else if (taken == OrbitPath::interleaved && buffer)
         plot_grouped<interleaved_group, sink>(row, kernel_row, interleaved_orbits, starts, first,
                                               values, buffer, target.pixels);
