@@ -169,7 +169,8 @@ TEST(Chaos, ThreadsAndSplitsDrawTheSamePixels) {
         const int width = one.w, height = one.h;
         const explore::Colours colours = explore::scene_colours(scene, kit::xrgb_layout);
         for (int parts : {2, 3}) {
-            std::vector<test::Picture> last(parts, {width, height, std::vector<Uint32>(width * height)});
+            std::vector<test::Picture> last(parts,
+                                            {width, height, std::vector<Uint32>(width * height)});
             std::vector<std::vector<Uint32>> mark_colours(
                 parts, std::vector<Uint32>(explore::portrait_marks(scene)));
             std::vector<kit::Marks> marks;

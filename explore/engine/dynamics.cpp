@@ -88,8 +88,8 @@ std::string orbit_table(const Scene& scene) {
     table += '\n';
     std::size_t index = 0;
     each_seed(scene, [&](float s) {
-        add_row(table, index++, 0.0f, s,
-                kit::lyapunov_exponent(scene.kick, s, 0.0f, scene.length), scene.length);
+        add_row(table, index++, 0.0f, s, kit::lyapunov_exponent(scene.kick, s, 0.0f, scene.length),
+                scene.length);
     });
     for (const Start& start : scene.orbits)
         add_row(table, index++, start.theta, start.p,
@@ -115,8 +115,8 @@ std::optional<Legend> colour_legend(const Scene& scene) {
         return legend;
     }
     case Colouring::density: {
-        Legend legend{.title = "points in a pixel (log scale)", .colours = scale_colours(),
-                      .marks = {}};
+        Legend legend{
+            .title = "points in a pixel (log scale)", .colours = scale_colours(), .marks = {}};
         for (const std::uint32_t count : {1u, 10u, 100u, 1000u, 10000u})
             legend.marks.push_back({place_of(kit::count_position(count)), grouped(count)});
         legend.marks.push_back({1.0, grouped(kit::densest_count) + " or more"});

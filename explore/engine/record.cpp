@@ -103,8 +103,7 @@ std::string describe_rules() {
                ",\"kind\":" + json_string(kind_name(rule.kind)) +
                ",\"default\":" + json_string(key_value(defaults, rule.name)) +
                ",\"low\":" + json_number(rule.low) + ",\"high\":" + json_number(rule.high) +
-               ",\"about\":" + json_string(rule.about) + ",\"since\":" +
-               std::to_string(rule.since);
+               ",\"about\":" + json_string(rule.about) + ",\"since\":" + std::to_string(rule.since);
         if (!rule.names.empty()) {
             out += ",\"names\":[";
             for (std::size_t i = 0; i < rule.names.size(); ++i)

@@ -251,7 +251,8 @@ std::optional<std::string> set_key(Scene& scene, std::string_view key, std::stri
         if (!version || *version < oldest_version || *version > newest_version)
             return refusal(key, value, versions_allowed());
         for (const KeyRule& newer : rules)
-            if (newer.since > *version && key_value(scene, newer.name) != key_value(Scene{}, newer.name))
+            if (newer.since > *version &&
+                key_value(scene, newer.name) != key_value(Scene{}, newer.name))
                 return too_new(newer, key_value(scene, newer.name), *version);
         scene.version = *version;
         return std::nullopt;

@@ -197,7 +197,8 @@ int count_position(std::uint32_t count) {
     if (count >= densest_count) return 255;
     // ln count <= ln 2^densest_octaves within map_log's 2.05 units, so the product stays below
     // 255 + 2^-40 and truncates to 254 at most below the densest count.
-    const int position = static_cast<int>(map_log(static_cast<double>(count)) * colours_per_log_count);
+    const int position =
+        static_cast<int>(map_log(static_cast<double>(count)) * colours_per_log_count);
     return position < 254 ? position : 254;
 }
 

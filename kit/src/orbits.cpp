@@ -75,9 +75,9 @@ OrbitFacts facts_of(const OrbitRow& row, int index, OrbitStart start, const Colo
                     const double* exponent) {
     OrbitFacts facts{.index = index, .start = start};
     if (colour && colour->needs_exponent)
-        facts.exponent = exponent ? *exponent
-                                  : lyapunov_exponent(row.kick, start.p, start.theta,
-                                                      row.orbit_length);
+        facts.exponent = exponent
+                             ? *exponent
+                             : lyapunov_exponent(row.kick, start.p, start.theta, row.orbit_length);
     return facts;
 }
 
@@ -184,9 +184,8 @@ void plot_grouped(const OrbitRow& row, const KernelRow& kernel_row, Kernel kerne
         count_steps(n, length);
         std::uint32_t orbit_values[group] = {};
         for (int l = 0; l < n; ++l)
-            orbit_values[l] =
-                value_of(row, values, first + l, starts_of_group[l],
-                         kernel_row.exponents ? kernel_row.exponents + l : nullptr);
+            orbit_values[l] = value_of(row, values, first + l, starts_of_group[l],
+                                       kernel_row.exponents ? kernel_row.exponents + l : nullptr);
         write_points<sink>(buffer, n, length, orbit_values, pixels);
         if (n < group) break;
     }
@@ -395,7 +394,7 @@ void mark_share(const OrbitRow& row, Starts starts, Share share, std::uint32_t f
         while (n < share_run && starts.next(run[n])) ++n;
         if (n > 0 && index % parts == share.part)
             plot_along<sink>(row, OrbitPath::automatic, marks.last,
-                                     Listed{std::span(run.data(), n)}, first, marked, points);
+                             Listed{std::span(run.data(), n)}, first, marked, points);
         if (n < share_run) return;
     }
 }
