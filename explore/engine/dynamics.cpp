@@ -111,15 +111,15 @@ std::optional<Legend> colour_legend(const Scene& scene) {
                 {place_of(kit::exponent_position(exponent)), short_number(exponent)});
         const double threshold = kit::regular_threshold(scene.length);
         legend.marks.push_back({place_of(kit::exponent_position(threshold)),
-                                "regular up to " + short_number(threshold)});
+                                "regular up to " + short_number(threshold), true});
         return legend;
     }
     case Colouring::density: {
         Legend legend{
             .title = "points in a pixel (log scale)", .colours = scale_colours(), .marks = {}};
-        for (const std::uint32_t count : {1u, 10u, 100u, 1000u, 10000u})
+        for (const std::uint32_t count : {1u, 10u, 100u, 1000u})
             legend.marks.push_back({place_of(kit::count_position(count)), grouped(count)});
-        legend.marks.push_back({1.0, grouped(kit::densest_count) + " or more"});
+        legend.marks.push_back({1.0, grouped(kit::densest_count) + "+"});
         return legend;
     }
     }

@@ -46,6 +46,7 @@ std::size_t orbit_table_rows(const Scene& scene);
 struct LegendMark {
     double at;
     std::string label;
+    bool boundary = false; // where the kinds part (chaos): shown apart from the scale's numbers
 };
 struct Legend {
     std::string title;

@@ -62,7 +62,8 @@ std::string legend_json(const Scene& scene) {
     out += "],\"marks\":[";
     for (std::size_t i = 0; i < legend->marks.size(); ++i)
         out += std::string(i == 0 ? "" : ",") + "{\"at\":" + json_number(legend->marks[i].at) +
-               ",\"label\":" + json_string(legend->marks[i].label) + "}";
+               ",\"label\":" + json_string(legend->marks[i].label) +
+               ",\"boundary\":" + (legend->marks[i].boundary ? "true" : "false") + "}";
     return out + "]}";
 }
 

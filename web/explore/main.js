@@ -179,7 +179,9 @@ export function start(savePng) {
     bar.style.background = 'linear-gradient(to right, ' + colours.join(', ') + ')';
     for (const mark of marks) {
       const label = document.createElement('span');
-      label.className = 'legend-mark';
+      // The kinds' boundary above the bar, the scale's numbers below it; the end labels inside.
+      label.className = 'legend-mark' + (mark.boundary ? ' boundary' : '') +
+        (mark.at < 0.05 ? ' first' : mark.at > 0.95 ? ' last' : '');
       label.style.left = (100 * mark.at) + '%';
       label.textContent = mark.label;
       bar.append(label);
