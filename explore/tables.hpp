@@ -9,6 +9,6 @@ namespace explore {
 
 // Writes orbit_table(scene) to `path`, safely (a temporary file of its own renamed into place)
 // and says so on standard output; returns the exit status, 1 with a message on failure.
-int write_orbit_table(const Scene& scene, const std::string& path);
+int write_orbit_table(const Scene& scene, const std::string& path, int threads);
 
 } // namespace explore

@@ -227,6 +227,7 @@ TEST(OrbitTable, ReadsBackAsTheOrbitsDrawnWithTheirExponentsAndKinds) {
         std::string header;
         const std::string table = explore::orbit_table(scene);
         ASSERT_EQ(table.back(), '\n');
+        EXPECT_EQ(explore::orbit_table(scene, 3), table) << line << ": 3 threads";
         const std::vector<Row> rows = read_table(table, header);
         EXPECT_EQ(header, "index,theta,p,lyapunov,kind");
         const kit::OrbitRow row = explore::portrait_row(scene, 600, 200);

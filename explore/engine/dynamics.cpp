@@ -1,5 +1,7 @@
 #include "dynamics.hpp"
 
+#include "picture.hpp"
+
 #include "kit/orbits.hpp"
 
 #include <cstdio>
@@ -83,18 +85,40 @@ std::size_t orbit_table_rows(const Scene& scene) {
     return rows + scene.orbits.size();
 }
 
-std::string orbit_table(const Scene& scene) {
+std::string orbit_table(const Scene& scene, int threads) {
+    // The plotter tells a rule that needs them every orbit's exponent, lyapunov_exponent's bits;
+    // its points fall into a picture of one pixel, which nobody looks at.
+    const kit::OrbitRow row = portrait_row(scene, 1, 1);
+    const std::size_t seeds = static_cast<std::size_t>(kit::orbit_count(row));
+    std::vector<double> exponents(seeds + scene.orbits.size());
+    const auto seed_exponent = [&](const kit::OrbitFacts& orbit) {
+        exponents[static_cast<std::size_t>(orbit.index)] = orbit.exponent;
+        return 0u;
+    };
+    const auto own_exponent = [&](const kit::OrbitFacts& orbit) {
+        exponents[seeds + static_cast<std::size_t>(orbit.index)] = orbit.exponent;
+        return 0u;
+    };
+    kit::ColourRule seed_rule = seed_exponent, own_rule = own_exponent;
+    seed_rule.needs_exponent = own_rule.needs_exponent = true;
+    std::uint32_t pixel = 0;
+    const kit::Image nowhere{.pixels = &pixel, .width = 1, .height = 1, .stride = 1};
+    kit::plot_seed_line(row, nowhere, seed_rule, {.threads = threads});
+    std::vector<kit::OrbitStart> starts;
+    for (const Start& start : scene.orbits) starts.push_back({.p = start.p, .theta = start.theta});
+    kit::plot_starts(row, starts, nowhere, own_rule, {.threads = threads});
+
     std::string table = orbit_table_header;
     table += '\n';
     std::size_t index = 0;
     each_seed(scene, [&](float s) {
-        add_row(table, index++, 0.0f, s, kit::lyapunov_exponent(scene.kick, s, 0.0f, scene.length),
-                scene.length);
+        add_row(table, index, 0.0f, s, exponents[index], scene.length);
+        ++index;
     });
-    for (const Start& start : scene.orbits)
-        add_row(table, index++, start.theta, start.p,
-                kit::lyapunov_exponent(scene.kick, start.p, start.theta, scene.length),
-                scene.length);
+    for (const Start& start : scene.orbits) {
+        add_row(table, index, start.theta, start.p, exponents[index], scene.length);
+        ++index;
+    }
     return table;
 }
 

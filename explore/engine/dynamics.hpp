@@ -35,8 +35,10 @@ std::string orbit_words(const Scene& scene, const OrbitReport& report);
 // scene's own, one row each: "index,theta,p,lyapunov,kind" and rows such as
 // "0,0,0,0.0053217,regular". Starts and exponents in their shortest decimal forms that read back
 // exactly ("NaN" for an orbit that left the finite numbers); a CSV file as data tools read it.
+// The exponents come from the plotter (its vector path carries the tangent vectors along), on
+// `threads` threads: the same table for every count.
 inline constexpr const char* orbit_table_header = "index,theta,p,lyapunov,kind";
-std::string orbit_table(const Scene& scene);
+std::string orbit_table(const Scene& scene, int threads = 1);
 
 // The number of rows of orbit_table (the header aside).
 std::size_t orbit_table_rows(const Scene& scene);
