@@ -190,6 +190,28 @@ TEST(Chaos, ThreadsAndSplitsDrawTheSamePixels) {
     }
 }
 
+// The strips docs/scene-format.md gives for checking a renderer of the colourings: FNV-1a (64 bits)
+// over the red, green and blue bytes, row by row. A guard: a line of a version draws the same
+// pixels forever.
+TEST(Colourings, TheDocumentedLinesKeepTheirPixels) {
+    const std::pair<const char*, std::uint64_t> lines[] = {
+        {"v=2 kick=1.5 size=600x100 colour=chaos", 0x1ed0b0206b502285},
+        {"v=2 kick=1.5 group=p2mg size=600x100 colour=density", 0x3fc84f4622198d3d},
+    };
+    for (const auto& [line, hash] : lines) {
+        kit::PixelBuffer strip;
+        ASSERT_TRUE(explore::render_strip(scene_of(line), kit::xrgb_layout, strip));
+        const kit::Image& image = strip.image();
+        std::uint64_t h = 0xcbf29ce484222325;
+        for (int y = 0; y < image.height; ++y)
+            for (int x = 0; x < image.width; ++x) {
+                const kit::Rgb c = kit::xrgb_layout.unpack(image.row(y)[x]);
+                for (const std::uint8_t byte : {c.r, c.g, c.b}) h = (h ^ byte) * 0x100000001b3;
+            }
+        EXPECT_EQ(h, hash) << line;
+    }
+}
+
 // A row of the table as read back.
 struct Row {
     long index;
