@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -273,6 +274,49 @@ TEST(OrbitTable, ReadsBackAsTheOrbitsDrawnWithTheirExponentsAndKinds) {
         EXPECT_EQ(own_first, scene.kick < 1 ? "regular" : "chaotic") << line;
         // The island's centre at K = 3 (stable up to 4) is regular too.
         EXPECT_EQ(rows.back().kind, "regular") << line;
+    }
+}
+
+// On the hyperbolic fixed point (0, 0) the map's Jacobian is the same matrix at every step,
+// [[1, K], [1, 1 + K]] on (dp, dtheta) (cos 0 = 1), so the tangent vector after n steps is
+// M^n (1, 0), here in long double (64-bit mantissa): the table's exponent, from the plotter's
+// vector kernel, within the few units of 2^-52 its double roundings allow; and the exponent
+// tends to the log of M's larger eigenvalue, (2 + K + sqrt(K^2 + 4K)) / 2, for K > 0.
+TEST(OrbitTable, TheFixedPointsExponentIsItsEigenvaluesLog) {
+    for (const float kick : {1.2f, 2.5f, -3.0f, 10.0f}) {
+        for (const int n : {10, 1000, 10000}) {
+            Scene scene = scene_of("step=6 orbit=0,0");
+            scene.kick = kick;
+            scene.length = n;
+            std::string header;
+            const std::vector<Row> rows = read_table(explore::orbit_table(scene), header);
+            ASSERT_EQ(rows.size(), 3u);
+            long double dp = 1, dtheta = 0, log_scale = 0;
+            for (int i = 0; i < n; ++i) {
+                dp = dp + static_cast<long double>(kick) * dtheta;
+                dtheta = dtheta + dp;
+                if (std::fabs(dp) > 1e300L) {
+                    dp /= 1e300L, dtheta /= 1e300L;
+                    log_scale += std::log(1e300L);
+                }
+            }
+            const long double reference =
+                (log_scale + std::log(std::sqrt(dp * dp + dtheta * dtheta))) / n;
+            // The seed line's first orbit and the scene's own both start there.
+            for (const std::size_t row : {std::size_t{0}, std::size_t{2}}) {
+                EXPECT_NEAR(rows[row].lyapunov, static_cast<double>(reference),
+                            1e-13 * std::fabs(static_cast<double>(reference)))
+                    << "kick " << kick << ", " << n << " steps";
+                // Hyperbolic for K > 0; for -4 < K < 0 (trace 2 + K within (-2, 2)) elliptic,
+                // the centre of an island.
+                EXPECT_EQ(rows[row].kind, kick > 0 ? "chaotic" : "regular")
+                    << "kick " << kick << ", " << n << " steps";
+            }
+            if (n == 10000 && kick > 0) {
+                const double k = kick, eigenvalue = (2 + k + std::sqrt(k * k + 4 * k)) / 2;
+                EXPECT_NEAR(rows[0].lyapunov, std::log(std::fabs(eigenvalue)), 2e-3) << kick;
+            }
+        }
     }
 }
 
