@@ -308,7 +308,8 @@ int run_explore(int argc, char** argv) {
         return export_sweep(scene, *sweep, *export_path, drawing);
     }
     if (orbits_path) {
-        if (const int status = write_orbit_table(scene, *orbits_path, drawing.threads); status != 0) return status;
+        if (const int status = write_orbit_table(scene, *orbits_path, drawing.threads); status != 0)
+            return status;
         if (!export_path) return 0;
     }
     if (export_path) return export_strip(scene, *export_path, drawing);

@@ -20,8 +20,8 @@ std::string describe_rules();
 // "tile": {"width", "height"}, "parts", "kept": {"left", "top", "width", "height"}, "axes":
 // {"theta": [{"at", "label", "end"}], "p": [...]}, "undo", "redo", "facts" (the words on the last
 // planted orbit, or null), "legend" ({"title", "colours": ["#rrggbb", ...], "marks": [{"at",
-// "label", "boundary"}]}, or null for colour=start), "refusal"}: the scene and what the page lays out by;
-// `refusal` is the last change's refusal, or null.
+// "label", "boundary"}]}, or null for colour=start), "refusal"}: the scene and what the page lays
+// out by; `refusal` is the last change's refusal, or null.
 std::string scene_record(const Editor& editor, const std::optional<std::string>& refusal = {});
 
 // A text as a JSON string, quotes included.
