@@ -5,7 +5,8 @@
 //   its bare orbit plotting, (e) explore's redraw of its default scene after a change of kick,
 //   (f) explore's exports on one thread against all (the time waited for) and of long orbits
 //   against short ones for the same steps, and the heavy export's portrait alone on one thread
-//   against all. Each ratio is of two commands timed in turns in the same run.
+//   against all, (g) explore's redraw of its default scene coloured by start, chaos and density.
+//   Each ratio is of two commands timed in turns in the same run.
 #include "baseline_orbits.hpp"
 #include "export.hpp"
 #include "kit/canvas.hpp"
@@ -383,6 +384,49 @@ void explore_redraw() {
     kit::release_screen();
 }
 
+// The default scene's redraw (portrait and strip, one thread) coloured by start, by chaos (each
+// orbit's exponent, its tangent vector carried along the orbit) and by density (counts), timed in
+// turns, 15 rounds: the fastest of each and the median of the rounds' ratios to start. The goal
+// for chaos: at most 1.6 times start.
+void explore_colourings() {
+    std::printf("explore, default scene, redraw by colouring (goal: chaos at most 1.6 x start)\n");
+    kit::install_software_screen();
+    const kit::Image screen = kit::screen_image();
+    explore::Scene scene;
+    const int height = scene.tile, width = explore::tile_width_for(height);
+    kit::PixelBuffer buffer;
+    buffer.resize(width, height, screen.layout);
+    const kit::Image& tile = buffer.image();
+    const explore::Colouring colourings[] = {explore::Colouring::start, explore::Colouring::chaos,
+                                             explore::Colouring::density};
+    const auto redraw_ms = [&](explore::Colouring colouring) {
+        scene.colour = colouring;
+        const double start = Clock::now();
+        explore::draw_portrait(scene, explore::scene_colours(scene, screen.layout), tile);
+        explore::build_strip(scene.group, scene.keep, tile, screen.rows(240, height));
+        return ms_since(start);
+    };
+    double best[3] = {1e300, 1e300, 1e300};
+    std::vector<double> ratios[3];
+    for (int round = 0; round < 15; ++round) {
+        double times[3];
+        for (int c = 0; c < 3; ++c) times[c] = redraw_ms(colourings[c]);
+        for (int c = 0; c < 3; ++c) {
+            best[c] = std::min(best[c], times[c]);
+            ratios[c].push_back(times[c] / times[0]);
+        }
+    }
+    for (int c = 0; c < 3; ++c) {
+        std::sort(ratios[c].begin(), ratios[c].end());
+        std::printf("  colour=%-8s %7.1f ms (fastest)  ratio to start %.2f (fastest), %.2f "
+                    "(median of the rounds)\n",
+                    std::string(explore::colouring_name(colourings[c])).c_str(), best[c],
+                    best[c] / best[0], ratios[c][7]);
+    }
+    std::printf("\n");
+    kit::release_screen();
+}
+
 // The heavy export's portrait alone, in this process: on one thread against every thread, in
 // turns, by the clock on the wall (the fastest of each, the least disturbed by other programs,
 // and the median of the pairs' ratios).
@@ -441,5 +485,6 @@ int main(int argc, char** argv) {
         studio_cores();
     }
     explore_redraw();
+    explore_colourings();
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "kit/version.hpp"
 #include "picture.hpp"
 #include "png_texts.hpp"
+#include "tables.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +24,8 @@ std::string usage() {
     return std::string(
                "usage: explore [--scene LINE | --scene-from FILE.png] [--scale N | --fullscreen]\n"
                "       explore [--scene LINE | --scene-from FILE.png] --export FILE.png\n"
+               "       explore [--scene LINE | --scene-from FILE.png] --orbits FILE.csv "
+               "[--export FILE.png]\n"
                "       explore [--scene LINE] --sweep KEY=FROM:TO:COUNT --export DIR\n"
                "       explore [--scene LINE] --tour [--scale N | --fullscreen]\n") +
            "The frieze studio: a portrait of the kicked map p' = p + K sin(theta), theta' = theta "
@@ -33,9 +36,12 @@ std::string usage() {
            "  --scene LINE        start from a scene: key=value pairs, e.g. \"kick=0.9 "
            "group=p2mm\"\n"
            "                      (keys: v kick group palette size theta p step length orbit "
-           "keep tile)\n"
+           "keep tile colour)\n"
            "  --scene-from FILE   the scene of a PNG explore wrote\n"
            "  --export FILE       no window: write the strip to FILE, a PNG, at the scene's size\n"
+           "  --orbits FILE       no window: write a table of every orbit the scene draws to "
+           "FILE\n"
+           "                      (CSV: index,theta,p,lyapunov,kind; with --export as well)\n"
            "  --sweep KEY=FROM:TO:COUNT  with --export DIR: DIR/frame-0001.png ... for COUNT "
            "evenly\n"
            "                      spaced values of kick, palette, step or length\n"
@@ -202,7 +208,7 @@ std::optional<Scene> scene_from_png(const std::string& path, std::string& error)
 }
 
 int run_explore(int argc, char** argv) {
-    std::optional<std::string> scene_line, scene_file, export_path, sweep_text;
+    std::optional<std::string> scene_line, scene_file, export_path, sweep_text, orbits_path;
     bool tour = false, fullscreen = false, help = false, version = false;
     int scale = 1;
     bool scale_given = false;
@@ -238,6 +244,10 @@ int run_explore(int argc, char** argv) {
             if (match == kit::Match::missing_value || value.empty())
                 return bad("--export needs a file (or with --sweep a folder): --export FILE.png");
             export_path = std::string(value);
+        } else if ((match = take("--orbits")) != kit::Match::no) {
+            if (match == kit::Match::missing_value || value.empty())
+                return bad("--orbits needs a file: --orbits orbits.csv");
+            orbits_path = std::string(value);
         } else if ((match = take("--sweep")) != kit::Match::no) {
             if (match == kit::Match::missing_value)
                 return bad("--sweep needs KEY=FROM:TO:COUNT, e.g. kick=0.5:1.5:100");
@@ -275,7 +285,10 @@ int run_explore(int argc, char** argv) {
     if (scale_given && fullscreen) return bad("--scale and --fullscreen exclude each other");
     if (sweep_text && !export_path) return bad("--sweep writes frames: add --export DIR");
     if (tour && export_path) return bad("--tour is a slide show: it does not go with --export");
-    if (export_path && (scale_given || fullscreen))
+    if (orbits_path && (sweep_text || tour))
+        return bad("--orbits writes the table of one scene: it goes with --export FILE.png but "
+                   "not with --sweep or --tour");
+    if ((export_path || orbits_path) && (scale_given || fullscreen))
         return bad("--scale and --fullscreen are for the window: --export writes the strip "
                    "without one");
     Scene scene;
@@ -293,6 +306,11 @@ int run_explore(int argc, char** argv) {
         auto sweep = parse_sweep(*sweep_text, error);
         if (!sweep) return bad(error);
         return export_sweep(scene, *sweep, *export_path, drawing);
+    }
+    if (orbits_path) {
+        if (const int status = write_orbit_table(scene, *orbits_path, drawing.threads); status != 0)
+            return status;
+        if (!export_path) return 0;
     }
     if (export_path) return export_strip(scene, *export_path, drawing);
     return run_window(scene,

@@ -4,6 +4,7 @@
 // pictures are drawn in the canvas's pixel layout (bytes R, G, B, A), which an ImageData takes as
 // it is. Every text and every pointer handed back stays valid until the next call.
 #include "axes.hpp"
+#include "dynamics.hpp"
 #include "editor.hpp"
 #include "kit/png.hpp"
 #include "picture.hpp"
@@ -180,6 +181,14 @@ EMSCRIPTEN_KEEPALIVE const char* explore_point(double across, double down) {
     return give("{\"theta\":" + json_string(words.theta) + ",\"p\":" + json_string(words.p) + "}");
 }
 
+// The table of every orbit the edited scene draws (engine/dynamics.hpp): {"rows", "table"}, the
+// table the desktop's --orbits writes, as CSV text.
+EMSCRIPTEN_KEEPALIVE const char* explore_orbit_table() {
+    const Scene& scene = editor.scene();
+    return give("{\"rows\":" + std::to_string(orbit_table_rows(scene)) +
+                ",\"table\":" + json_string(orbit_table(scene)) + "}");
+}
+
 // The sizes the scene can be saved at: its own and its multiples while the scene's limits allow
 // them, each with its line: [{"times", "size", "line"}].
 EMSCRIPTEN_KEEPALIVE const char* explore_sizes() {
@@ -273,7 +282,7 @@ EMSCRIPTEN_KEEPALIVE const char* explore_draw_merged(const char* line, int tiles
         return no_memory();
     const kit::Marks shares[] = {{.last = own_last.image(), .colours = own_colours},
                                  {.last = foreign_last.image(), .colours = foreign_colours}};
-    merge_portrait(scene_colours(*scene, kit::rgba_layout), shares, portrait.image());
+    merge_portrait(*scene, scene_colours(*scene, kit::rgba_layout), shares, portrait.image());
     build_strip(scene->group, scene->keep, portrait.image(), strip.image());
     return drawn(*scene, width);
 }

@@ -227,6 +227,38 @@ try {
   check(samePixels(asPicture(redone), desktop(redone.line)),
         'the scene redone is explore --export\'s, pixel for pixel');
 
+  // Coloured by chaos and by density, chosen in the list (split between the workers where both
+  // are idle): explore --export's pixels; the legend shown, the planted orbit's facts beside the
+  // portrait, and the table of orbits downloaded is explore --orbits' byte for byte.
+  for (const colour of ['chaos', 'density']) {
+    await open(page, origin, 'kick=1.3 size=600x90 group=p2mg orbit=3.1415927,0.3');
+    await page.selectOption('#colour', colour);
+    const coloured = await settled(page);
+    check(coloured.line.includes(' colour=' + colour) &&
+          samePixels(asPicture(coloured), desktop(coloured.line)),
+          `colour=${colour}: the strip is explore --export's, pixel for pixel (${coloured.workers} workers)`);
+    const words = await page.evaluate(() => [document.getElementById('orbit-facts').textContent,
+      document.getElementById('colour-legend').hidden,
+      document.querySelectorAll('#colour-legend .legend-mark').length]);
+    check(words[0].startsWith('Last orbit: orbit at theta 3.1415927, p 0.3: exponent ') &&
+          words[0].endsWith(', regular.') && !words[1] && words[2] >= 4,
+          `colour=${colour}: the legend and the last orbit's facts are shown (${words[0]})`);
+    const [download] = await Promise.all([page.waitForEvent('download'),
+      page.click('#download-orbits')]);
+    const saved = join(work, `orbits-${colour}.csv`);
+    await download.saveAs(saved);
+    const tableFile = join(work, `desktop-${colour}.csv`);
+    const run = spawnSync(join(binDir, 'explore'), ['--scene', coloured.line, '--orbits', tableFile],
+                          { encoding: 'utf8' });
+    check(run.status === 0 && Buffer.compare(readFileSync(saved), readFileSync(tableFile)) === 0 &&
+          download.suggestedFilename().endsWith('-orbits.csv'),
+          `colour=${colour}: the downloaded table of orbits is explore --orbits', byte for byte`);
+  }
+  await page.selectOption('#colour', 'start');
+  const plain = await settled(page);
+  check(await page.evaluate(() => document.getElementById('colour-legend').hidden) &&
+        plain.line.includes(' colour=start'), 'colour=start: no legend');
+
   // A strip wider than four tiles is shown as its first four (the rest repeats them).
   const wide = await open(page, origin, 'kick=0.8 size=3000x100 group=p2');
   const wideExport = desktop(wide.line);

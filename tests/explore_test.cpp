@@ -117,6 +117,9 @@ const char* const symmetry_scenes[] = {
     "kick=0.9 size=1300x200",
     "kick=-0.73 size=701x61 keep=3 palette=9",
     "kick=1 size=500x90 keep=1 theta=1:4 p=2.5:5.5 orbit=2,3 orbit=3.5,4 length=300",
+    // Coloured by each orbit's exponent, and by the count of points in each pixel.
+    "kick=1.3 size=600x61 keep=2 step=0.01 length=300 orbit=3,1 colour=chaos",
+    "kick=2.2 size=700x70 keep=1 theta=0.5:5 step=0.005 colour=density",
 };
 
 TEST(StripSymmetry, EachGroupsStripHasExactlyItsGroupsIsometries) {
@@ -406,7 +409,7 @@ test::Picture split_strip_of(const Scene& scene, int parts) {
     }
     kit::PixelBuffer tile, strip;
     EXPECT_TRUE(tile.resize(width, height) && strip.resize(scene.width, scene.height));
-    explore::merge_portrait(colours, marks, tile.image());
+    explore::merge_portrait(scene, colours, marks, tile.image());
     explore::build_strip(scene.group, scene.keep, tile.image(), strip.image());
     return picture_of(strip.image());
 }

@@ -16,7 +16,7 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 source "$(dirname "$0")/support.sh"
 
 expect 0 "" -- "$explore" --help
-for word in --scene --scene-from --export --sweep --tour --scale --fullscreen click undo reset; do
+for word in --scene --scene-from --export --orbits --sweep --tour --scale --fullscreen click undo reset; do
     grep -q -- "$word" "$work/out" || fail "--help does not mention $word"
 done
 
@@ -91,6 +91,30 @@ expect 2 "frame 2: kick: '10.5' is not allowed" -- "$explore" --sweep kick=0:21:
 [ -e "$work/bad" ] && fail "a refused sweep made its folder"
 expect 2 "--sweep 'size=1:2:3'" -- "$explore" --sweep size=1:2:3 --export "$work/bad"
 expect 2 "add --export DIR" -- "$explore" --sweep kick=0:1:3
+
+# The table of orbits: alone or beside the export, one row an orbit under its header; the
+# picture's scene and the table's are one. Refused beside a sweep, and at a folder.
+scene="kick=2.5 step=0.05 length=300 orbit=3.1415927,0 orbit=0.01,0.01 colour=chaos size=300x40"
+expect 0 "" -- "$explore" --scene "$scene" --orbits "$work/o.csv"
+grep -q "^explore: wrote .*o.csv (128 orbits)" "$work/out" || fail "--orbits says: $(cat "$work/out")"
+[ "$(head -n 1 "$work/o.csv")" = "index,theta,p,lyapunov,kind" ] || fail "the table's header: $(head -n 1 "$work/o.csv")"
+[ "$(wc -l <"$work/o.csv")" = 129 ] || fail "the table has $(wc -l <"$work/o.csv") lines, not 1 + 128"
+# The seed line's first orbit sits on the hyperbolic fixed point (0, 0): its exponent tends to
+# the log of the larger eigenvalue of [[1, K], [1, 1 + K]], ln 4.2656 = 1.4507 at K = 2.5.
+awk -F, 'NR == 2 && !($1 == 0 && $2 == 0 && $3 == 0 && $4 > 1.44 && $4 < 1.451 && $5 == "chaotic") {
+    exit 1 }' "$work/o.csv" || fail "the hyperbolic point's row: $(sed -n 2p "$work/o.csv")"
+grep -q "^126,3.1415927,0,[0-9.e-]*,regular$" "$work/o.csv" || fail "the island's centre is not regular"
+grep -q "^127,0.01,0.01,[0-9.e-]*,chaotic$" "$work/o.csv" || fail "the sea's orbit is not chaotic"
+expect 0 "" -- "$explore" --scene "$scene" --orbits "$work/p.csv" --export "$work/p.png"
+cmp -s "$work/o.csv" "$work/p.csv" || fail "the table beside an export differs from the table alone"
+[ -f "$work/p.png" ] || fail "--orbits with --export wrote no picture"
+expect 0 "" -- "$explore" --scene-from "$work/p.png" --orbits "$work/q.csv"
+cmp -s "$work/o.csv" "$work/q.csv" || fail "the table of the picture's scene differs"
+ls -a "$work" | grep -q '\.part$' && fail "a temporary file was left behind"
+expect 1 "is a folder: give --orbits a file name" -- "$explore" --orbits "$work"
+expect 2 "not with --sweep" -- "$explore" --sweep kick=0:1:3 --export "$work/bad" --orbits "$work/s.csv"
+expect 2 "lines of version 1 do not take colour=" -- "$explore" --scene "v=1 colour=density" --orbits "$work/v.csv"
+[ -e "$work/v.csv" ] && fail "a refused scene wrote a table"
 
 # No display: the window cannot open, and says so.
 expect 1 "no display" -- env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER= "$explore"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The programs cross-built for 32-bit x86 (Debian's cross compiler and :i386 libraries) draw
-# every slide exactly as this machine's build does, and explore a scene in each frieze group:
-# the exports of both are compared byte for byte. Only the programs are built; their list is the one CMake wrote into the host build.
+# every slide exactly as this machine's build does, and explore a scene in each frieze group and
+# scenes coloured by chaos and by density with their tables of orbits: the exports of both are
+# compared byte for byte. Only the programs are built; their list is the one CMake wrote into the host build.
 #   i686_test.sh SOURCE_DIR HOST_BUILD_DIR WORK_DIR
 # Exit 0 passed, 1 failed, 77 skipped (this machine cannot build or run them).
 set -u
@@ -93,5 +94,24 @@ for group in p1 p11g p1m1 p2 p2mg p11m p2mm; do
     fi
 done
 echo "ok: explore: a scene in each of the seven groups alike"
+# Coloured by each orbit's exponent and by density, and the table of every orbit's exponent and
+# kind: the same pictures and the same table, bit for bit.
+for scene in "kick=1.3 group=p2mg size=900x75 colour=chaos orbit=1,2 orbit=3.1415927,0.2" \
+    "kick=-2.37 group=p11m size=900x75 length=3000 step=0.005 colour=density orbit=1,2"; do
+    "$host/bin/explore" --scene "$scene" --export "$work/host.png" --orbits "$work/host.csv" \
+        >/dev/null || fail "explore --export --orbits of $scene"
+    if ! "${runner[@]}" "$build/bin/explore" --scene "$scene" --export "$work/i686.png" \
+        --orbits "$work/i686.csv" >"$work/run.log" 2>&1; then
+        echo "FAIL: the i686 explore --export --orbits failed: $(cat "$work/run.log")"
+        failures=$((failures + 1))
+    elif ! cmp -s "$work/host.png" "$work/i686.png"; then
+        echo "FAIL: explore's strip of $scene differs between this build and i686"
+        failures=$((failures + 1))
+    elif ! cmp -s "$work/host.csv" "$work/i686.csv"; then
+        echo "FAIL: explore's table of orbits of $scene differs between this build and i686"
+        failures=$((failures + 1))
+    fi
+done
+echo "ok: explore: a chaos and a density scene and their tables of orbits alike"
 [ "$failures" -eq 0 ] || exit 1
-echo "PASS: $compared slides of ${#programs[@]} programs and 7 explore scenes alike"
+echo "PASS: $compared slides of ${#programs[@]} programs and 9 explore scenes alike"

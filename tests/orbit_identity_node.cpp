@@ -3,6 +3,7 @@
 // row, millions of single steps and the sine's error bound, compiled to WebAssembly with SIMD.
 // Prints each row's drawing times as well; exits 1 if anything differs.
 #include "kit/canvas.hpp"
+#include "kit/lyapunov.hpp"
 #include "kit/orbits.hpp"
 #include "orbit_cases.hpp"
 #include "orbit_paths.hpp"
@@ -101,6 +102,33 @@ int main() {
     for (const StepSet& s : near) expected_fallbacks += s.p.size();
     check(kit::sine_fallbacks() - before == expected_fallbacks,
           "every sum near a rounding boundary should be recomputed");
+
+    // The exponents the vector kernel carries along (colour=chaos, the table of orbits) against
+    // the scalar lyapunov_exponent of this build, bit for bit, for kicks within one and beyond.
+    std::printf("Exponents of the vector path against lyapunov_exponent\n");
+    std::uniform_real_distribution<float> anywhere(0, 6.2831850f);
+    for (const float kick : {0.97f, 2.5f, -7.25f, 10.0f}) {
+        std::vector<kit::OrbitStart> starts;
+        for (int i = 0; i < 100; ++i)
+            starts.push_back({.p = anywhere(random), .theta = anywhere(random)});
+        const kit::OrbitRow row{
+            .kick = kick, .orbit_length = 2000, .x_scale = 10, .y_base = 60, .y_scale = 10};
+        std::vector<double> told(starts.size(), -1);
+        const auto tell = [&](const kit::OrbitFacts& orbit) {
+            told[orbit.index] = orbit.exponent;
+            return 0u;
+        };
+        kit::ColourRule rule = tell;
+        rule.needs_exponent = true;
+        std::vector<Uint32> pixels(63 * 63);
+        kit::plot_starts(row, starts,
+                         {.pixels = pixels.data(), .width = 63, .height = 63, .stride = 63}, rule,
+                         kit::OrbitPath::vector, {});
+        for (std::size_t n = 0; n < starts.size(); ++n)
+            check(told[n] == kit::lyapunov_exponent(kick, starts[n].p, starts[n].theta, 2000),
+                  "kick " + std::to_string(kick) + ": orbit " + std::to_string(n) +
+                      "'s exponent differs on the vector path");
+    }
 
     const SineError worst = worst_sine_error(sine_angles(random, 200'000));
     std::printf("The sine's largest error %.3Lg (bound %.3g) at x = %.17g\n", worst.error,

@@ -323,23 +323,39 @@ TEST_P(OrbitStarts, EveryPathDrawsTheBaselinePictureIntoAnyPicture) {
         kit::merge_marks(marks, image_of(merged));
         EXPECT_TRUE(test::same_picture(merged, expected)) << parts << " shares";
     }
-    // A rule that needs the orbits' exponents is told each one's, on any number of threads.
-    for (int threads : {1, 3}) {
-        std::vector<double> told(starts.size(), -1);
-        const auto tell = [&](const kit::OrbitFacts& orbit) {
-            told[orbit.index] = orbit.exponent;
-            return 0u;
-        };
-        kit::ColourRule by_exponent = tell;
-        by_exponent.needs_exponent = true;
-        test::Picture scratch = blank();
-        kit::plot_starts(r, starts, image_of(scratch), by_exponent, kit::OrbitPath::automatic,
-                         {.threads = threads}, ThreadRule::all_asked);
-        for (size_t n = 0; n < starts.size(); ++n)
-            EXPECT_EQ(told[n],
-                      kit::lyapunov_exponent(r.kick, starts[n].p, starts[n].theta, r.orbit_length))
-                << n;
+    // Counted in shares, each share's counts merged: the counts of one plotter.
+    for (int parts : {1, 2, 3}) {
+        std::vector<test::Picture> counts(parts, blank());
+        std::vector<kit::Image> shares;
+        for (int part = 0; part < parts; ++part) {
+            kit::count_share_starts(r, starts, {.part = part, .parts = parts},
+                                    image_of(counts[part]));
+            shares.push_back(image_of(counts[part]));
+        }
+        test::Picture merged = blank();
+        kit::merge_counts(shares, image_of(merged));
+        EXPECT_TRUE(test::same_picture(merged, counted)) << parts << " shares counted";
     }
+    // A rule that needs the orbits' exponents is told each one's, bit for bit, on every path (the
+    // vector kernel carries the tangent vectors along itself) and any number of threads.
+    for (kit::OrbitPath path : {kit::OrbitPath::plain, kit::OrbitPath::interleaved,
+                                kit::OrbitPath::vector, kit::OrbitPath::automatic})
+        for (int threads : {1, 3}) {
+            std::vector<double> told(starts.size(), -1);
+            const auto tell = [&](const kit::OrbitFacts& orbit) {
+                told[orbit.index] = orbit.exponent;
+                return 0u;
+            };
+            kit::ColourRule by_exponent = tell;
+            by_exponent.needs_exponent = true;
+            test::Picture scratch = blank();
+            kit::plot_starts(r, starts, image_of(scratch), by_exponent, path, {.threads = threads},
+                             ThreadRule::all_asked);
+            for (size_t n = 0; n < starts.size(); ++n)
+                EXPECT_EQ(told[n], kit::lyapunov_exponent(r.kick, starts[n].p, starts[n].theta,
+                                                          r.orbit_length))
+                    << kit::path_name(path) << ", orbit " << n;
+        }
     // Nothing was drawn on the screen.
     EXPECT_EQ(test::count(test::snapshot(), kit::white), 800 * 600);
 }

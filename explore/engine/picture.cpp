@@ -1,8 +1,8 @@
 #include "picture.hpp"
 
-#include "kit/truncate.hpp"
-
+#include "kit/lyapunov.hpp"
 #include "kit/palette.hpp"
+#include "kit/truncate.hpp"
 
 #include <algorithm>
 #include <array>
@@ -136,6 +136,7 @@ Colours scene_colours(const Scene& scene, kit::PixelLayout layout) {
     const std::array<kit::Rgb, 256> palette = kit::random_palette(scene.palette);
     for (int i = 0; i < 256; ++i) colours.palette[i] = layout.pack(palette[i]);
     colours.white = layout.pack({255, 255, 255});
+    for (int i = 0; i < 256; ++i) colours.scale[i] = layout.pack(kit::exponent_scale[i]);
     return colours;
 }
 
@@ -160,6 +161,42 @@ struct SceneOrbitColours {
     }
 };
 
+// colour=chaos: every orbit, the seed line's and the scene's own, by its exponent.
+struct ChaosColours {
+    const Colours& colours;
+    std::uint32_t operator()(const kit::OrbitFacts& orbit) const {
+        return colours.scale[kit::exponent_position(orbit.exponent)];
+    }
+};
+
+// The colour rules of a scene's seed line and of its own orbits. The callables live here, as
+// long as the rules that refer to them.
+struct Rules {
+    PortraitColours seed;
+    SceneOrbitColours own;
+    ChaosColours chaos;
+    kit::ColourRule seed_rule, own_rule;
+    Rules(const Scene& scene, const Colours& colours, const kit::OrbitRow& row)
+        : seed{colours, row}, own{colours}, chaos{colours},
+          seed_rule(scene.colour == Colouring::chaos ? kit::ColourRule(chaos)
+                                                     : kit::ColourRule(seed)),
+          own_rule(scene.colour == Colouring::chaos ? kit::ColourRule(chaos)
+                                                    : kit::ColourRule(own)) {
+        seed_rule.needs_exponent = own_rule.needs_exponent = scene.colour == Colouring::chaos;
+    }
+    Rules(const Rules&) = delete;
+    Rules& operator=(const Rules&) = delete;
+};
+
+// A tile of counts turned into colours: white where no point fell.
+void colour_counts(const Colours& colours, const kit::Image& tile) {
+    for (int y = 0; y < tile.height; ++y) {
+        std::uint32_t* row = tile.row(y);
+        for (int x = 0; x < tile.width; ++x)
+            row[x] = row[x] == 0 ? colours.white : colours.scale[kit::count_position(row[x])];
+    }
+}
+
 // The scene's own orbits as the plotter takes them, without allocating.
 struct SceneStarts {
     std::array<kit::OrbitStart, max_orbits> starts;
@@ -176,14 +213,21 @@ struct SceneStarts {
 
 void draw_portrait(const Scene& scene, const Colours& colours, const kit::Image& tile,
                    Drawing drawing) {
-    kit::fill(tile, colours.white);
     const kit::OrbitRow row = portrait_row(scene, tile.width, tile.height);
     const kit::Plotting plotting{.threads = drawing.threads};
-    const PortraitColours seed_colours{colours, row};
-    kit::plot_seed_line(row, tile, seed_colours, plotting);
     const SceneStarts starts(scene);
-    const SceneOrbitColours orbit_colours{colours};
-    kit::plot_starts(row, starts.all(), tile, orbit_colours, plotting);
+    if (scene.colour == Colouring::density) {
+        // The tile's pixels count the points first (they are 32-bit words either way).
+        kit::fill(tile, 0);
+        kit::count_seed_line(row, tile, plotting);
+        kit::count_starts(row, starts.all(), tile, plotting);
+        colour_counts(colours, tile);
+        return;
+    }
+    kit::fill(tile, colours.white);
+    const Rules rules(scene, colours, row);
+    kit::plot_seed_line(row, tile, rules.seed_rule, plotting);
+    kit::plot_starts(row, starts.all(), tile, rules.own_rule, plotting);
 }
 
 std::size_t portrait_marks(const Scene& scene) {
@@ -194,13 +238,28 @@ std::size_t portrait_marks(const Scene& scene) {
 void mark_portrait(const Scene& scene, const Colours& colours, kit::Share share,
                    const kit::Marks& marks) {
     const kit::OrbitRow row = portrait_row(scene, marks.last.width, marks.last.height);
-    const PortraitColours seed_colours{colours, row};
-    kit::mark_seed_line(row, share, 1, marks, seed_colours);
-    // The scene's orbits after the seed line's, as draw_portrait plots them.
     const SceneStarts starts(scene);
-    const SceneOrbitColours orbit_colours{colours};
+    if (scene.colour == Colouring::density) {
+        kit::count_share_seed_line(row, share, marks.last);
+        kit::count_share_starts(row, starts.all(), share, marks.last);
+        return;
+    }
+    const Rules rules(scene, colours, row);
+    kit::mark_seed_line(row, share, 1, marks, rules.seed_rule);
+    // The scene's orbits after the seed line's, as draw_portrait plots them.
     kit::mark_starts(row, starts.all(), share,
-                     static_cast<std::uint32_t>(kit::orbit_count(row)) + 1, marks, orbit_colours);
+                     static_cast<std::uint32_t>(kit::orbit_count(row)) + 1, marks, rules.own_rule);
+}
+
+void merge_portrait(const Scene& scene, const Colours& colours, std::span<const kit::Marks> shares,
+                    const kit::Image& tile) {
+    if (scene.colour == Colouring::density) {
+        kit::fill(tile, 0);
+        for (const kit::Marks& share : shares) kit::merge_counts(std::span(&share.last, 1), tile);
+        colour_counts(colours, tile);
+        return;
+    }
+    merge_portrait(colours, shares, tile);
 }
 
 void merge_portrait(const Colours& colours, std::span<const kit::Marks> shares,

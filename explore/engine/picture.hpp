@@ -63,9 +63,13 @@ Start start_at(const Scene& scene, int width, int height, Pixel pixel);
 // The colours a scene is drawn in, as pixels of one layout: the scene's palette and the white of
 // the background. The seed line's orbits take entries 7 to 38 by their starting momentum, as the
 // slide shows' portraits do; the scene's own orbits count down from entry 255.
+// With colour=chaos and colour=density the points take the fixed scale of order and chaos
+// instead (kit::exponent_scale, coolest first): an orbit the colour of its exponent's place
+// (kit::exponent_position), a pixel the colour of its count's (kit::count_position).
 struct Colours {
     std::array<std::uint32_t, 256> palette;
     std::uint32_t white;
+    std::array<std::uint32_t, 256> scale;
 };
 Colours scene_colours(const Scene& scene, kit::PixelLayout layout);
 
@@ -83,10 +87,14 @@ void draw_portrait(const Scene& scene, const Colours& colours, const kit::Image&
 // The portrait split among plotters that share no memory (the page's drawing workers): each marks
 // its share of the orbits (kit::Marks: `last` of the tile's size, all zero, and colours for
 // portrait_marks(scene) marks), and the tile takes them all merged on white, the same pixels as
-// draw_portrait's.
+// draw_portrait's. With colour=density a share's `last` holds its counts of points instead (its
+// colours are not used), and the merge adds them up before the counts take their colours.
 std::size_t portrait_marks(const Scene& scene);
 void mark_portrait(const Scene& scene, const Colours& colours, kit::Share share,
                    const kit::Marks& marks);
+void merge_portrait(const Scene& scene, const Colours& colours, std::span<const kit::Marks> shares,
+                    const kit::Image& tile);
+// The merge of a scene coloured by start or chaos (which merge alike).
 void merge_portrait(const Colours& colours, std::span<const kit::Marks> shares,
                     const kit::Image& tile);
 

@@ -1,6 +1,7 @@
 #include "record.hpp"
 
 #include "axes.hpp"
+#include "dynamics.hpp"
 #include "picture.hpp"
 
 #include <cstdio>
@@ -26,6 +27,8 @@ const char* kind_name(KeyKind kind) {
         return "window";
     case KeyKind::point:
         return "point";
+    case KeyKind::choice:
+        return "choice";
     }
     return "";
 }
@@ -43,6 +46,25 @@ std::string ticks_json(const std::vector<Tick>& ticks) {
                ",\"label\":" + json_string(tick.label) +
                ",\"end\":" + (tick.end ? "true" : "false") + "}";
     return out + "]";
+}
+
+// {"title", "colours": ["#rrggbb", ...], "marks": [{"at", "label"}]}, or null.
+std::string legend_json(const Scene& scene) {
+    const auto legend = colour_legend(scene);
+    if (!legend) return "null";
+    std::string out = "{\"title\":" + json_string(legend->title) + ",\"colours\":[";
+    for (std::size_t i = 0; i < legend->colours.size(); ++i) {
+        const kit::Rgb c = legend->colours[i];
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "\"#%02x%02x%02x\"", c.r, c.g, c.b);
+        out += std::string(i == 0 ? "" : ",") + hex;
+    }
+    out += "],\"marks\":[";
+    for (std::size_t i = 0; i < legend->marks.size(); ++i)
+        out += std::string(i == 0 ? "" : ",") + "{\"at\":" + json_number(legend->marks[i].at) +
+               ",\"label\":" + json_string(legend->marks[i].label) +
+               ",\"boundary\":" + (legend->marks[i].boundary ? "true" : "false") + "}";
+    return out + "]}";
 }
 
 } // namespace
@@ -82,7 +104,14 @@ std::string describe_rules() {
                ",\"kind\":" + json_string(kind_name(rule.kind)) +
                ",\"default\":" + json_string(key_value(defaults, rule.name)) +
                ",\"low\":" + json_number(rule.low) + ",\"high\":" + json_number(rule.high) +
-               ",\"about\":" + json_string(rule.about) + "}";
+               ",\"about\":" + json_string(rule.about) + ",\"since\":" + std::to_string(rule.since);
+        if (!rule.names.empty()) {
+            out += ",\"names\":[";
+            for (std::size_t i = 0; i < rule.names.size(); ++i)
+                out += std::string(i == 0 ? "" : ",") + json_string(rule.names[i]);
+            out += "]";
+        }
+        out += "}";
     }
     out += "],\"groups\":[";
     for (int g = 0; g < group_count; ++g) {
@@ -134,6 +163,9 @@ std::string scene_record(const Editor& editor, const std::optional<std::string>&
            ",\"p\":" + ticks_json(p_ticks(scene)) + "}";
     out += std::string(",\"undo\":") + (editor.can_undo() ? "true" : "false");
     out += std::string(",\"redo\":") + (editor.can_redo() ? "true" : "false");
+    const auto facts = last_orbit_report(scene);
+    out += ",\"facts\":" + (facts ? json_string(orbit_words(scene, *facts)) : std::string("null"));
+    out += ",\"legend\":" + legend_json(scene);
     out += ",\"refusal\":" + (refusal ? json_string(*refusal) : std::string("null")) + "}";
     return out;
 }

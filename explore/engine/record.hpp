@@ -12,13 +12,16 @@
 namespace explore {
 
 // {"version": newest, "versions": [...], "keys": [{"name", "kind", "default", "low", "high",
-// "about", ...}], "groups": [{"short", "long", "descriptive", "label", "parts"}], "limits": {...}}
+// "about", "since" (the first version taking the key), "names" (a choice's)}], "groups": [{"short",
+// "long", "descriptive", "label", "parts"}], "limits": {...}}
 std::string describe_rules();
 
 // {"line", "version", "values": {key: text}, "orbits": [[theta, p]...], "group": {...},
 // "tile": {"width", "height"}, "parts", "kept": {"left", "top", "width", "height"}, "axes":
-// {"theta": [{"at", "label", "end"}], "p": [...]}, "undo", "redo", "refusal"}: the scene and what the page lays out by; `refusal` is the last change's
-// refusal, or null.
+// {"theta": [{"at", "label", "end"}], "p": [...]}, "undo", "redo", "facts" (the words on the last
+// planted orbit, or null), "legend" ({"title", "colours": ["#rrggbb", ...], "marks": [{"at",
+// "label", "boundary"}]}, or null for colour=start), "refusal"}: the scene and what the page lays
+// out by; `refusal` is the last change's refusal, or null.
 std::string scene_record(const Editor& editor, const std::optional<std::string>& refusal = {});
 
 // A text as a JSON string, quotes included.

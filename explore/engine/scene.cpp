@@ -19,6 +19,8 @@ constexpr std::array<GroupNames, group_count> group_names{{
     {"p2mm", "p2mm", "spinning-jump"},
 }};
 
+constexpr std::string_view colouring_names[colouring_count] = {"start", "chaos", "density"};
+
 // The rulebook, in the order a printed line gives the keys (the orbits last, as they repeat).
 constexpr KeyRule rules[] = {
     {"v", KeyKind::version, oldest_version, newest_version,
@@ -46,6 +48,11 @@ constexpr KeyRule rules[] = {
      "from that part alone."},
     {"tile", KeyKind::whole, min_tile, max_tile,
      "The tile's height in the desktop window, in pixels."},
+    {"colour", KeyKind::choice, 0, colouring_count - 1,
+     "What colours the points: start (the seed line's orbits by starting momentum, the scene's "
+     "own one colour each), chaos (each orbit by its Lyapunov exponent, from regular and cool to "
+     "chaotic and warm) or density (each pixel by how many points fell in it, on a log scale).",
+     colouring_names, 2},
     {"orbit", KeyKind::point, 0, two_pi,
      "A further orbit started at THETA,P, drawn over the seed line's in a colour of its own; the "
      "key may repeat."},
@@ -170,6 +177,24 @@ std::optional<std::string> set_window(double& from, double& to, std::string_view
     return std::nullopt;
 }
 
+std::string names_allowed(const KeyRule& rule) {
+    std::string text = "one of";
+    for (std::string_view name : rule.names) {
+        text += " ";
+        text += name;
+        if (name != rule.names.back()) text += ",";
+    }
+    return text;
+}
+
+// A key that lines of older versions do not take: refused there unless it is its default.
+std::string too_new(const KeyRule& rule, std::string_view value, int version) {
+    return refusal(rule.name, value,
+                   "lines of version " + std::to_string(version) + " do not take " +
+                       std::string(rule.name) + "= (version " + std::to_string(rule.since) +
+                       " does): give v=" + std::to_string(rule.since) + " or leave v= out");
+}
+
 std::optional<std::string> add_orbit(Scene& scene, std::string_view key, std::string_view value) {
     const std::string allowed = "give THETA,P, each from 0 to below " + limit_text(two_pi);
     const auto parts = pair_of(value, ',');
@@ -184,6 +209,10 @@ std::optional<std::string> add_orbit(Scene& scene, std::string_view key, std::st
 }
 
 } // namespace
+
+std::string_view colouring_name(Colouring colouring) {
+    return colouring_names[static_cast<int>(colouring)];
+}
 
 const GroupNames& names_of(Group group) {
     return group_names[static_cast<int>(group)];
@@ -221,6 +250,10 @@ std::optional<std::string> set_key(Scene& scene, std::string_view key, std::stri
         const auto version = whole<int>(value);
         if (!version || *version < oldest_version || *version > newest_version)
             return refusal(key, value, versions_allowed());
+        for (const KeyRule& newer : rules)
+            if (newer.since > *version &&
+                key_value(scene, newer.name) != key_value(Scene{}, newer.name))
+                return too_new(newer, key_value(scene, newer.name), *version);
         scene.version = *version;
         return std::nullopt;
     }
@@ -265,6 +298,16 @@ std::optional<std::string> set_key(Scene& scene, std::string_view key, std::stri
                               : set_window(scene.p_from, scene.p_to, key, value);
     case KeyKind::point:
         return add_orbit(scene, key, value);
+    case KeyKind::choice:
+        for (std::size_t i = 0; i < rule->names.size(); ++i)
+            if (same_name(value, rule->names[i])) {
+                const auto chosen = static_cast<Colouring>(i);
+                if (scene.version < rule->since && chosen != Scene{}.colour)
+                    return too_new(*rule, value, scene.version);
+                scene.colour = chosen;
+                return std::nullopt;
+            }
+        return refusal(key, value, names_allowed(*rule));
     }
     return std::nullopt;
 }
@@ -281,6 +324,7 @@ std::string key_value(const Scene& scene, std::string_view key) {
     if (key == "length") return std::to_string(scene.length);
     if (key == "keep") return std::to_string(scene.keep);
     if (key == "tile") return std::to_string(scene.tile);
+    if (key == "colour") return std::string(colouring_name(scene.colour));
     if (key == "orbit") {
         std::string text;
         for (const Start& start : scene.orbits) {
@@ -295,6 +339,7 @@ std::string key_value(const Scene& scene, std::string_view key) {
 std::string print_scene(const Scene& scene) {
     std::string line;
     for (const KeyRule& rule : rules) {
+        if (rule.since > scene.version) continue;
         if (rule.kind == KeyKind::point) {
             for (const Start& start : scene.orbits)
                 line += " orbit=" + number_text(start.theta) + "," + number_text(start.p);

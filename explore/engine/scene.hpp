@@ -72,6 +72,16 @@ constexpr int tile_width_for(int height) {
     return (3 * height) & ~3;
 }
 
+// What the orbits' points are coloured by: their start (the seed line's by starting momentum, the
+// scene's own one colour each), each orbit's finite-time largest Lyapunov exponent on a fixed scale
+// from regular (cool) to chaotic (warm), or each pixel by how many points fell in it (a logarithmic
+// scale). Lines of version 1 colour by start only.
+enum class Colouring { start, chaos, density };
+inline constexpr int colouring_count = 3;
+
+// "start", "chaos", "density": the key's values.
+std::string_view colouring_name(Colouring colouring);
+
 struct Scene {
     int version = newest_version;        // of the format the scene was read in
     float kick = 0.9f;                   // K, single precision
@@ -88,6 +98,7 @@ struct Scene {
     std::vector<Start> orbits; // further orbits, drawn over the seed line's
     int keep = 0;              // which fundamental region of the tile is kept (mod the group's)
     int tile = 176;            // the tile's height in the window
+    Colouring colour = Colouring::start; // what the points are coloured by (version 2 on)
     bool operator==(const Scene&) const = default;
 };
 
@@ -101,6 +112,7 @@ enum class KeyKind {
     size,    // WxH
     window,  // FROM:TO within [0, 2 pi]
     point,   // THETA,P on the torus; the key may repeat
+    choice,  // one of the names the rule lists (low and high: 0 and the last name's number)
 };
 
 // One key of the rulebook: its name, its kind, its limits (low and high, inclusive; a point's
@@ -110,12 +122,14 @@ struct KeyRule {
     KeyKind kind;
     double low, high;
     std::string_view about;
+    std::span<const std::string_view> names = {}; // a choice's names, in order
+    int since = oldest_version;                   // the first version whose lines take the key
 };
 
 // Every key, in the order a printed line gives them.
 std::span<const KeyRule> key_rules();
 
-// The scene as one line, every key given, its version first.
+// The scene as one line, every key its version takes given, its version first.
 std::string print_scene(const Scene& scene);
 
 // Reads a line: keys not given keep their defaults (v: the newest version). On a bad key or

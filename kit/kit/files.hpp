@@ -83,6 +83,16 @@ class ExportFolder {
 std::optional<std::string> write_png_at(const std::string& path, const Image& image,
                                         std::span<const PngText> texts = {});
 
+// Writes `bytes` as the whole file `name` in the folder open as `folder`, exactly as
+// write_png_file writes a picture: through a temporary file of its own, made exclusively,
+// flushed to disk and renamed into place.
+std::optional<WriteFailure> write_bytes_file(int folder, std::string_view name,
+                                             std::string_view bytes, Replace replace);
+
+// write_bytes_file into the folder of `path` (the folder as it is now), replacing what is there;
+// returns an error message naming `path`.
+std::optional<std::string> write_bytes_at(const std::string& path, std::string_view bytes);
+
 // While it lives, every signal whose default action ends the program first removes the
 // temporary file being written (if any) and then ends the program as it would have, and
 // SIGXFSZ is ignored so that a file size limit fails the write (EFBIG) instead of killing it.

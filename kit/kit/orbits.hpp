@@ -151,4 +151,13 @@ void mark_starts(const OrbitRow& row, std::span<const OrbitStart> starts, Share 
 // the others keep theirs. Every share's `last` is of the target's size.
 void merge_marks(std::span<const Marks> shares, const Image& target);
 
+// The counts of a split drawing: each share counts the points of its orbits (the runs
+// mark_seed_line and mark_starts would plot) into `counts`, a picture of counts it started
+// (all zero, or holding what it counted before); merge_counts adds every share's counts into
+// `target`'s. Counts add up in any order, so the sum is the count of one plotter.
+void count_share_seed_line(const OrbitRow& row, Share share, const Image& counts);
+void count_share_starts(const OrbitRow& row, std::span<const OrbitStart> starts, Share share,
+                        const Image& counts);
+void merge_counts(std::span<const Image> shares, const Image& target);
+
 } // namespace kit

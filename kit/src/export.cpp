@@ -359,6 +359,56 @@ std::optional<std::string> write_png_at(const std::string& path, const Image& im
     return std::nullopt;
 }
 
+std::optional<WriteFailure> write_bytes_file(int folder, std::string_view name,
+                                             std::string_view bytes, Replace replace) {
+    if (name.empty() || name == "." || name == ".." || name.find('/') != name.npos ||
+        name.find('\0') != name.npos)
+        return WriteFailure{.code = EINVAL, .reason = "not a plain file name"};
+    std::string temporary;
+    errno = 0;
+    const int fd = create_temporary(folder, name, temporary);
+    if (fd < 0) return failure_of(errno ? errno : EEXIST);
+    // The whole, however many writes it takes; then on the disk before the rename.
+    int reason = 0;
+    for (std::size_t done = 0; done < bytes.size() && reason == 0;) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0)
+            done += static_cast<std::size_t>(n);
+        else if (n < 0 && errno != EINTR)
+            reason = errno;
+    }
+    if (reason == 0 && fsync(fd) != 0) reason = errno;
+    if (close(fd) != 0 && reason == 0) reason = errno;
+    if (reason != 0) {
+        discard_temporary(folder, temporary);
+        return failure_of(reason);
+    }
+    const SignalsHeld held;
+    const int placed = replace == Replace::existing
+                           ? renameat(folder, temporary.c_str(), folder, std::string(name).c_str())
+                           : place_new(folder, temporary, name);
+    reason = errno;
+    if (placed != 0) unlinkat(folder, temporary.c_str(), 0);
+    pending_folder = -1;
+    if (placed != 0) return failure_of(reason);
+    return std::nullopt;
+}
+
+std::optional<std::string> write_bytes_at(const std::string& path, std::string_view bytes) {
+    const std::filesystem::path target(path);
+    const std::string folder_path = target.has_parent_path() ? target.parent_path().string() : ".";
+    std::optional<WriteFailure> failure;
+    const int folder = ::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        failure = failure_of(errno);
+    } else {
+        failure = write_bytes_file(folder, target.filename().string(), bytes, Replace::existing);
+        close(folder);
+    }
+    if (failure) return "cannot write " + shown(path) + ": " + failure->reason;
+    return std::nullopt;
+}
+
 int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed) {
     // From the start: a signal that arrives while the folder is probed removes the probe too.
     const TemporaryFileGuard guard;

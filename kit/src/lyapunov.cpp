@@ -90,7 +90,7 @@ using namespace orbit_kernels;
 
 namespace {
 
-constexpr double scaling_limit = 0x1p512, scaling_step = 0x1p-512;
+constexpr double scaling_limit = exponent_scaling_limit, scaling_step = exponent_scaling_step;
 constexpr int scaling_bits = 512;
 constexpr double ln2 = 0x1.62e42fefa39efp-1;
 
@@ -135,6 +135,10 @@ double lyapunov_exponent(float kick, float p, float theta, int length,
             ++scalings;
         }
     }
+    return exponent_from_tangent(dp, dtheta, scalings, length);
+}
+
+double exponent_from_tangent(double dp, double dtheta, long long scalings, int length) {
     const double a_dp = dp < 0 ? -dp : dp, a_dtheta = dtheta < 0 ? -dtheta : dtheta;
     const double largest = a_dp < a_dtheta ? a_dtheta : a_dp;
     if (!(largest <= std::numeric_limits<double>::max()))
@@ -173,12 +177,29 @@ const char* kind_name(OrbitKind kind) {
 constexpr double colours_per_log = 0x1.0b8dea14a6e2bp+5;
 constexpr double coolest_log = -0x1.bb9d3beb8c86bp+2;
 
-Rgb exponent_colour(double exponent) {
-    if (!(exponent > coolest_exponent)) return exponent_scale[exponent == exponent ? 0 : 255];
-    if (exponent >= warmest_exponent) return exponent_scale[255];
+int exponent_position(double exponent) {
+    if (!(exponent > coolest_exponent)) return exponent == exponent ? 0 : 255;
+    if (exponent >= warmest_exponent) return 255;
     // The position lies in [0.5, 255.5] (map_log's error moves it by far less than 2^-40).
     const double position = (map_log(exponent) - coolest_log) * colours_per_log + 0.5;
-    return exponent_scale[static_cast<int>(position)];
+    return static_cast<int>(position);
+}
+
+Rgb exponent_colour(double exponent) {
+    return exponent_scale[exponent_position(exponent)];
+}
+
+// 255 / (densest_octaves ln 2): colours per unit of ln count.
+constexpr double colours_per_log_count = 255 / (densest_octaves * ln2);
+
+int count_position(std::uint32_t count) {
+    if (count <= 1) return 0;
+    if (count >= densest_count) return 255;
+    // ln count <= ln 2^densest_octaves within map_log's 2.05 units, so the product stays below
+    // 255 + 2^-40 and truncates to 254 at most below the densest count.
+    const int position =
+        static_cast<int>(map_log(static_cast<double>(count)) * colours_per_log_count);
+    return position < 254 ? position : 254;
 }
 
 extern constexpr Rgb exponent_scale[256] = {

@@ -1,65 +1,17 @@
-// Order and chaos along one orbit: its finite-time largest Lyapunov exponent, the kind that
-// follows from it, and a colour for it. The same bits on every platform (lyapunov.cpp tells how).
+// The orbits' exponents are offered to the programs' engines too: the declarations live with the
+// kit's public headers. Here, what the vector kernel shares with lyapunov_exponent.
 #pragma once
 
-#include "kit/image.hpp"
-
-#include <cstdint>
+#include "kit/lyapunov.hpp"
 
 namespace kit {
 
-// The finite-time largest Lyapunov exponent of the orbit of the kicked map from (p, theta):
-// ln(|v_n| / |v_0|) / n per step (natural log), n = length, over the very single-precision
-// orbit the plotter draws, with a tangent vector v carried along by the map's Jacobian at each
-// step's angle. Exactly (lyapunov.cpp tells why each piece is so):
-//     start    (dp, dtheta) = (1, 0), the momentum's direction;
-//     step     c = single(map_cosine(theta)), g = double(kick) * c (exact), then
-//              dp = dp + g * dtheta;  dtheta = dtheta + dp  (each product and sum rounded to
-//              double, no fused multiply-add), then the orbit's step as the plotter takes it:
-//              p = wrap_momentum(kicked(p, theta, kick)), theta = single(wrap_angle(theta + p));
-//              when |dp| >= 2^512 or |dtheta| >= 2^512 after a step, both are multiplied by
-//              2^-512 and `scalings` counts one;
-//     end      e = the exponent of max(|dp|, |dtheta|) (2^e <= max < 2^(e + 1)),
-//              a = dp * 2^-e, b = dtheta * 2^-e (exact), s = a * a + b * b (in [1, 8)),
-//              n2 = double(512 * scalings + e), and
-//              exponent = (n2 * ln2 + map_log(s) * 0.5) / length, ln2 = 0x1.62e42fefa39efp-1.
-// Returns 0 for length <= 0 (no step, nothing stretched), NaN when the orbit leaves the finite
-// numbers (a kick that is not finite, or one so large that the momentum overflows a single).
-double lyapunov_exponent(float kick, float p, float theta, int length);
+// The tangent vector's scaling (lyapunov.cpp): after a step in which |dp| or |dtheta| reached
+// exponent_scaling_limit, both are multiplied by exponent_scaling_step and one scaling counted.
+inline constexpr double exponent_scaling_limit = 0x1p512, exponent_scaling_step = 0x1p-512;
 
-// lyapunov_exponent, also counting the steps whose single-precision cosine the quick cosine could
-// not decide and map_cosine computed (the result is the same).
-double lyapunov_exponent(float kick, float p, float theta, int length,
-                         std::uint64_t& cosine_fallbacks);
-
-enum class OrbitKind { regular, chaotic };
-
-// The largest exponent a regular orbit of `length` steps is taken to show:
-//     (map_log(length) + regular_allowance) / length,
-// since along a regular orbit the tangent vector grows at most linearly (the twist), by a factor
-// up to about e^regular_allowance n (lyapunov.cpp tells what the study of orbits of known nature
-// found). For length <= 0: infinity.
-inline constexpr double regular_allowance = 5;
-double regular_threshold(int length);
-
-// regular when exponent <= regular_threshold(length), else chaotic (NaN counts as chaotic: the
-// orbit left the finite numbers).
-OrbitKind orbit_kind(double exponent, int length);
-
-// "regular" or "chaotic", for the table of orbits.
-const char* kind_name(OrbitKind kind);
-
-// The colour of an exponent on a fixed scale, from cool (regular: dark blue) through violet and
-// red to warm (chaotic: light orange), perceptually ordered (lightness rises evenly along it). The
-// scale is logarithmic, from 2^-10 per step (about what a regular orbit of 10,000 steps shows)
-// to 2 per step (beyond the kicked map's exponent at kick 10, about ln 5 = 1.61); exponents below
-// it (zero and negative ones included) take its coolest colour, exponents above it and NaN its
-// warmest.
-inline constexpr double coolest_exponent = 0x1p-10;
-inline constexpr double warmest_exponent = 2;
-Rgb exponent_colour(double exponent);
-
-// The scale's 256 colours, coolest first (exponent_colour picks one of them).
-extern const Rgb exponent_scale[256];
+// The end of lyapunov_exponent, from the tangent vector after `length` steps (length >= 1) and
+// its count of scalings.
+double exponent_from_tangent(double dp, double dtheta, long long scalings, int length);
 
 } // namespace kit

@@ -40,6 +40,9 @@ struct KernelRow {
     double y_base, y_scale;
     int width, height, stride;
     bool strict;
+    // Where the vector kernel also leaves each orbit's exponent (lyapunov_exponent's bits, the
+    // tangent vector carried along the same steps), one a lane of the group; null: not asked.
+    double* exponents = nullptr;
 };
 
 // The momentum after the kick, before it wraps.

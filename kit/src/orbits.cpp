@@ -69,18 +69,24 @@ struct Values {
     std::uint32_t* mark_colours = nullptr;
 };
 
-// What the colour rule is told of an orbit, its exponent where the rule needs it.
-OrbitFacts facts_of(const OrbitRow& row, int index, OrbitStart start, const ColourRule* colour) {
+// What the colour rule is told of an orbit, its exponent where the rule needs it (computed here,
+// or the one the vector kernel computed along the orbit: the same bits).
+OrbitFacts facts_of(const OrbitRow& row, int index, OrbitStart start, const ColourRule* colour,
+                    const double* exponent) {
     OrbitFacts facts{.index = index, .start = start};
     if (colour && colour->needs_exponent)
-        facts.exponent = lyapunov_exponent(row.kick, start.p, start.theta, row.orbit_length);
+        facts.exponent = exponent
+                             ? *exponent
+                             : lyapunov_exponent(row.kick, start.p, start.theta, row.orbit_length);
     return facts;
 }
 
 // What orbit `index` of the call writes into its pixels.
-std::uint32_t value_of(const OrbitRow& row, const Values& values, int index, OrbitStart start) {
+std::uint32_t value_of(const OrbitRow& row, const Values& values, int index, OrbitStart start,
+                       const double* exponent = nullptr) {
     if (!values.colour) return 0;
-    const std::uint32_t colour = (*values.colour)(facts_of(row, index, start, values.colour));
+    const std::uint32_t colour =
+        (*values.colour)(facts_of(row, index, start, values.colour, exponent));
     if (values.first_mark == 0) return colour;
     const std::uint32_t mark = values.first_mark + static_cast<std::uint32_t>(index);
     values.mark_colours[mark - 1] = colour;
@@ -178,7 +184,8 @@ void plot_grouped(const OrbitRow& row, const KernelRow& kernel_row, Kernel kerne
         count_steps(n, length);
         std::uint32_t orbit_values[group] = {};
         for (int l = 0; l < n; ++l)
-            orbit_values[l] = value_of(row, values, first + l, starts_of_group[l]);
+            orbit_values[l] = value_of(row, values, first + l, starts_of_group[l],
+                                       kernel_row.exponents ? kernel_row.exponents + l : nullptr);
         write_points<sink>(buffer, n, length, orbit_values, pixels);
         if (n < group) break;
     }
@@ -200,13 +207,19 @@ void plot_along(const OrbitRow& row, OrbitPath path, const Image& target, Starts
                                .strict = row.strict_edges};
     const OrbitPath taken = orbit_path_for(row, path);
     const int group = taken == OrbitPath::vector ? vector_group : interleaved_group;
+    // A rule that needs the exponents has them from the vector kernel, which carries the tangent
+    // vectors along its orbits (orbits_simd.cpp); the other paths compute them orbit by orbit.
+    double exponents[vector_group];
+    KernelRow with_exponents = kernel_row;
+    if (taken == OrbitPath::vector && values.colour && values.colour->needs_exponent)
+        with_exponents.exponents = exponents;
     std::uint32_t* buffer =
         taken == OrbitPath::plain
             ? nullptr
             : points.get(static_cast<std::size_t>(group) * row_length(row.orbit_length));
     if (taken == OrbitPath::vector && buffer)
-        plot_grouped<vector_group, sink>(row, kernel_row, vector_kernel(kernel_row), starts, first,
-                                         values, buffer, target.pixels);
+        plot_grouped<vector_group, sink>(row, with_exponents, vector_kernel(with_exponents), starts,
+                                         first, values, buffer, target.pixels);
     else if (taken == OrbitPath::interleaved && buffer)
         plot_grouped<interleaved_group, sink>(row, kernel_row, interleaved_orbits, starts, first,
                                               values, buffer, target.pixels);
@@ -366,12 +379,13 @@ void listed(const OrbitRow& row, OrbitPath path, const Image& target,
     plot_alone<sink>(row, path, target, Listed{starts}, colour);
 }
 
-// A share's orbits, marked: runs part, part + parts, ... of share_run orbits.
-template <typename Starts>
+// A share's orbits, marked (or with Sink::count, counted into marks.last, without a rule): runs
+// part, part + parts, ... of share_run orbits.
+template <Sink sink = Sink::colour, typename Starts>
 void mark_share(const OrbitRow& row, Starts starts, Share share, std::uint32_t first_mark,
-                const Marks& marks, const ColourRule& colour) {
+                const Marks& marks, const ColourRule* colour) {
     const Values marked{
-        .colour = &colour, .first_mark = first_mark, .mark_colours = marks.colours.data()};
+        .colour = colour, .first_mark = first_mark, .mark_colours = marks.colours.data()};
     const int parts = std::max(share.parts, 1);
     PointBuffer points;
     std::array<OrbitStart, share_run> run;
@@ -379,8 +393,8 @@ void mark_share(const OrbitRow& row, Starts starts, Share share, std::uint32_t f
         int n = 0;
         while (n < share_run && starts.next(run[n])) ++n;
         if (n > 0 && index % parts == share.part)
-            plot_along<Sink::colour>(row, OrbitPath::automatic, marks.last,
-                                     Listed{std::span(run.data(), n)}, first, marked, points);
+            plot_along<sink>(row, OrbitPath::automatic, marks.last,
+                             Listed{std::span(run.data(), n)}, first, marked, points);
         if (n < share_run) return;
     }
 }
@@ -497,16 +511,35 @@ void count_starts(const OrbitRow& row, std::span<const OrbitStart> starts, const
 
 void mark_seed_line(const OrbitRow& row, Share share, std::uint32_t first_mark, const Marks& marks,
                     const ColourRule& colour) {
-    mark_share(row, Sweep{row.seed_step}, share, first_mark, marks, colour);
+    mark_share(row, Sweep{row.seed_step}, share, first_mark, marks, &colour);
 }
 
 void mark_starts(const OrbitRow& row, std::span<const OrbitStart> starts, Share share,
                  std::uint32_t first_mark, const Marks& marks, const ColourRule& colour) {
-    mark_share(row, Listed{starts}, share, first_mark, marks, colour);
+    mark_share(row, Listed{starts}, share, first_mark, marks, &colour);
 }
 
 void merge_marks(std::span<const Marks> shares, const Image& target) {
     merge<Sink::colour>(shares, target);
+}
+
+void count_share_seed_line(const OrbitRow& row, Share share, const Image& counts) {
+    mark_share<Sink::count>(row, Sweep{row.seed_step}, share, 0, {.last = counts, .colours = {}},
+                            nullptr);
+}
+
+void count_share_starts(const OrbitRow& row, std::span<const OrbitStart> starts, Share share,
+                        const Image& counts) {
+    mark_share<Sink::count>(row, Listed{starts}, share, 0, {.last = counts, .colours = {}},
+                            nullptr);
+}
+
+void merge_counts(std::span<const Image> shares, const Image& target) {
+    for (int y = 0; y < target.height; ++y) {
+        std::uint32_t* row = target.row(y);
+        for (int x = 0; x < target.width; ++x)
+            for (const Image& share : shares) row[x] += share.row(y)[x];
+    }
 }
 
 int orbit_count(const OrbitRow& row) {

@@ -86,6 +86,8 @@
 //    (t in [0, 2 pi], p' in [0, F+], through the same monotonic formulas) all land on the
 //    picture skips that test.
 
+#include "lyapunov.hpp"
+#include "map_sine.hpp"
 #include "orbit_kernels.hpp"
 #include "orbit_lanes.hpp"
 #include "orbit_paths.hpp"
@@ -129,6 +131,103 @@ template <int n> KIT_LANES void sines(const Doubles* x, Doubles* out) {
     for (int v = 0; v < n; ++v) q[v] = multiply_add(q[v], z2[v], p0[v]);
     for (int v = 0; v < n; ++v) out[v] = r[v] * q[v];
 }
+
+// The orbits' exponents, carried along (kit/lyapunov.hpp, lyapunov.cpp)
+// ------------------------------------------------------------------
+// Asked for (KernelRow::exponents), the kernel carries each lane's tangent vector (dp, dtheta)
+// along its orbit and leaves its exponent at the end, the same bits as lyapunov_exponent's, by
+// the same operations on the same values:
+// - The orbit is this kernel's, step for step the textbook loop's (the proof above), which is the
+//   orbit lyapunov_exponent follows.
+// - The cosine: c = single(map_cosine(theta)) of the angle before each step. The quick cosine of
+//   orbit_kernels.hpp, lane by lane (a fused multiply-add only leaves out roundings of its proof,
+//   1 to 3 there), is checked against cosine_margin as single_cosine checks it (4 there): when
+//   the two ends round to the same single, that single is c; otherwise the lane takes c from
+//   map_cosine itself. So c is the scalar code's, bit for bit, in every lane.
+// - The update g = K c, dp = dp + g dtheta, dtheta = dtheta + dp: a product and sums written
+//   apart (no multiply-add: -ffp-contract=off keeps them apart), each IEEE double operation
+//   rounded to nearest as the scalar code's.
+// - The scaling after every step: where |dp| or |dtheta| reaches 2^512 both are multiplied by
+//   2^-512 and the lane's count goes up, elsewhere by 1 (exact). The comparisons are the scalar
+//   code's (NaN compares false in both).
+// - The end is the scalar code's own function (exponent_from_tangent), lane by lane.
+
+// The quick cosine of n vectors (quick_cosine, lane by lane).
+template <int n> KIT_LANES void cosines(const Doubles* x, Doubles* out) {
+    Doubles shifted[n], r[n], z[n], z2[n];
+    for (int v = 0; v < n; ++v)
+        shifted[v] = multiply_add(x[v], splat(inverse_pi), splat(0.5)) + round_shift;
+    for (int v = 0; v < n; ++v) {
+        const Doubles k = shifted[v] - round_shift;
+        const Doubles j = k * 2 - 1;
+        r[v] = multiply_add(j, splat(-half_pi_high), x[v]);
+        r[v] = multiply_add(j, splat(-half_pi_middle), r[v]);
+        // An odd k negates: its parity is the lowest bit of `shifted`.
+        r[v] = from_bits(bits(r[v]) ^ (bits(shifted[v]) << 63));
+    }
+    for (int v = 0; v < n; ++v) z[v] = r[v] * r[v];
+    for (int v = 0; v < n; ++v) z2[v] = z[v] * z[v];
+    Doubles p0[n], p1[n], q[n];
+    for (int v = 0; v < n; ++v) {
+        p0[v] = multiply_add(splat(sine_coefficients[1]), z[v], splat(sine_coefficients[0]));
+        p1[v] = multiply_add(splat(sine_coefficients[3]), z[v], splat(sine_coefficients[2]));
+        const Doubles p2 =
+            multiply_add(splat(sine_coefficients[5]), z[v], splat(sine_coefficients[4]));
+        q[v] = multiply_add(splat(sine_coefficients[6]), z2[v], p2);
+    }
+    for (int v = 0; v < n; ++v) q[v] = multiply_add(q[v], z2[v], p1[v]);
+    for (int v = 0; v < n; ++v) q[v] = multiply_add(q[v], z2[v], p0[v]);
+    for (int v = 0; v < n; ++v) out[v] = r[v] * q[v];
+}
+
+// The tangent vectors of n vectors of orbits, one step on from the angles before it.
+template <int n> struct Tangents {
+    Doubles dp[n], dtheta[n];
+    Bits scalings[n];
+
+    KIT_LANES void start() {
+        for (int v = 0; v < n; ++v) {
+            dp[v] = splat(1);
+            dtheta[v] = splat(0);
+            scalings[v] = bits(splat(0));
+        }
+    }
+
+    KIT_LANES void step(const Doubles* theta, Doubles kick) {
+        Doubles c[n];
+        cosines<n>(theta, c);
+        Words doubts{};
+        for (int v = 0; v < n; ++v) {
+            const Floats below = to_single(c[v] - cosine_margin);
+            doubts |= bits(below) ^ bits(to_single(c[v] + cosine_margin));
+            c[v] = widen(below);
+        }
+        if (any(doubts)) [[unlikely]] {
+            for (int v = 0; v < n; ++v)
+                for (int l = 0; l < 4; ++l)
+                    c[v][l] = static_cast<float>(map_cosine(static_cast<float>(theta[v][l])));
+        }
+        for (int v = 0; v < n; ++v) {
+            const Doubles g = kick * c[v];
+            const Doubles product = g * dtheta[v];
+            dp[v] = dp[v] + product;
+            dtheta[v] = dtheta[v] + dp[v];
+        }
+    }
+
+    KIT_LANES void scale() {
+        constexpr std::int64_t magnitude = 0x7fffffffffffffff;
+        for (int v = 0; v < n; ++v) {
+            const Doubles a = from_bits(bits(dp[v]) & magnitude);
+            const Doubles b = from_bits(bits(dtheta[v]) & magnitude);
+            const Bits big = (a >= exponent_scaling_limit) | (b >= exponent_scaling_limit);
+            const Doubles factor = select(big, splat(exponent_scaling_step), splat(1));
+            dp[v] = dp[v] * factor;
+            dtheta[v] = dtheta[v] * factor;
+            scalings[v] = scalings[v] - big;
+        }
+    }
+};
 
 // Four orbits after one step: the new momentum and angle (singles held as doubles) and the value
 // the column is formed from.
@@ -223,7 +322,7 @@ template <Check check> KIT_LANES Words place(Doubles column_angle, Doubles p, co
 
 constexpr int vectors = vector_group / 4;
 
-template <Check check, bool wide>
+template <Check check, bool wide, bool tangent>
 KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length,
                              const KernelRow& kernel_row, std::uint32_t* buffer) {
     const Placement placement{.x_scale = splat(kernel_row.x_scale),
@@ -243,9 +342,12 @@ KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length
         p[v] = widen(s);
         theta[v] = widen(a);
     }
+    Tangents<vectors> tangents;
+    if constexpr (tangent) tangents.start();
     // Four steps of every lane, turned into four points of each orbit's row at once.
     Words block[4][vectors] = {};
     for (int i = 0; i < length; ++i) {
+        if constexpr (tangent) tangents.step(theta, kick);
         Stepped next[vectors];
         Words doubts{};
         advance<vectors, wide>(p, theta, kick, margin, next, doubts);
@@ -258,6 +360,7 @@ KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length
             p[v] = next[v].p;
             theta[v] = next[v].theta;
         }
+        if constexpr (tangent) tangents.scale();
         if ((i & 3) == 3 || i == length - 1) {
             std::uint32_t* out = buffer + (i & ~3);
             for (int v = 0; v < vectors; ++v) {
@@ -270,6 +373,17 @@ KIT_LANES_TARGET void orbits(const float* seeds, const float* angles, int length
             }
         }
     }
+    if constexpr (tangent) {
+        for (int v = 0; v < vectors; ++v)
+            for (int l = 0; l < 4; ++l)
+                kernel_row.exponents[4 * v + l] = exponent_from_tangent(
+                    tangents.dp[v][l], tangents.dtheta[v][l], tangents.scalings[v][l], length);
+    }
+}
+
+// The kernel of a row's edge check and wrap, with the exponents or without.
+template <Check check, bool wide> Kernel kernel_for(const KernelRow& kernel_row) {
+    return kernel_row.exponents ? orbits<check, wide, true> : orbits<check, wide, false>;
 }
 
 // Whether every point of the row lands on the picture, so that the kernel can leave out the test
@@ -291,9 +405,13 @@ Kernel vector_kernel(const KernelRow& kernel_row) {
     // The programs' kicks are at most 1: their rows leave out the second wrap.
     const bool wide = !(kernel_row.kick >= -1 && kernel_row.kick <= 1);
     if (lands_on_picture(kernel_row))
-        return wide ? orbits<Check::none, true> : orbits<Check::none, false>;
-    if (kernel_row.strict) return wide ? orbits<Check::strict, true> : orbits<Check::strict, false>;
-    return wide ? orbits<Check::truncated, true> : orbits<Check::truncated, false>;
+        return wide ? kernel_for<Check::none, true>(kernel_row)
+                    : kernel_for<Check::none, false>(kernel_row);
+    if (kernel_row.strict)
+        return wide ? kernel_for<Check::strict, true>(kernel_row)
+                    : kernel_for<Check::strict, false>(kernel_row);
+    return wide ? kernel_for<Check::truncated, true>(kernel_row)
+                : kernel_for<Check::truncated, false>(kernel_row);
 }
 
 } // namespace kit::orbit_kernels

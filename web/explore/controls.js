@@ -10,6 +10,7 @@ const offered = [
   { key: 'palette', label: 'Palette seed', control: 'number' },
   { key: 'length', label: 'Orbit length', control: 'number' },
   { key: 'step', label: 'Seed-line step', control: 'number' },
+  { key: 'colour', label: 'Colour by', control: 'choice' },
 ];
 
 // The buttons, by id: what each does is the page's (main.js).
@@ -77,8 +78,11 @@ export class Controls {
         box.append(slider, number);
         this.#fields[key] = slider;
         this.#fields[key + '-number'] = number;
-      } else if (control === 'groups' || control === 'parts') {
+      } else if (control === 'groups' || control === 'parts' || control === 'choice') {
         const select = element('select', { id, title: rule.about });
+        if (control === 'choice') {
+          for (const name of rule.names) select.append(new Option(name, name));
+        }
         if (control === 'groups') {
           for (const group of rules.groups) {
             const words = group.long === group.short
@@ -122,6 +126,7 @@ export class Controls {
     setValue(this.#fields.kick, values.kick);
     if (!typing(this.#fields['kick-number'])) setValue(this.#fields['kick-number'], values.kick);
     setValue(this.#fields.group, values.group);
+    setValue(this.#fields.colour, values.colour);
     const keep = this.#fields.keep;
     if (keep.options.length !== record.parts) {
       keep.textContent = '';

@@ -60,6 +60,9 @@ export class Engine {
   point(across, down) { return this.#call('explore_point', across, down); }
   // The sizes the scene can be saved at, each with its line.
   sizes() { return this.#call('explore_sizes'); }
+  // The table of every orbit the scene draws, as the desktop's --orbits writes it:
+  // { rows, table } (CSV text).
+  orbitTable() { return this.#call('explore_orbit_table'); }
 }
 
 // An engine on this thread from the compiled module.

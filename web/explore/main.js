@@ -29,6 +29,7 @@ export function start(savePng) {
     portrait: $('portrait'), kept: $('kept'), strip: $('strip'), line: $('scene-line'),
     form: $('explore-controls'), sizes: $('download-size'), download: $('download-strip'),
     downloadNote: $('download-note'), copy: $('copy-line'),
+    facts: $('orbit-facts'), legend: $('colour-legend'), orbits: $('download-orbits'),
   };
   // The page's state: this thread's engine (null until it runs) with the record of the scene it
   // edits, the controls built from its rulebook, whether they take changes yet, the line in the
@@ -159,6 +160,38 @@ export function start(savePng) {
     view.sizes.selectedIndex = Math.min(Math.max(chosen, 0), view.sizes.options.length - 1);
   }
 
+  // The words on the last planted orbit, and the legend of a colouring by chaos or density, as
+  // the record gives them (engine/dynamics.hpp): shown only where they change.
+  let legendFor = null;
+  function showDynamics() {
+    const facts = record.facts === null ? '' : 'Last orbit: ' + record.facts + '.';
+    if (view.facts.textContent !== facts) view.facts.textContent = facts;
+    view.facts.hidden = facts === '';
+    const legend = record.legend === null ? '' : JSON.stringify(record.legend);
+    if (legend === legendFor) return;
+    legendFor = legend;
+    view.legend.textContent = '';
+    view.legend.hidden = legend === '';
+    if (legend === '') return;
+    const { title, colours, marks } = record.legend;
+    const bar = document.createElement('div');
+    bar.className = 'legend-bar';
+    bar.style.background = 'linear-gradient(to right, ' + colours.join(', ') + ')';
+    for (const mark of marks) {
+      const label = document.createElement('span');
+      // The kinds' boundary above the bar, the scale's numbers below it; the end labels inside.
+      label.className = 'legend-mark' + (mark.boundary ? ' boundary' : '') +
+        (mark.at < 0.05 ? ' first' : mark.at > 0.95 ? ' last' : '');
+      label.style.left = (100 * mark.at) + '%';
+      label.textContent = mark.label;
+      bar.append(label);
+    }
+    const caption = document.createElement('p');
+    caption.className = 'legend-title';
+    caption.textContent = title;
+    view.legend.append(caption, bar);
+  }
+
   // After every answer of the engine: a refusal said, or the fields, the address and the picture.
   function took(answer, field) {
     if (controls !== null) controls.mark(field, answer.refusal !== null);
@@ -172,6 +205,7 @@ export function start(savePng) {
     controls.fill(record);
     outline();
     fillSizes();
+    showDynamics();
     if (moved) {
       address.changed();
       draw(record.line);
@@ -193,7 +227,7 @@ export function start(savePng) {
   function becomeUsable() {
     if (usable || engine === null || !scheduler.running) return;
     usable = true;
-    for (const control of [...controls.all, view.copy]) control.disabled = false;
+    for (const control of [...controls.all, view.copy, view.orbits]) control.disabled = false;
     controls.fill(record);
   }
 
@@ -211,6 +245,21 @@ export function start(savePng) {
     }, (error) => {
       view.downloadNote.textContent = 'No file: ' + error.message + '.';
     }).finally(() => { view.download.disabled = false; });
+  });
+
+  // The table of every orbit the scene draws, made by the engine as the desktop's --orbits makes it.
+  view.orbits.addEventListener('click', () => {
+    if (!usable) return;
+    const made = engine.orbitTable();
+    const fileName = 'explore-' + record.values.group + '-kick-' + record.values.kick + '-orbits.csv';
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([made.table], { type: 'text/csv' }));
+    link.download = fileName;
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 60_000);
+    view.downloadNote.textContent = 'Saved ' + fileName + ' (' + made.rows + ' orbits).';
   });
 
   view.copy.addEventListener('click', () => {
@@ -235,13 +284,14 @@ export function start(savePng) {
           if (usable) took(operations[id]());
         },
       });
-      for (const control of [...controls.all, view.copy]) control.disabled = true;
+      for (const control of [...controls.all, view.copy, view.orbits]) control.disabled = true;
       const started = engine.start(fromAddress === null ? '' : fromAddress);
       addressRefused = started.refusal !== null;
       record = started;
       controls.fill(record);
       outline();
       fillSizes();
+      showDynamics();
       view.line.textContent = view.status.dataset.scene = record.line;
       becomeUsable();
       if (view.status.dataset.state === 'shown') say('shown', shownText(view.status.dataset.line));
@@ -258,6 +308,7 @@ export function start(savePng) {
 
   say('loading', 'Loading explore…');
   view.copy.disabled = true;
+  view.orbits.disabled = true;
   // The first picture is asked for at once, from the address as it stands, of one worker that
   // fetches and compiles the engine's code itself and reads the line itself. The second worker
   // and this thread's engine (the controls) start once it is on view: on a machine of few cores

@@ -1,0 +1,27 @@
+#include "tables.hpp"
+
+#include "desktop.hpp"
+#include "dynamics.hpp"
+#include "kit/arguments.hpp"
+#include "kit/files.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace explore {
+
+int write_orbit_table(const Scene& scene, const std::string& path, int threads) {
+    std::error_code code;
+    if (std::filesystem::is_directory(path, code))
+        return complain(1, kit::shown(path) + " is a folder: give --orbits a file name, "
+                                              "such as orbits.csv");
+    const std::string table = orbit_table(scene, threads);
+    const kit::TemporaryFileGuard guard;
+    if (auto error = kit::write_bytes_at(path, table)) return complain(1, *error);
+    std::printf("%s: wrote %s (%zu orbits)\n", program_name, kit::shown(path).c_str(),
+                orbit_table_rows(scene));
+    return 0;
+}
+
+} // namespace explore
