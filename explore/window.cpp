@@ -585,26 +585,39 @@ std::optional<std::pair<double, double>> on_portrait(const Layout& layout, int x
     return std::pair{(px + 0.5) / layout.tile_width, (py + 0.5) / layout.tile_height};
 }
 
+// The pointer's words: "θ 1.234  p 5.678".
+std::string point_text(const Scene& scene, double across, double down) {
+    const PointWords words = point_words(scene, across, down);
+    return "θ " + words.theta + "  p " + words.p;
+}
+
 void draw_readouts(const Studio& studio) {
     const Layout& layout = studio.layout;
     const Scene& scene = studio.editor.scene();
-    std::string left = "kick " + number_text(scene.kick) + "  ·  group " + group_words(scene.group);
+    std::string left = "kick " + number_text(scene.kick) + " · group " + group_words(scene.group);
     if (part_count(scene.group) > 1)
-        left += "  ·  part " + std::to_string(scene.keep % part_count(scene.group) + 1) + " of " +
+        left += " · part " + std::to_string(scene.keep % part_count(scene.group) + 1) + "/" +
                 std::to_string(part_count(scene.group));
-    if (!layout.p_beside && studio.shown.number != 0) {
-        const std::vector<Tick> ticks = p_ticks(studio.shown.scene);
-        left += "  ·  p " + ticks.back().label + " to " + ticks.front().label;
-    }
-    text(4, layout.readout_y, left, ink);
-    if (studio.pointer && studio.shown.number != 0) {
-        if (const auto at = on_portrait(layout, studio.pointer->first, studio.pointer->second)) {
-            const PointWords words = point_words(studio.shown.scene, at->first, at->second);
-            const std::string point = "θ " + words.theta + "  p " + words.p;
-            text(kit::screen_width - 4 - kit::text_width(point), layout.readout_y, point,
-                 status_ink);
+    // The pointer's words keep their room at the right whether or not the pointer is on the
+    // portrait (they are as long anywhere on it), so that nothing moves as it comes and goes.
+    int point_room = 0;
+    if (studio.shown.number != 0) {
+        const Scene& shown = studio.shown.scene;
+        if (!layout.p_beside) {
+            const std::vector<Tick> ticks = p_ticks(shown);
+            left += " · p " + ticks.back().label + " to " + ticks.front().label;
         }
+        point_room = kit::text_width(point_text(shown, 0, 0)) + 2 * kit::text_cell_width;
+        if (studio.pointer)
+            if (const auto at =
+                    on_portrait(layout, studio.pointer->first, studio.pointer->second)) {
+                const std::string point = point_text(shown, at->first, at->second);
+                text(kit::screen_width - 4 - kit::text_width(point), layout.readout_y, point,
+                     status_ink);
+            }
     }
+    const int cells = (kit::screen_width - 8 - point_room) / kit::text_cell_width;
+    text(4, layout.readout_y, fit(left, cells), ink);
 }
 
 void draw_status(const Studio& studio) {
