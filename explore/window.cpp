@@ -71,7 +71,7 @@ constexpr KeyHelp studio_keys[] = {
     {"c", "the next palette"},
     {"u, Ctrl+Z, Backspace", "undo the last change (any change)"},
     {"Shift+U, Ctrl+Shift+Z, Ctrl+Y", "redo what was undone"},
-    {"r", "back to the starting scene (undo brings it back)"},
+    {"r", "reset to the starting scene (undo brings it back)"},
     {"s", "save the strip at the scene's size as a new PNG here"},
     {"S", "save what the window shows (800 x tile) likewise"},
     {"p", "print the scene line on the terminal"},
@@ -715,9 +715,12 @@ void save(Studio& studio, Scene scene, bool window_size) {
     studio.saver.request({std::move(scene), stem, name});
 }
 
+// h, F1, and ? as the key that types it: Shift and the slash, or a keyboard's own ? key. (The
+// key's typed character is not asked for: with it, SDL may report a second press for the text
+// typed, and the help would open and close at once.)
 bool is_help_key(const SDL_keysym& key) {
     return key.sym == SDLK_h || key.sym == SDLK_F1 || key.sym == SDLK_QUESTION ||
-           key.unicode == '?' || (key.sym == SDLK_SLASH && (key.mod & KMOD_SHIFT));
+           (key.sym == SDLK_SLASH && (key.mod & KMOD_SHIFT));
 }
 
 enum class Action { none, quit };
@@ -971,7 +974,6 @@ int run_window(const Scene& scene, const kit::platform::WindowSettings& settings
         return complain(1, *error);
     }
     SDL_EnableKeyRepeat(SDL_DEFAULT_REPEAT_DELAY, 30);
-    SDL_EnableUNICODE(1);
     tell_keys(tour);
     int status = 0;
     try {
