@@ -75,7 +75,7 @@ constexpr KeyHelp studio_keys[] = {
     {"s", "save the strip at the scene's size as a new PNG here"},
     {"S", "save what the window shows (800 x tile) likewise"},
     {"p", "print the scene line on the terminal"},
-    {"h, ?, F1", "this help; the same key or Esc closes it"},
+    {"h, ?, F1", "this help; the same key, Esc or a click closes it"},
     {"q, Esc, closing the window", "quit (at once, also while drawing)"},
 };
 
@@ -84,7 +84,7 @@ constexpr KeyHelp tour_keys[] = {
     {"Left, Page Up, Backspace", "the group before"},
     {"Home, End", "the first group, the last"},
     {"any other key", "the next group"},
-    {"h, ?, F1", "this help; the same key or Esc closes it"},
+    {"h, ?, F1", "this help; the same key, Esc or a click closes it"},
     {"q, Esc, closing the window", "quit"},
 };
 
@@ -328,17 +328,17 @@ class Saver {
     }
 
   public:
-    // The names of the entries of the folder saved into.
+    // The names of the entries of the folder saved into, read through a description of its own
+    // (a duplicate descriptor would share its place in the folder with every other reader).
     std::vector<std::string> folder_names() const {
         std::vector<std::string> names;
-        const int copy = fcntl(folder_, F_DUPFD_CLOEXEC, 0);
-        if (copy < 0) return names;
-        DIR* folder = fdopendir(copy);
+        const int own = openat(folder_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (own < 0) return names;
+        DIR* folder = fdopendir(own);
         if (!folder) {
-            close(copy);
+            close(own);
             return names;
         }
-        rewinddir(folder);
         while (const dirent* entry = readdir(folder)) names.emplace_back(entry->d_name);
         closedir(folder);
         return names;
@@ -846,6 +846,11 @@ Action on_key(Studio& studio, const SDL_keysym& key) {
 }
 
 void on_press(Studio& studio, const SDL_MouseButtonEvent& button) {
+    // A click on the help takes it away, and does nothing else.
+    if (studio.help) {
+        studio.help = false;
+        return;
+    }
     if (studio.tour) return;
     const Layout& layout = studio.layout;
     const auto at = on_portrait(layout, button.x, button.y);
