@@ -452,6 +452,9 @@ struct Studio {
     std::optional<std::pair<int, int>> pointer; // on the screen, while over the window
     std::optional<Press> press;
     std::string status;
+    // What the rows under the strip say: the facts of the last orbit planted, and the legend
+    // of the colours the scene's orbits are drawn in (both empty for now).
+    std::string last_orbit, legend;
     bool help = false;
 };
 
@@ -595,6 +598,9 @@ void draw_readouts(const Studio& studio) {
     const Layout& layout = studio.layout;
     const Scene& scene = studio.editor.scene();
     std::string left = "kick " + number_text(scene.kick) + " · group " + group_words(scene.group);
+    if (studio.tour)
+        left = "tour " + std::to_string(studio.tour_group + 1) + "/" + std::to_string(group_count) +
+               " · " + left;
     if (part_count(scene.group) > 1)
         left += " · part " + std::to_string(scene.keep % part_count(scene.group) + 1) + "/" +
                 std::to_string(part_count(scene.group));
@@ -629,8 +635,11 @@ void draw_status(const Studio& studio) {
     if (!studio.status.empty()) text(4, layout.status_y, fit(studio.status, room), status_ink);
     if (!right.empty())
         text(kit::screen_width - 4 - kit::text_width(right), layout.status_y, right, status_ink);
-    // The rows of the last planted orbit (layout.last_orbit_y) and of the colours' legend
-    // (layout.legend_y) stand empty until there is something to say there.
+    // The rows of the last planted orbit and of the colours' legend, empty until something
+    // fills them.
+    if (!studio.last_orbit.empty())
+        text(4, layout.last_orbit_y, fit(studio.last_orbit, cells), ink);
+    if (!studio.legend.empty()) text(4, layout.legend_y, fit(studio.legend, cells), ink);
 }
 
 void draw_help(bool tour) {
