@@ -260,6 +260,22 @@ class Saver {
         return std::exchange(reports_, {});
     }
 
+    // The names of the entries of the folder saved into, read through a description of its own
+    // (a duplicate descriptor would share its place in the folder with every other reader).
+    std::vector<std::string> folder_names() const {
+        std::vector<std::string> names;
+        const int own = openat(folder_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (own < 0) return names;
+        DIR* folder = fdopendir(own);
+        if (!folder) {
+            close(own);
+            return names;
+        }
+        while (const dirent* entry = readdir(folder)) names.emplace_back(entry->d_name);
+        closedir(folder);
+        return names;
+    }
+
   private:
     static bool go_on(void* self) { return !static_cast<const Saver*>(self)->stopping_; }
 
@@ -325,23 +341,6 @@ class Saver {
             done_names_.push_back(name);
         }
         report("saved " + name + " (" + size + ")");
-    }
-
-  public:
-    // The names of the entries of the folder saved into, read through a description of its own
-    // (a duplicate descriptor would share its place in the folder with every other reader).
-    std::vector<std::string> folder_names() const {
-        std::vector<std::string> names;
-        const int own = openat(folder_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (own < 0) return names;
-        DIR* folder = fdopendir(own);
-        if (!folder) {
-            close(own);
-            return names;
-        }
-        while (const dirent* entry = readdir(folder)) names.emplace_back(entry->d_name);
-        closedir(folder);
-        return names;
     }
 
   private:
