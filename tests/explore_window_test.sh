@@ -190,13 +190,14 @@ wheeled=$(printed_line 12)
 xdotool key --window "$window" q
 ends_with_0 "after q"
 
-# A picture that takes seconds to draw: keys are taken at once and q quits at once.
+# A picture that takes seconds to draw (about 8 s on one core): keys are taken at once and q
+# quits at once (within 3 s even on a loaded machine; each used to wait for the whole drawing).
 start --scene "step=0.0001 length=10000 tile=100"
 took=$(date +%s%N)
 xdotool key --window "$window" bracketright
 window_title_is "explore - kick 0.91 - p2mm (spinning-jump)"
 took=$((($(date +%s%N) - took) / 1000000))
-[ "$took" -lt 1500 ] || fail "a key took $took ms while a picture was drawn"
+[ "$took" -lt 3000 ] || fail "a key took $took ms while a picture was drawn"
 # The status line (row 280 for this tile) says so at its right end.
 sleep 0.5
 window_shot drawing
@@ -207,7 +208,7 @@ took=$(date +%s%N)
 xdotool key --window "$window" q
 ends_with_0 "after q while drawing"
 took=$((($(date +%s%N) - took) / 1000000))
-[ "$took" -lt 1500 ] || fail "q took $took ms while a picture was drawn"
+[ "$took" -lt 3000 ] || fail "q took $took ms while a picture was drawn"
 
 # The tour: the scene in each group, the slide shows' keys, ending after the seventh.
 start --tour --scene "tile=40 length=50"
