@@ -190,6 +190,24 @@ wheeled=$(printed_line 12)
 xdotool key --window "$window" q
 ends_with_0 "after q"
 
+# A save that cannot be written says why, on the terminal and in the status line (row 280),
+# and the window goes on: here its folder is removed under it.
+mkdir "$work/gone"
+cd "$work/gone" || fail "cannot enter $work/gone"
+start --scene "tile=100 length=50"
+window_title_is "explore - kick 0.9 - p2mm (spinning-jump)"
+rmdir "$work/gone"
+window_shot before
+xdotool key --window "$window" s
+for _ in $(seq 50); do grep -q "cannot save" "$work/err" && break; sleep 0.1; done
+grep -q "^explore: cannot save explore-p2mm-kick-0.9.png: " "$work/err" ||
+    fail "a failed save said: $(cat "$work/err")"
+shot_until after before '[ "$(differ before after 800x17+0+280)" -gt 100 ]' ||
+    fail "the status line did not say the save failed"
+xdotool key --window "$window" q
+ends_with_0 "after a failed save"
+cd "$work/here" || fail "cannot enter $work/here"
+
 # A picture that takes seconds to draw (about 8 s on one core): keys are taken at once and q
 # quits at once (within 3 s even on a loaded machine; each used to wait for the whole drawing).
 start --scene "step=0.0001 length=10000 tile=100"
