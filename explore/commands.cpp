@@ -54,22 +54,8 @@ std::string usage() {
            std::to_string(kit::max_scale) +
            ")\n"
            "  --fullscreen        the picture as large as the screen allows\n"
-           "  --version, --help\n"
-           "In the window:\n"
-           "  click on the portrait   start an orbit there\n"
-           "  [ ]                     kick down / up by 0.01\n"
-           "  Page Down / Page Up     kick down / up by 0.1\n"
-           "  1 to 7, g               the group: p1 p11g p1m1 p2 p2mg p11m p2mm; g the next one\n"
-           "  k                       keep the next part of the tile\n"
-           "  arrows                  pan the window onto the plane\n"
-           "  + -                     zoom in / out\n"
-           "  c                       the next palette\n"
-           "  u, Backspace            undo the last orbit\n"
-           "  r                       reset to the scene explore started with\n"
-           "  s                       save the strip as a new PNG here; prints its name and "
-           "scene\n"
-           "  p                       print the scene line\n"
-           "  q, Esc                  quit\n";
+           "  --version, --help\n" +
+           window_keys_text();
 }
 
 int export_strip(const Scene& scene, const std::string& path, Drawing drawing) {

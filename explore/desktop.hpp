@@ -23,6 +23,9 @@ std::optional<Scene> scene_from_png(const std::string& path, std::string& error)
 int run_window(const Scene& scene, const kit::platform::WindowSettings& settings, bool tour,
                Drawing drawing);
 
+// The window's keys and gestures, for --help: "In the window:" and a line for each.
+std::string window_keys_text();
+
 // "explore: MESSAGE" on standard error; returns `status`.
 inline int complain(int status, const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", program_name, message.c_str());

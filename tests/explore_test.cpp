@@ -5,6 +5,7 @@
 #include "orbit_paths.hpp"
 #include "picture.hpp"
 #include "png_texts.hpp"
+#include "save_names.hpp"
 #include "scene.hpp"
 #include "support.hpp"
 
@@ -430,15 +431,55 @@ TEST(SceneThreads, EveryThreadCountAndEverySplitDrawsTheSamePixels) {
     EXPECT_EQ(kit::threads_for({.threads = 7}, kit::orbit_count(row), row.orbit_length,
                                {.width = 600, .height = 200}),
               7);
+    // A drawing in runs (the window's, which a newer one may overtake) plots the scene's own
+    // orbits in more than one run here: 60 orbits of 10000 points.
+    std::string many = "v=2 kick=1 group=p2 size=240x40 step=0.7 length=10000";
+    for (int i = 0; i < 60; ++i)
+        many += " orbit=" + std::to_string(0.1 * i) + "," + std::to_string(0.05 * i + 0.3);
+    lines.push_back({many, rgb_hash(strip_of(scene_of(many)))});
+    for (const char* colouring : {" colour=chaos", " colour=density"})
+        lines.push_back({many + colouring, rgb_hash(strip_of(scene_of(many + colouring)))});
+    const auto go_on = [](void*) { return true; };
     for (const auto& [line, hash] : lines) {
         const Scene scene = scene_of(line);
         for (int threads : {2, 3, 7})
             EXPECT_EQ(rgb_hash(strip_of(scene, {.threads = threads})), hash)
                 << line << ": " << threads << " threads";
+        for (int threads : {1, 2})
+            EXPECT_EQ(rgb_hash(strip_of(scene, {.threads = threads, .go_on = go_on})), hash)
+                << line << ": in runs, " << threads << " threads";
         for (int parts : {2, 3})
             EXPECT_EQ(rgb_hash(split_strip_of(scene, parts)), hash)
                 << line << ": " << parts << " shares";
     }
+}
+
+// A drawing in runs asks before each run whether to go on, and stops at the first no: a scene
+// of 62832 orbits of 10000 points (seconds of work) asks once per 50 orbits, and is abandoned
+// within a run of being told.
+TEST(SceneThreads, ADrawingInRunsStopsWhenToldTo) {
+    const Scene heavy = scene_of("v=2 step=0.0001 length=10000 size=120x20");
+    struct Asked {
+        int times = 0, yes = 0;
+    } asked{0, 3};
+    const explore::Drawing drawing{.threads = 1,
+                                   .go_on =
+                                       [](void* context) {
+                                           auto& a = *static_cast<Asked*>(context);
+                                           return ++a.times <= a.yes;
+                                       },
+                                   .context = &asked};
+    kit::PixelBuffer strip;
+    ASSERT_TRUE(explore::render_strip(heavy, kit::xrgb_layout, strip, drawing));
+    EXPECT_EQ(asked.times, 4);
+    // The three runs of 50 orbits drew.
+    const explore::Colours colours = explore::scene_colours(heavy, kit::xrgb_layout);
+    long drawn = 0;
+    for (int y = 0; y < strip.image().height; ++y)
+        for (int x = 0; x < strip.image().width; ++x)
+            drawn += strip.image().row(y)[x] != colours.white;
+    EXPECT_GT(drawn, 0);
+    EXPECT_EQ(explore::run_points / heavy.length, 50);
 }
 
 // Version 2 draws only the points inside the window: of a zoomed window's portrait, version 1
@@ -551,3 +592,27 @@ TEST(Editor, WindowsStayLinesThatReadBack) {
 }
 
 } // namespace
+
+// The window's saves take the first free name of their series, whatever else the folder holds,
+// and find it at once among many thousands of earlier saves.
+TEST(SaveNames, TheFirstNameOfTheSeriesNotTaken) {
+    Scene scene = scene_of("kick=0.91 group=p1m1 size=800x100");
+    const std::string stem = explore::save_stem(scene, false);
+    EXPECT_EQ(stem, "explore-p1m1-kick-0.91");
+    EXPECT_EQ(explore::save_stem(scene, true), "explore-p1m1-kick-0.91-800x100");
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(explore::free_save_name(stem, Names{}), stem + ".png");
+    // Names of other series, or not the series' form, take nothing from it.
+    EXPECT_EQ(explore::free_save_name(stem, Names{stem + "-2.png", "explore-p1m1-kick-0.915.png",
+                                                  stem + "-800x100.png", stem + "-02.png",
+                                                  stem + "-.png", stem + ".png.part"}),
+              stem + ".png");
+    EXPECT_EQ(explore::free_save_name(stem, Names{stem + ".png", stem + "-3.png"}),
+              stem + "-2.png");
+    Names many;
+    for (int n = 10000; n >= 2; --n) many.push_back(stem + "-" + std::to_string(n) + ".png");
+    many.push_back(stem + ".png");
+    EXPECT_EQ(explore::free_save_name(stem, many), stem + "-10001.png");
+    many.erase(many.begin() + 5000); // stem-5000.png
+    EXPECT_EQ(explore::free_save_name(stem, many), stem + "-5000.png");
+}

@@ -209,10 +209,64 @@ struct SceneStarts {
     std::span<const kit::OrbitStart> all() const { return std::span(starts.data(), n); }
 };
 
+// The portrait in runs of orbits, go_on asked before each. The seed line's orbits are its
+// starts (theta = 0, p = s for each s of the line) plotted as the scene's own orbits are, one run
+// after the other: each pixel keeps the colour of the last orbit there, as in one call.
+bool draw_portrait_in_runs(const Scene& scene, const Colours& colours, const kit::Image& tile,
+                           Drawing drawing) {
+    const bool density = scene.colour == Colouring::density;
+    // Counts start from nothing, colours from white (the tile's pixels are 32-bit words either
+    // way); counts add up, so counting in runs gives the one call's counts.
+    kit::fill(tile, density ? 0 : colours.white);
+    const kit::OrbitRow row = portrait_row(scene, tile.width, tile.height);
+    const kit::Plotting plotting{.threads = drawing.threads};
+    constexpr std::size_t most = 4096;
+    const std::size_t per_run = static_cast<std::size_t>(
+        std::clamp<long long>(run_points / std::max(1, scene.length), 1, most));
+    std::array<kit::OrbitStart, most> run;
+    const Rules rules(scene, colours, row);
+    float s = 0;
+    bool more = true;
+    while (more) {
+        std::size_t n = 0;
+        for (; n < per_run && more; more = kit::next_seed(s, row.seed_step))
+            run[n++] = {.p = s, .theta = 0};
+        if (!drawing.go_on(drawing.context)) return false;
+        const std::span<const kit::OrbitStart> starts(run.data(), n);
+        if (density)
+            kit::count_starts(row, starts, tile, plotting);
+        else
+            kit::plot_starts(row, starts, tile, rules.seed_rule, plotting);
+    }
+    // The scene's own orbits count their colours from the first of them: each run's colours are
+    // told by a rule that knows where the run starts (chaos colours by the exponent alone).
+    const SceneStarts starts(scene);
+    const std::span<const kit::OrbitStart> all = starts.all();
+    for (std::size_t first = 0; first < all.size(); first += per_run) {
+        if (!drawing.go_on(drawing.context)) return false;
+        const auto these = all.subspan(first, std::min(per_run, all.size() - first));
+        const auto colour = [&](const kit::OrbitFacts& orbit) {
+            return colours.palette[(255 - static_cast<std::size_t>(orbit.index) - first) & 0xff];
+        };
+        if (density)
+            kit::count_starts(row, these, tile, plotting);
+        else if (scene.colour == Colouring::chaos)
+            kit::plot_starts(row, these, tile, rules.own_rule, plotting);
+        else
+            kit::plot_starts(row, these, tile, colour, plotting);
+    }
+    if (density) colour_counts(colours, tile);
+    return true;
+}
+
 } // namespace
 
 void draw_portrait(const Scene& scene, const Colours& colours, const kit::Image& tile,
                    Drawing drawing) {
+    if (drawing.go_on) {
+        draw_portrait_in_runs(scene, colours, tile, drawing);
+        return;
+    }
     const kit::OrbitRow row = portrait_row(scene, tile.width, tile.height);
     const kit::Plotting plotting{.threads = drawing.threads};
     const SceneStarts starts(scene);

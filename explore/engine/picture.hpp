@@ -74,10 +74,21 @@ struct Colours {
 Colours scene_colours(const Scene& scene, kit::PixelLayout layout);
 
 // How a picture is drawn: the threads its orbits are shared among (the pixels are the same for
-// every count). The engine keeps no setting of its own: its callers say.
+// every count), and, for a drawing that a newer one may overtake (the desktop window's), what
+// decides whether it goes on. The engine keeps no setting of its own: its callers say.
 struct Drawing {
     int threads = 1;
+    // Where given, the portrait is drawn in runs of orbits of a few milliseconds each, in the
+    // order the plotter would draw them (the same pixels), and go_on(context) is asked before
+    // each: false abandons the drawing there, the picture left part-drawn (the caller, who
+    // answered false, knows it).
+    bool (*go_on)(void* context) = nullptr;
+    void* context = nullptr;
 };
+
+// The points a run of an abandonable drawing plots, at most: about ten milliseconds of one
+// thread's work.
+inline constexpr long long run_points = 500'000;
 
 // The portrait of the scene's window onto the plane, into `tile` (any size): the tile turned
 // white, the seed line's orbits, then the scene's own orbits.
