@@ -35,6 +35,10 @@ export class Margins {
   #axesFor = '';
   // The pointer's place over the portrait (fractions of it), or null when it is elsewhere.
   #pointer = null;
+  // The widths the portrait and the strip have room for (CSS pixels), measured only when the
+  // page's size changes: measuring while pictures follow a dragged slider would make the browser
+  // lay the page out again for each.
+  #rooms = null;
 
   constructor(view) {
     this.#view = view;
@@ -51,8 +55,12 @@ export class Margins {
       this.#pointer = null;
       this.#sayPoint();
     });
-    window.addEventListener('resize', () => this.fit());
-    new ResizeObserver(() => this.fit()).observe(view.pictures);
+    const measure = () => {
+      this.#rooms = null;
+      this.fit();
+    };
+    window.addEventListener('resize', measure);
+    new ResizeObserver(measure).observe(view.pictures);
   }
 
   // Called once this thread's engine runs (it words the pointer's place).
@@ -95,7 +103,7 @@ export class Margins {
   // smaller by the workers, the page's thread never holding more than it shows.
   room() {
     const density = window.devicePixelRatio || 1;
-    const { portraitRoom, stripRoom } = this.#rooms();
+    const { portraitRoom, stripRoom } = this.#measured();
     return {
       portrait: { width: Math.ceil(portraitRoom * density),
                   height: Math.ceil(window.innerHeight * tallest * density) },
@@ -103,17 +111,21 @@ export class Margins {
     };
   }
 
-  #rooms() {
-    const pictures = this.#view.pictures.clientWidth;
-    const axis = this.#view.pAxis.getBoundingClientRect().width;
-    return { portraitRoom: Math.max(1, pictures - axis - 1), stripRoom: Math.max(1, pictures) };
+  #measured() {
+    if (this.#rooms === null) {
+      const pictures = this.#view.pictures.clientWidth;
+      const axis = this.#view.pAxis.getBoundingClientRect().width;
+      this.#rooms = { portraitRoom: Math.max(1, pictures - axis - 1),
+                      stripRoom: Math.max(1, pictures) };
+    }
+    return this.#rooms;
   }
 
   // Each canvas at a whole number of screen pixels per picture pixel where that fits its room,
   // else as large as the room, blended.
   fit() {
     const density = window.devicePixelRatio || 1;
-    const { portraitRoom, stripRoom } = this.#rooms();
+    const { portraitRoom, stripRoom } = this.#measured();
     const size = (canvas, room, most, box) => {
       const fit = Math.min(room / canvas.width, most / canvas.height);
       let whole = Math.floor(fit * density + 1e-6);
