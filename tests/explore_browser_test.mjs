@@ -373,6 +373,27 @@ try {
   check(layout.short.length === 0,
         `on a phone every control is at least 44 CSS pixels tall (${layout.short.join(' ')})`);
   await kickSlider(phonePage, origin, '390x844');
+  // A finger's drag: the browser's own handling of the slider must not take it over.
+  await open(phonePage, origin, 'kick=0.9 size=600x100 length=100');
+  const finger = await phone.newCDPSession(phonePage);
+  const track = await phonePage.evaluate(() => {
+    const field = document.getElementById('kick');
+    const box = field.getBoundingClientRect();
+    const position = (Number(field.value) - Number(field.min)) / (Number(field.max) - Number(field.min));
+    return { x: box.left + 8 + position * (box.width - 16), y: box.top + box.height / 2 };
+  });
+  await finger.send('Input.dispatchTouchEvent', { type: 'touchStart', touchPoints: [track] });
+  const kicks = [];
+  for (let pixel = 1; pixel <= 30; ++pixel) {
+    await finger.send('Input.dispatchTouchEvent',
+                      { type: 'touchMove', touchPoints: [{ x: track.x + pixel, y: track.y }] });
+    kicks.push(Number(await phonePage.inputValue('#kick-number')));
+  }
+  await finger.send('Input.dispatchTouchEvent', { type: 'touchEnd', touchPoints: [] });
+  const jumps = kicks.map((kick, index) => Math.abs(kick - (index === 0 ? 0.9 : kicks[index - 1])));
+  check(Math.max(...jumps) <= 0.01 + 1e-9 && kicks.at(-1) > 0.9,
+        `390x844: a finger's drag of 30 pixels a pixel at a time moves K by at most 0.01 a pixel ` +
+        `(0.9 to ${kicks.at(-1)})`);
   await phone.close();
 } catch (error) {
   failures.push('the test broke: ' + error.message);

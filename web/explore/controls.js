@@ -194,8 +194,16 @@ export class Controls {
     };
     slider.addEventListener('pointerup', stop);
     slider.addEventListener('pointercancel', stop);
+    // A finger's drag is the slider's own too: the browser's would move the thumb to the finger.
+    for (const type of ['touchstart', 'touchmove']) {
+      slider.addEventListener(type, (event) => {
+        if (!slider.disabled) event.preventDefault();
+      }, { passive: false });
+    }
     // What assistive technology sets.
-    slider.addEventListener('input', () => send(Number(slider.value) / positions));
+    slider.addEventListener('input', () => {
+      if (drag === null) send(Number(slider.value) / positions);
+    });
     slider.addEventListener('keydown', (event) => {
       const steps = { ArrowRight: 1, ArrowUp: 1, ArrowLeft: -1, ArrowDown: -1, PageUp: 10,
                       PageDown: -10 };
