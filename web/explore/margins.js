@@ -139,5 +139,6 @@ export class Margins {
     };
     size(this.#view.portrait, portraitRoom, window.innerHeight * tallest, this.#view.portraitBox);
     size(this.#view.strip, stripRoom, Infinity, this.#view.strip);
+    this.#view.portraitBox.parentElement.dataset.fitted = '';
   }
 }
