@@ -42,7 +42,7 @@ const thumb = 16;
 // The map changes character while |K| is at most about 2: the middle `fineShare` of the track
 // gives that range evenly, finely enough that a pixel moves K by at most `finestStep` on a track
 // of `finest` pixels or more; the rest of it reaches the rulebook's limits.
-const fineKick = 2;
+export const fineKick = 2;
 const fineShare = 0.8;
 const finestStep = 0.01;
 

@@ -1,7 +1,7 @@
 // explore's Help: every key and gesture the portrait takes, and a sentence of plain words for each
 // control (the rulebook's sentence on its key where it has one). The Help button or the ? key shows
 // it over the page; ?, Esc or Close takes it away and leaves everything as it was.
-import { buttons, offered } from './controls.js';
+import { buttons, fineKick, offered } from './controls.js';
 import { gestures, keys } from './gestures.js';
 
 function entry(list, term, words) {
@@ -63,8 +63,13 @@ export class Help {
     this.#controls.textContent = '';
     const byName = new Map(rules.keys.map((rule) => [rule.name, rule]));
     for (const { key, label } of offered) {
-      const about = byName.get(key)?.about;
-      if (about) entry(this.#controls, [label], about);
+      let about = byName.get(key)?.about;
+      if (!about) continue;
+      if (key === 'kick') {
+        about += ' The slider is finest while |K| is at most ' + fineKick + ', where the map ' +
+                 'changes character most; the field beside it takes any value.';
+      }
+      entry(this.#controls, [label], about);
     }
     for (const [, label, words] of buttons) entry(this.#controls, [label], words);
     entry(this.#controls, ['Download PNG'], 'Saves the whole strip at the size chosen, with its ' +
