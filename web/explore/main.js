@@ -2,7 +2,9 @@
 // the engine compiled from the desktop's sources (engine.js), and drawn in workers by others
 // (scheduler.js, worker.js), so that the page answers while a picture is made. The pictures come
 // back as image bitmaps, which the canvases take as they are: this thread neither copies nor
-// converts a pixel, and stays free for the controls while a slider is dragged.
+// converts a pixel, and stays free for the controls while a slider is dragged. Around the
+// pictures, never in them, stand the axes and readouts (margins.js); Help lists every key,
+// gesture and control (help.js); saving and copying say so on the line under the strip.
 //
 // The status line carries the state for scripts: data-state is loading, drawing, shown or failed,
 // data-scene the scene line being edited, data-line that of the picture on view, data-draw-ms
