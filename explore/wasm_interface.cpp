@@ -116,6 +116,10 @@ EMSCRIPTEN_KEEPALIVE const char* explore_next_palette() {
     return record();
 }
 
+EMSCRIPTEN_KEEPALIVE const char* explore_next_colouring() {
+    return record(editor.next_colouring());
+}
+
 EMSCRIPTEN_KEEPALIVE const char* explore_pan(double right, double up, int continues) {
     editor.pan(right, up, gesture_of(continues));
     return record();

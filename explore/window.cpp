@@ -857,15 +857,9 @@ Action on_key(Studio& studio, const SDL_keysym& key) {
     case SDLK_c:
         editor.next_palette();
         break;
-    case SDLK_o: {
-        // The colourings in turn: by start, by chaos, by density (a version 1 scene says why it
-        // cannot).
-        const auto next =
-            static_cast<Colouring>((static_cast<int>(editor.scene().colour) + 1) % colouring_count);
-        if (const auto refusal = editor.set("colour", colouring_name(next)))
-            studio.status = *refusal;
+    case SDLK_o:
+        if (const auto refusal = editor.next_colouring()) studio.status = *refusal;
         break;
-    }
     case SDLK_u:
         if (!(shift ? editor.redo() : editor.undo()))
             studio.status = shift ? "nothing to redo" : "nothing to undo";

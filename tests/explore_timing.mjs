@@ -33,6 +33,13 @@ function recordStudio(split) {
   const log = { puts: [], longTasks: [], drawMs: [], inputs: 0, stripPainted: null };
   window.addEventListener('input', () => ++log.inputs, true);
   window.exploreTimingLog = log;
+  // The kick slider's value for a kick, by the page's own scale (its limits the number field's).
+  window.sliderPlaces = async () => {
+    const { KickScale } = await import('./explore/controls.js');
+    const kick = document.getElementById('kick'), number = document.getElementById('kick-number');
+    const scale = new KickScale(Number(number.min), Number(number.max));
+    return (value) => String(Math.round(scale.at(value) * Number(kick.max)));
+  };
   const transfer = ImageBitmapRenderingContext.prototype.transferFromImageBitmap;
   ImageBitmapRenderingContext.prototype.transferFromImageBitmap = function (...args) {
     if (this.canvas.id === 'strip') {
@@ -90,11 +97,13 @@ async function studio(browser, origin, split, query = '') {
   const single = [];
   for (let i = 1; i <= 6; ++i) {
     await page.waitForTimeout(400);
-    single.push(await page.evaluate((value) => new Promise((done) => {
+    single.push(await page.evaluate(async (value) => {
+      const kick = document.getElementById('kick');
+      const at = await sliderPlaces();
+      return new Promise((done) => {
       const before = window.exploreTimingLog.puts.length;
       const start = performance.now();
-      const kick = document.getElementById('kick');
-      kick.value = value;
+      kick.value = at(value);
       kick.dispatchEvent(new Event('input', { bubbles: true }));
       kick.dispatchEvent(new Event('change', { bubbles: true }));
       const wait = () => {
@@ -102,7 +111,8 @@ async function studio(browser, origin, split, query = '') {
         else setTimeout(wait, 1);
       };
       wait();
-    }), (0.9 + 0.01 * i).toFixed(2)));
+      });
+    }, 0.9 + 0.01 * i));
   }
   // The slider dragged as a browser reports a drag: one input event a frame, the thumb a step
   // further each time (driving the mouse from here could not keep up with the frames).
@@ -110,8 +120,10 @@ async function studio(browser, origin, split, query = '') {
     puts: window.exploreTimingLog.puts.length, inputs: window.exploreTimingLog.inputs,
     t: performance.now(),
   }));
-  await page.evaluate((ms) => new Promise((done) => {
+  await page.evaluate(async (ms) => {
     const kick = document.getElementById('kick');
+    const at = await sliderPlaces();
+    return new Promise((done) => {
     const start = performance.now();
     let step = 0;
     const frame = () => {
@@ -119,12 +131,13 @@ async function studio(browser, origin, split, query = '') {
         done();
         return;
       }
-      kick.value = (0.9 + 0.01 * (++step % 100)).toFixed(2);
+      kick.value = at(0.9 + 0.01 * (++step % 100));
       kick.dispatchEvent(new Event('input', { bubbles: true }));
       requestAnimationFrame(frame);
     };
     requestAnimationFrame(frame);
-  }), dragMs);
+    });
+  }, dragMs);
   const after = await page.evaluate(() => ({
     puts: window.exploreTimingLog.puts.length, longTasks: window.exploreTimingLog.longTasks.slice(),
     drawMs: window.exploreTimingLog.drawMs.slice(1), inputs: window.exploreTimingLog.inputs,

@@ -92,6 +92,12 @@ void Editor::next_part() {
     change(next, Gesture::starts);
 }
 
+std::optional<std::string> Editor::next_colouring() {
+    const auto next =
+        static_cast<Colouring>((static_cast<int>(scene_.colour) + 1) % colouring_count);
+    return set("colour", colouring_name(next));
+}
+
 void Editor::next_palette() {
     Scene next = scene_;
     ++next.palette;

@@ -42,6 +42,9 @@ class Editor {
     void set_group(Group group);
     void next_part();
     void next_palette();
+    // The next colouring (by start, by chaos, by density, in turn); returns the refusal of a
+    // scene whose version has no colourings.
+    std::optional<std::string> next_colouring();
 
     // Moves the window onto the plane by fractions of its size (right and up positive), kept on
     // the torus. Within a gesture the fractions count from where the gesture started, so that a

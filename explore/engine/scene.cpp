@@ -42,9 +42,12 @@ constexpr KeyRule rules[] = {
     {"step", KeyKind::real, min_step, two_pi,
      "The seed line's step: an orbit starts at theta = 0 for every p = 0, step, 2 step, ... "
      "below 2 pi, each in the colour of where it starts."},
-    {"length", KeyKind::whole, 1, max_length, "The points drawn of every orbit."},
+    {"length", KeyKind::whole, 1, max_length,
+     "The points drawn of every orbit: longer orbits fill in more of the chaotic sea, and take "
+     "longer to draw."},
     {"keep", KeyKind::whole, 0, 3,
-     "Which part of the tile is kept (counted modulo the group's parts): the strip is rebuilt "
+     "Which part of the tile is kept, outlined over the portrait (counted modulo the group's "
+     "parts): the group's mirrors and half-turns make the rest of the tile, and the whole strip, "
      "from that part alone."},
     {"tile", KeyKind::whole, min_tile, max_tile,
      "The tile's height in the desktop window, in pixels."},

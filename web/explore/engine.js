@@ -42,6 +42,7 @@ export class Engine {
   nextGroup() { return this.#call('explore_next_group'); }
   nextPart() { return this.#call('explore_next_part'); }
   nextPalette() { return this.#call('explore_next_palette'); }
+  nextColouring() { return this.#call('explore_next_colouring'); }
   pan(right, up, continues = false) {
     return this.#call('explore_pan', right, up, continues ? 1 : 0);
   }

@@ -6,7 +6,42 @@
 // Pointer moves shorter than this (CSS pixels) are still a tap.
 const tapSlack = 6;
 
-// The desktop's keys (explore's window), as operations: [engine method, its arguments].
+// The desktop's keys (explore's window): the keys as Help shows them, what they do in plain words,
+// and which keys of the keyboard's events they are, as operations [engine method, its arguments].
+export const keys = [
+  { shown: ['←', '→', '↑', '↓'], words: 'move the window onto the plane a step',
+    take: { ArrowLeft: ['stepWindow', -1, 0], ArrowRight: ['stepWindow', 1, 0],
+            ArrowUp: ['stepWindow', 0, 1], ArrowDown: ['stepWindow', 0, -1] } },
+  { shown: ['+', '-'], words: 'zoom in and out about the centre',
+    take: { '+': ['zoomIn'], '=': ['zoomIn'], '-': ['zoomOut'] } },
+  { shown: [']', '['], words: 'kick up or down by 0.01',
+    take: { ']': ['stepKick', 1], '[': ['stepKick', -1] } },
+  { shown: ['Page Up', 'Page Down'], words: 'kick up or down by 0.1',
+    take: { PageUp: ['stepKick', 10], PageDown: ['stepKick', -10] } },
+  { shown: ['g'], words: 'the next frieze group', take: { g: ['nextGroup'] } },
+  { shown: ['1', '…', '7'], words: 'a frieze group by its number in the list',
+    take: Object.fromEntries([1, 2, 3, 4, 5, 6, 7].map((n) => [String(n), ['setGroup', n - 1]])) },
+  { shown: ['k'], words: 'keep the next part of the tile', take: { k: ['nextPart'] } },
+  { shown: ['c'], words: 'new colours (the next palette seed)', take: { c: ['nextPalette'] } },
+  { shown: ['o'], words: 'colour by start, by order and chaos, by density, in turn',
+    take: { o: ['nextColouring'] } },
+  { shown: ['Enter'], words: 'start an orbit at the centre', take: { Enter: ['plant', 0.5, 0.5] } },
+  { shown: ['u', 'Ctrl+Z', 'Backspace'], words: 'undo the last change',
+    take: { u: ['undo'], Backspace: ['undo'] } },
+  { shown: ['U', 'Ctrl+Shift+Z', 'Ctrl+Y'], words: 'redo what was undone', take: { U: ['redo'] } },
+  { shown: ['r'], words: 'reset to the scene the page opened with', take: { r: ['reset'] } },
+];
+
+// The gestures on the portrait, as Help shows them.
+export const gestures = [
+  ['Click or tap', 'start an orbit there, in a colour of its own'],
+  ['Drag', 'move the window onto the plane'],
+  ['Wheel or pinch', 'zoom about the pointer'],
+  ['Pointer over it', 'θ and p of the point under it, beside the kick'],
+];
+
+const operations = Object.assign({}, ...keys.map((entry) => entry.take));
+
 function keyOperation(event) {
   const key = event.key;
   if (event.ctrlKey || event.metaKey) {
@@ -14,17 +49,7 @@ function keyOperation(event) {
     if (key === 'y') return ['redo'];
     return null;
   }
-  const moves = { ArrowLeft: [-1, 0], ArrowRight: [1, 0], ArrowUp: [0, 1], ArrowDown: [0, -1] };
-  if (moves[key]) return ['stepWindow', ...moves[key]];
-  const simple = {
-    ']': ['stepKick', 1], '[': ['stepKick', -1], PageUp: ['stepKick', 10],
-    PageDown: ['stepKick', -10], g: ['nextGroup'], k: ['nextPart'], c: ['nextPalette'],
-    u: ['undo'], U: ['redo'], Backspace: ['undo'], r: ['reset'], '+': ['zoomIn'], '=': ['zoomIn'],
-    '-': ['zoomOut'], Enter: ['plant', 0.5, 0.5],
-  };
-  if (simple[key]) return simple[key];
-  if (key >= '1' && key <= '7') return ['setGroup', Number(key) - 1];
-  return null;
+  return Object.hasOwn(operations, key) ? operations[key] : null;
 }
 
 // Binds the portrait; `edit(method, ...args)` runs an engine operation, `usable()` says whether

@@ -2,7 +2,9 @@
 // the engine compiled from the desktop's sources (engine.js), and drawn in workers by others
 // (scheduler.js, worker.js), so that the page answers while a picture is made. The pictures come
 // back as image bitmaps, which the canvases take as they are: this thread neither copies nor
-// converts a pixel, and stays free for the controls while a slider is dragged.
+// converts a pixel, and stays free for the controls while a slider is dragged. Around the
+// pictures, never in them, stand the axes and readouts (margins.js); Help lists every key,
+// gesture and control (help.js); saving and copying say so on the line under the strip.
 //
 // The status line carries the state for scripts: data-state is loading, drawing, shown or failed,
 // data-scene the scene line being edited, data-line that of the picture on view, data-draw-ms
@@ -11,6 +13,8 @@ import { AddressKeeper, addressLine } from './address.js';
 import { Controls } from './controls.js';
 import { loadEngine } from './engine.js';
 import { bindGestures } from './gestures.js';
+import { Help } from './help.js';
+import { Margins, groupWords } from './margins.js';
 import { Scheduler, makeFile } from './scheduler.js';
 
 const $ = (id) => document.getElementById(id);
@@ -28,8 +32,11 @@ export function start(savePng) {
     section: $('explore'), status: $('explore-status'), message: $('explore-message'),
     portrait: $('portrait'), kept: $('kept'), strip: $('strip'), line: $('scene-line'),
     form: $('explore-controls'), sizes: $('download-size'), download: $('download-strip'),
-    downloadNote: $('download-note'), copy: $('copy-line'),
-    facts: $('orbit-facts'), legend: $('colour-legend'), orbits: $('download-orbits'),
+    copy: $('copy-line'), facts: $('orbit-facts'), legend: $('colour-legend'),
+    orbits: $('download-orbits'), pictures: $('explore-pictures'), portraitBox: $('portrait-box'),
+    pAxis: $('p-axis'), thetaAxis: $('theta-axis'), readoutPoint: $('readout-point'),
+    readoutKick: $('readout-kick'), readoutGroup: $('readout-group'), feedback: $('feedback'),
+    help: $('help'), helpButton: $('help-button'),
   };
   // The page's state: this thread's engine (null until it runs) with the record of the scene it
   // edits, the controls built from its rulebook, whether they take changes yet, the line in the
@@ -40,13 +47,18 @@ export function start(savePng) {
   let controls = null;
   let usable = false;
   let engineStarted = false;
-  const fromAddress = addressLine();
+  let fromAddress = addressLine();
+  // A NUL would end the line where the engine reads it: the rest would be dropped unsaid.
+  const addressNul = fromAddress !== null && fromAddress.includes('\0');
+  if (addressNul) fromAddress = null;
   let addressRefused = null;
   let firstError = null;
   let drawingTimer = 0;
   let wordsTimer = 0;
 
   view.section.hidden = false;
+  const margins = new Margins(view);
+  const help = new Help(view.help, view.helpButton);
 
   function say(state, text) {
     view.status.dataset.state = state;
@@ -59,12 +71,21 @@ export function start(savePng) {
     view.message.hidden = text === '';
   }
 
+  // Word of what the page did (a file saved, a line copied), beside the pictures.
+  let feedbackTimer = 0;
+  function feedback(text, kind = 'done') {
+    clearTimeout(feedbackTimer);
+    view.feedback.textContent = text;
+    view.feedback.dataset.kind = kind;
+    if (kind !== 'busy') feedbackTimer = setTimeout(() => { view.feedback.textContent = ''; }, 8000);
+  }
+
   // What the status says of a picture on view: its group and its kick.
   function shownText(line) {
     const values = Object.fromEntries(line.split(' ').map((pair) => pair.split('=')));
     const group = engine === null ? null
       : engine.rules.groups.find((entry) => entry.short === values.group);
-    return (group ? group.label : values.group) + ', kick ' + values.kick + '.';
+    return (group ? groupWords(group) : values.group) + ', kick ' + values.kick + '.';
   }
 
   // While pictures follow one another (a dragged slider), the status's words follow once they
@@ -87,8 +108,9 @@ export function start(savePng) {
 
   const scheduler = new Scheduler({
     onPicture(answer, newest) {
-      put(view.portrait, answer.tileWidth, answer.height, answer.portrait);
-      put(view.strip, answer.width, answer.height, answer.strip);
+      put(view.portrait, answer.portraitShown.width, answer.portraitShown.height, answer.portrait);
+      put(view.strip, answer.stripShown.width, answer.stripShown.height, answer.strip);
+      margins.fit();
       // The default scene's pictures from the build (index.html) are covered from now on.
       delete document.documentElement.dataset.firstPicture;
       view.status.dataset.line = answer.line;
@@ -114,7 +136,8 @@ export function start(savePng) {
   // Pictures are drawn by one worker each: on the 2-core machine the page was measured on,
   // splitting a picture between both made it slower (README, Performance). The tests and the
   // timing split them by setting window.exploreSplit to true before the page's scripts run.
-  }, { split: window.exploreSplit === true });
+  // Pictures larger than their room on the page are drawn smaller by the workers, to that room.
+  }, { split: window.exploreSplit === true, room: () => margins.room() });
 
   function draw(line) {
     view.status.dataset.scene = line;
@@ -203,6 +226,7 @@ export function start(savePng) {
     record = answer;
     note('');
     controls.fill(record);
+    margins.show(record);
     outline();
     fillSizes();
     showDynamics();
@@ -238,12 +262,13 @@ export function start(savePng) {
     const option = view.sizes.selectedOptions[0];
     const fileName = 'explore-' + record.values.group + '-kick-' + record.values.kick + '.png';
     view.download.disabled = true;
-    view.downloadNote.textContent = 'Making the file…';
+    feedback('Making ' + fileName + ' (' + option.value + ')…', 'busy');
     scheduler.module.then((module) => makeFile(module, option.dataset.line)).then((made) => {
       savePng(made.png, fileName);
-      view.downloadNote.textContent = 'Saved ' + fileName + ' (' + option.value + ').';
+      feedback('Saved ' + fileName + ' (' + option.value + ', ' +
+               Math.ceil(made.png.size / 1024) + ' KB) to your downloads.');
     }, (error) => {
-      view.downloadNote.textContent = 'No file: ' + error.message + '.';
+      feedback('No file: ' + error.message + '.', 'failed');
     }).finally(() => { view.download.disabled = false; });
   });
 
@@ -259,11 +284,17 @@ export function start(savePng) {
     link.click();
     link.remove();
     setTimeout(() => URL.revokeObjectURL(link.href), 60_000);
-    view.downloadNote.textContent = 'Saved ' + fileName + ' (' + made.rows + ' orbits).';
+    feedback('Saved ' + fileName + ' (' + made.rows + ' orbits) to your downloads.');
   });
 
   view.copy.addEventListener('click', () => {
-    if (navigator.clipboard) navigator.clipboard.writeText(record.line).catch(() => {});
+    const line = record.line;
+    if (!navigator.clipboard) {
+      feedback('This browser lets no page copy: select the line below and copy it.', 'failed');
+      return;
+    }
+    navigator.clipboard.writeText(line).then(() => feedback('Copied the scene line.'),
+      () => feedback('The browser refused to copy: select the line below and copy it.', 'failed'));
   });
 
   function startEngine() {
@@ -283,19 +314,28 @@ export function start(savePng) {
           };
           if (usable) took(operations[id]());
         },
+        step(hundredths) {
+          if (usable) took(engine.stepKick(hundredths));
+        },
       });
+      margins.engine = engine;
+      help.rules = engine.rules;
       for (const control of [...controls.all, view.copy, view.orbits]) control.disabled = true;
       const started = engine.start(fromAddress === null ? '' : fromAddress);
       addressRefused = started.refusal !== null;
       record = started;
       controls.fill(record);
+      margins.show(record);
       outline();
       fillSizes();
       showDynamics();
       view.line.textContent = view.status.dataset.scene = record.line;
       becomeUsable();
       if (view.status.dataset.state === 'shown') say('shown', shownText(view.status.dataset.line));
-      if (addressRefused) {
+      if (addressNul) {
+        note('The scene in the address was refused, so the default scene is shown: it holds a ' +
+             'NUL character (%00), which no scene line may hold.');
+      } else if (addressRefused) {
         note('The scene in the address was refused, so the default scene is shown: ' +
              started.refusal);
         // The workers refused it too, quietly: the default scene instead.

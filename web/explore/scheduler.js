@@ -38,9 +38,14 @@ export class Scheduler {
   #moduleArrived;
   module = new Promise((resolve) => { this.#moduleArrived = resolve; });
 
+  // The room the pictures have on the page, in screen pixels (options.room()): larger ones are
+  // drawn smaller, to it, by the workers.
+  #room;
+
   constructor(on, options = {}) {
     this.#on = on;
     this.#split = options.split === true;
+    this.#room = options.room || (() => null);
   }
 
   // The first worker fetches and compiles the engine's code itself and hands the module back; the
@@ -110,8 +115,9 @@ export class Scheduler {
   #send(entry, id, line, part) {
     if (entry.done >= entry.sent) entry.since = performance.now();
     entry.sent = id;
-    entry.worker.postMessage(part === undefined ? { id, line, png: false }
-      : { id, line, png: false, part, parts: 2 });
+    const room = this.#room();
+    entry.worker.postMessage(part === undefined ? { id, line, png: false, room }
+      : { id, line, png: false, room, part, parts: 2 });
   }
 
   #abandonStale() {

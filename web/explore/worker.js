@@ -8,9 +8,12 @@
 //                      on the page's thread);
 //   { module }         the module compiled already.
 // Then requests:
-//   { id, line, png: false }  the line's portrait and strip, as image bitmaps the page's canvases
-//                             take over without copying or converting them on its thread
-//                             (with split: whether they were drawn with the other worker);
+//   { id, line, png: false, room }  the line's portrait and strip, as image bitmaps the page's
+//                             canvases take over without copying or converting them on its
+//                             thread (with split: whether they were drawn with the other worker;
+//                             with portraitShown and stripShown: their sizes, smaller than the
+//                             pictures' where those are large and larger than their room, which
+//                             room gives: { portrait, strip }, each { width, height });
 //   { id, line, png: true }   the strip, whole, as a PNG file (a Blob) with its scene line in a
 //                             text chunk, deflated by the browser's own compressor (png.js).
 //   { id, line, png: false, part, parts: 2 }  a picture split between two workers: each draws
@@ -46,15 +49,44 @@ function compileEngine() {
       .then((bytes) => WebAssembly.compile(bytes)));
 }
 
-// The pixels at `pointer` as an image bitmap, made here whole, so that the page only has to hand
-// it to its canvas.
-function bitmap(pointer, width, height) {
+// Pictures of more pixels than this that are larger than their room on the page are drawn
+// smaller, blended, to the room: the page's thread would otherwise take a second and more to
+// take a picture of a hundred million pixels on view (and show it as small anyway). Smaller
+// ones go to the page whole, pixel for pixel.
+const wholeUpTo = 4_000_000;
+
+// The size a picture is shown at in a room ({ width, height } or null: no limit).
+function shownSize(width, height, room) {
+  if (room === null || room === undefined || width * height <= wholeUpTo ||
+      (width <= room.width && height <= room.height)) {
+    return { width, height };
+  }
+  const scale = Math.min(room.width / width, room.height / height);
+  return { width: Math.max(1, Math.round(width * scale)),
+           height: Math.max(1, Math.round(height * scale)) };
+}
+
+// A canvas of this thread of a size, kept for the next picture of that size unless it is large.
+function canvasOf(width, height) {
   const size = width + 'x' + height;
-  if (!canvases.has(size)) canvases.set(size, new OffscreenCanvas(width, height));
-  const canvas = canvases.get(size);
+  if (canvases.has(size)) return canvases.get(size);
+  const canvas = new OffscreenCanvas(width, height);
+  if (width * height <= wholeUpTo) canvases.set(size, canvas);
+  return canvas;
+}
+
+// The pixels at `pointer` as an image bitmap of the size `shown`, made here whole, so that the
+// page only has to hand it to its canvas.
+function bitmap(pointer, width, height, shown) {
+  const canvas = canvasOf(width, height);
   const pixels = new Uint8ClampedArray(engine.HEAPU8.buffer, pointer, width * height * 4);
   canvas.getContext('2d').putImageData(new ImageData(pixels, width, height), 0, 0);
-  return canvas.transferToImageBitmap();
+  if (shown.width === width && shown.height === height) return canvas.transferToImageBitmap();
+  const smaller = new OffscreenCanvas(shown.width, shown.height);
+  const context = smaller.getContext('2d');
+  context.imageSmoothingQuality = 'high';
+  context.drawImage(canvas, 0, 0, shown.width, shown.height);
+  return smaller.transferToImageBitmap();
 }
 
 // On view, at most four tiles of the strip: the rest repeats them.
@@ -123,11 +155,15 @@ function show(request, drawn, started) {
     postMessage({ id: request.id, error: drawn.refusal });
     return;
   }
-  const portrait = bitmap(engine._explore_portrait(), drawn.tile_width, drawn.height);
-  const strip = bitmap(engine._explore_strip(), drawn.width, drawn.height);
+  const room = request.room || {};
+  const portraitShown = shownSize(drawn.tile_width, drawn.height, room.portrait);
+  const stripShown = shownSize(drawn.width, drawn.height, room.strip);
+  const portrait = bitmap(engine._explore_portrait(), drawn.tile_width, drawn.height,
+                          portraitShown);
+  const strip = bitmap(engine._explore_strip(), drawn.width, drawn.height, stripShown);
   postMessage({
     id: request.id, line: drawn.line, width: drawn.width, height: drawn.height,
-    tileWidth: drawn.tile_width, split: Boolean(request.parts),
+    tileWidth: drawn.tile_width, split: Boolean(request.parts), portraitShown, stripShown,
     portrait, strip, ms: performance.now() - started,
   }, [portrait, strip]);
 }
