@@ -410,6 +410,8 @@ try {
   const finger = await phone.newCDPSession(phonePage);
   const track = await phonePage.evaluate(() => {
     const field = document.getElementById('kick');
+    // A touch lands where the screen shows it: the slider must be on the screen.
+    field.scrollIntoView({ block: 'center' });
     const box = field.getBoundingClientRect();
     const position = (Number(field.value) - Number(field.min)) / (Number(field.max) - Number(field.min));
     return { x: box.left + 8 + position * (box.width - 16), y: box.top + box.height / 2 };
