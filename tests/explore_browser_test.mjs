@@ -13,6 +13,7 @@
 //   of a picture that takes longer than a tenth of a second; a slow scene in the address does not
 //   hold the controls;
 // - undo and redo take back and redo every change, a reset too;
+// - the kick played over a range, paused and recorded (explore_player_checks.mjs);
 // - on a phone the pictures come first and nothing scrolls sideways.
 //
 // usage: node explore_browser_test.mjs BIN_DIR WEB_DIR NODE_MODULES_DIR CHROMIUM
@@ -24,6 +25,7 @@ import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 
 import { launchChromium, serve } from './browser_support.mjs';
+import { checkPlayer } from './explore_player_checks.mjs';
 
 const [binDir, webDir, modulesDir, chromiumPath] = process.argv.slice(2);
 const { PNG } = createRequire(import.meta.url)(join(resolve(modulesDir), 'pngjs'));
@@ -337,6 +339,15 @@ try {
   check(nothingYet && afterSlow.line.includes(' length=100 '),
         'a slow scene in the address leaves the controls usable before its picture, and a ' +
         'change overtakes it');
+
+  await checkPlayer({
+    context, page, origin, check, desktop, open, settled, asPicture, samePixels,
+    async saveDownload(download) {
+      const file = join(work, 'download.webm');
+      await download.saveAs(file);
+      return readFileSync(file);
+    },
+  });
 
   // A phone: the pictures above the controls, nothing wider than the screen.
   const phone = await browser.newContext({ viewport: { width: 390, height: 844 },

@@ -1,0 +1,426 @@
+// The kick swept live in explore's page: Play draws the scene at kick after kick over a range the
+// user sets (from, to, by a step), at a steady number of pictures a second, each picture the exact
+// picture of its kick as the strip on view shows it; Pause leaves the scene at the kick on view,
+// as one change that undo takes back; Record plays the sweep from its start and saves the strip
+// as a video, encoded by the browser itself (MediaRecorder on a canvas's stream).
+//
+// One worker draws a picture of the default scene in about 50 ms here, too slow for 20 a second
+// on its own; so the player has two workers of its own (worker.js, the drawing workers' code),
+// which draw the pictures in turn, picture n in one while n + 1 is drawn in the other, up to a
+// few pictures ahead of the one on view. The scene's own workers (scheduler.js) would drop
+// pictures overtaken by newer ones; the player needs every one, in order.
+//
+// While it plays the scene is left alone: neither the undo history nor the address follows the
+// pictures. Any other change (a control, a button, the portrait) pauses it first, so that the
+// change applies to the kick on view.
+
+const workerScript = 'explore/worker.js';
+// At most this many pictures asked for ahead of the one on view, and how many are waited for
+// before the first is shown, so that a worker's first, slower drawings do not stall the sweep.
+const ahead = 8;
+const startWith = 3;
+const longestWait = 1500;
+// The most pictures a sweep may have.
+const mostFrames = 20000;
+// The video's encodings, by preference, and its bit rate: the strip is hard edges of one pixel.
+const videoTypes = ['video/webm;codecs=vp9', 'video/webm;codecs=vp8', 'video/webm'];
+const videoBits = 8_000_000;
+// A frame's time may come this much early (ms): the browser's frames seldom fall on it exactly.
+const early = 4;
+
+// The places after the point that a number needs (at most six).
+function placesOf(value) {
+  for (let places = 0; places < 6; ++places) {
+    const scaled = value * 10 ** places;
+    if (Math.abs(scaled - Math.round(scaled)) < 1e-7 * Math.max(1, Math.abs(scaled))) return places;
+  }
+  return 6;
+}
+
+// A whole number of units of 10^-places as a decimal, without trailing zeros: 37, 2 gives "0.37".
+function decimalText(units, places) {
+  const digits = String(Math.abs(units)).padStart(places + 1, '0');
+  const whole = digits.slice(0, digits.length - places);
+  const fraction = digits.slice(digits.length - places).replace(/0+$/, '');
+  return (units < 0 ? '-' : '') + whole + (fraction === '' ? '' : '.' + fraction);
+}
+
+// The kicks of a sweep as texts, from `from` to `to` (down if `to` is lower) by `step`, `to` the
+// last even where the steps do not fall on it; or { refusal }. Counted in whole units of the
+// finest decimal given, so that 0.1 + 0.2 is 0.3 here.
+export function sweepKicks(fromText, toText, stepText, low, high) {
+  const [from, to, step] = [fromText, toText, stepText].map(Number);
+  const range = 'from ' + low + ' to ' + high;
+  if (fromText === '' || !Number.isFinite(from) || from < low || from > high) {
+    return { refusal: 'the sweep starts at a kick ' + range, field: 'from' };
+  }
+  if (toText === '' || !Number.isFinite(to) || to < low || to > high) {
+    return { refusal: 'the sweep ends at a kick ' + range, field: 'to' };
+  }
+  const places = Math.max(placesOf(from), placesOf(to), placesOf(step));
+  const scale = 10 ** places;
+  const first = Math.round(from * scale), last = Math.round(to * scale);
+  const size = Math.round(step * scale);
+  if (stepText === '' || !Number.isFinite(step) || size <= 0) {
+    return { refusal: 'the step is a kick above 0, of at most six places', field: 'step' };
+  }
+  const steps = Math.floor(Math.abs(last - first) / size);
+  if (steps + 2 > mostFrames) {
+    return { refusal: 'a sweep has at most ' + mostFrames + ' pictures: a larger step', field: 'step' };
+  }
+  const direction = last >= first ? 1 : -1;
+  const kicks = [];
+  for (let n = 0; n <= steps; ++n) kicks.push(decimalText(first + direction * n * size, places));
+  if (first + direction * steps * size !== last) kicks.push(decimalText(last, places));
+  return { kicks };
+}
+
+// A scene line with another kick.
+function withKick(line, kick) {
+  const pair = /(^| )kick=[^ ]*/;
+  return pair.test(line) ? line.replace(pair, (found, space) => space + 'kick=' + kick)
+    : line + ' kick=' + kick;
+}
+
+function closePicture(picture) {
+  picture.portrait?.close();
+  picture.strip?.close();
+}
+
+// A file handed to the browser as a download.
+function saveFile(blob, fileName) {
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(blob);
+  link.download = fileName;
+  document.body.append(link);
+  link.click();
+  link.remove();
+  setTimeout(() => URL.revokeObjectURL(link.href), 60_000);
+}
+
+export function videoType() {
+  if (typeof MediaRecorder === 'undefined' || !HTMLCanvasElement.prototype.captureStream) return null;
+  return videoTypes.find((type) => MediaRecorder.isTypeSupported(type)) ?? null;
+}
+
+export class Player {
+  // The page's side (see the constructor) and the player's controls.
+  #studio;
+  #view;
+  // The player's two workers, each { worker, started, busy: whether it is drawing }, made at the
+  // first Play; the requests sent to them by id (ids count up from 1): { play, frame }.
+  #workers = [];
+  #requests = new Map();
+  #ids = 0;
+  // The play under way, or null: see #begin.
+  #play = null;
+  #plays = 0;
+  // The recording of the play under way, or null: { type, canvas, context, track, recorder,
+  // chunks }, its canvas made at the first picture.
+  #recording = null;
+  // Where the last play was paused: the sweep's kicks and the scene's line but for its kick, and
+  // the frame on view, for Play to go on from the next.
+  #paused = null;
+
+  // studio: { section, strip, module (a promise of the engine's compiled code), kickRule ({ low,
+  // high }), line() the scene's line, group() and size() its values, show(picture) puts a
+  // worker's picture on view, settle(kick) sets the scene's kick as one change, say(state, text)
+  // the status }.
+  constructor(studio) {
+    this.#studio = studio;
+    const $ = (id) => document.getElementById(id);
+    this.#view = {
+      box: $('player'), play: $('play'), record: $('record'), from: $('play-from'),
+      to: $('play-to'), step: $('play-step'), rate: $('play-rate'), kick: $('play-kick'),
+      note: $('play-note'),
+    };
+    for (const field of [this.#view.from, this.#view.to]) {
+      field.min = studio.kickRule.low;
+      field.max = studio.kickRule.high;
+    }
+    this.#view.play.addEventListener('click', () => {
+      if (this.playing) this.pause();
+      else this.play(false);
+    });
+    this.#view.record.addEventListener('click', () => this.play(true));
+    this.#pauseBeforeChanges(studio.section, studio.portrait);
+    this.#settings(true);
+    if (videoType() === null) {
+      this.#view.record.disabled = true;
+      this.#view.record.title = 'This browser cannot record a video of a canvas';
+    }
+  }
+
+  get playing() { return this.#play !== null; }
+
+  // Whether a picture of the scene's own workers comes while playing: it is dropped then.
+  swallows(picture) {
+    if (!this.playing) return false;
+    closePicture(picture);
+    return true;
+  }
+
+  // Plays the sweep (from where it was paused, if nothing has changed since), or with `record`
+  // records it from its start.
+  play(record) {
+    if (this.playing) return;
+    const view = this.#view;
+    const sweep = sweepKicks(view.from.value, view.to.value, view.step.value,
+                             this.#studio.kickRule.low, this.#studio.kickRule.high);
+    for (const name of ['from', 'to', 'step']) {
+      view[name].setAttribute('aria-invalid', String(sweep.field === name));
+    }
+    const rate = Number(view.rate.value);
+    const rateRefused = !(rate >= 1 && rate <= 60);
+    view.rate.setAttribute('aria-invalid', String(rateRefused));
+    if (sweep.refusal || rateRefused) {
+      view.note.textContent = 'No play: ' +
+        (sweep.refusal ?? 'give from 1 to 60 pictures a second') + '.';
+      return;
+    }
+    const line = this.#studio.line();
+    const settings = JSON.stringify([sweep.kicks, withKick(line, '')]);
+    const paused = this.#paused;
+    const from = !record && paused !== null && paused.settings === settings ? paused.frame + 1 : 0;
+    this.#paused = null;
+    this.#play = {
+      id: ++this.#plays, kicks: sweep.kicks, line, settings, interval: 1000 / rate,
+      // The next frame to ask for and the next to show, the pictures drawn ahead by frame,
+      // whether the first pictures are still awaited, and when the next is due.
+      asked: from, next: from, ready: new Map(), holding: true, began: performance.now(), due: 0,
+      // What has been shown: how many, the first's and last's times, the frame on view.
+      shown: 0, firstAt: 0, lastAt: 0, onView: null,
+      // The workers' time for each picture (ms).
+      drawMs: [],
+    };
+    this.#recording = record ? { type: videoType() } : null;
+    this.#settings(false);
+    view.play.textContent = 'Pause';
+    view.play.setAttribute('aria-pressed', 'true');
+    view.note.textContent = '';
+    this.#studio.say('playing', (record ? 'Recording' : 'Playing') + ' the kick from ' +
+                     sweep.kicks[from] + ' to ' + sweep.kicks.at(-1) + '…');
+    this.#startWorkers();
+    this.#ask();
+    requestAnimationFrame((now) => this.#tick(now));
+  }
+
+  // Stops the play with the scene at the kick on view (one change, that undo takes back), and
+  // saves what was recorded.
+  pause() {
+    const play = this.#play;
+    if (play === null) return;
+    this.#play = null;
+    for (const picture of play.ready.values()) closePicture(picture);
+    play.ready.clear();
+    const view = this.#view;
+    view.play.textContent = 'Play';
+    view.play.setAttribute('aria-pressed', 'false');
+    this.#settings(true);
+    const onView = play.onView;
+    const rate = play.shown > 1 ? (play.shown - 1) * 1000 / (play.lastAt - play.firstAt) : 0;
+    view.kick.dataset.shown = String(play.shown);
+    view.kick.dataset.rate = rate.toFixed(1);
+    const times = play.drawMs.sort((a, b) => a - b);
+    view.kick.dataset.drawMs = times.length === 0 ? '' : times[times.length >> 1].toFixed(1);
+    if (onView === null) {
+      this.#studio.say('shown', 'Paused before the first picture.');
+    } else {
+      this.#studio.settle(onView.kick);
+      const ended = onView.frame === play.kicks.length - 1;
+      // Play goes on from here while the sweep and the scene (its kick aside) stay as they are.
+      if (!ended) this.#paused = { settings: play.settings, frame: onView.frame };
+      view.note.textContent = (ended ? 'Played ' : 'Paused after ') + play.shown +
+        (play.shown === 1 ? ' picture' : ' pictures') +
+        (play.shown > 1 ? ', ' + rate.toFixed(1) + ' a second' : '') + '.';
+    }
+    if (this.#recording !== null) this.#finishRecording();
+  }
+
+  // The sweep's fields, enabled or not (they wait while it plays).
+  #settings(enabled) {
+    const view = this.#view;
+    for (const field of [view.from, view.to, view.step, view.rate]) field.disabled = !enabled;
+    view.play.disabled = false;
+    view.record.disabled = !enabled || videoType() === null;
+  }
+
+  // Any change of the scene while playing pauses first: the fields, buttons and portrait of the
+  // section but the player's own, caught before their own handlers run.
+  #pauseBeforeChanges(section, portrait) {
+    const first = (event) => {
+      if (!this.playing || this.#view.box.contains(event.target)) return;
+      const target = event.target;
+      const changes = event.type === 'click' ? target.closest('button') !== null
+        : event.type === 'keydown' ? target === portrait && !['Tab', 'Shift', 'Control', 'Alt',
+                                                               'Meta'].includes(event.key)
+        : event.type === 'input' || event.type === 'change' || target === portrait;
+      if (!changes) return;
+      // Pausing fills the fields from the scene at the kick on view: the field changed keeps
+      // what was given, for its own handler to take.
+      const given = target.value;
+      this.pause();
+      if (given !== undefined && target.value !== given) target.value = given;
+    };
+    for (const type of ['click', 'input', 'change', 'pointerdown', 'wheel', 'keydown']) {
+      section.addEventListener(type, first, { capture: true, passive: true });
+    }
+  }
+
+  #startWorkers() {
+    if (this.#workers.length > 0) return;
+    for (let slot = 0; slot < 2; ++slot) {
+      const entry = { worker: new Worker(workerScript), started: false, busy: false };
+      entry.worker.onmessage = (event) => this.#fromWorker(entry, event.data);
+      entry.worker.onerror = (event) => this.#fail(event.message || 'its worker failed');
+      this.#studio.module.then((module) => entry.worker.postMessage({ module }));
+      this.#workers.push(entry);
+    }
+  }
+
+  // The next frames asked for of idle workers, in order, while the play is not too far ahead.
+  #ask() {
+    const play = this.#play;
+    if (play === null) return;
+    for (const entry of this.#workers) {
+      if (!entry.started || entry.busy) continue;
+      if (play.asked >= play.kicks.length || play.asked - play.next >= ahead) return;
+      const frame = play.asked++;
+      const id = ++this.#ids;
+      this.#requests.set(id, { play: play.id, frame });
+      entry.busy = true;
+      entry.worker.postMessage({ id, line: withKick(play.line, play.kicks[frame]), png: false });
+    }
+  }
+
+  #fromWorker(entry, answer) {
+    if (answer.started) {
+      entry.started = true;
+      this.#ask();
+      return;
+    }
+    if (answer.failed) {
+      this.#fail(answer.failed);
+      return;
+    }
+    if (answer.drawing || answer.id === undefined) return;
+    entry.busy = false;
+    const request = this.#requests.get(answer.id);
+    this.#requests.delete(answer.id);
+    const play = this.#play;
+    if (request === undefined || play === null || request.play !== play.id) {
+      closePicture(answer);
+    } else if (answer.error) {
+      this.#fail(answer.error);
+      return;
+    } else {
+      play.ready.set(request.frame, answer);
+      play.drawMs.push(answer.ms);
+    }
+    this.#ask();
+  }
+
+  #fail(why) {
+    this.pause();
+    this.#view.note.textContent = 'The play stopped: ' + why + '.';
+  }
+
+  // Each frame of the browser's: the next picture on view once it is drawn and due.
+  #tick(now) {
+    const play = this.#play;
+    if (play === null) return;
+    const picture = play.ready.get(play.next);
+    if (picture !== undefined && play.holding) {
+      const wanted = Math.min(startWith, play.kicks.length - play.next);
+      if (play.ready.size >= wanted || now - play.began > longestWait) {
+        play.holding = false;
+        play.due = now;
+      }
+    }
+    if (picture !== undefined && !play.holding && now >= play.due - early) {
+      this.#show(play, picture, now);
+      if (this.#play !== play) return;
+    }
+    requestAnimationFrame((later) => this.#tick(later));
+  }
+
+  #show(play, picture, now) {
+    const frame = play.next++;
+    play.ready.delete(frame);
+    const kick = play.kicks[frame];
+    const view = this.#view;
+    // The kick first, then the picture: who watches the strip sees both change together.
+    view.kick.textContent = 'kick ' + kick;
+    view.kick.dataset.kick = kick;
+    view.kick.dataset.line = picture.line;
+    view.kick.dataset.frame = String(frame);
+    for (const id of ['kick', 'kick-number']) {
+      const field = document.getElementById(id);
+      if (field !== null) field.value = kick;
+    }
+    const width = picture.width, height = picture.height;
+    this.#studio.show(picture);
+    if (this.#recording !== null) this.#capture(width, height, play);
+    play.onView = { frame, kick };
+    if (play.shown++ === 0) play.firstAt = now;
+    play.lastAt = now;
+    // The next is due an interval on, or at once if this one came late.
+    play.due += play.interval;
+    if (play.due < now) play.due = now;
+    this.#ask();
+    if (frame === play.kicks.length - 1) this.pause();
+  }
+
+  // The strip on view into the video: a canvas of the recording's own, which the stream takes
+  // a frame of each time one is asked for.
+  #capture(width, height, play) {
+    const recording = this.#recording;
+    if (recording.canvas === undefined) {
+      recording.canvas = document.createElement('canvas');
+      recording.canvas.width = width;
+      recording.canvas.height = height;
+      recording.context = recording.canvas.getContext('2d', { alpha: false });
+      const stream = recording.canvas.captureStream(0);
+      recording.track = stream.getVideoTracks()[0];
+      recording.chunks = [];
+      recording.recorder = new MediaRecorder(stream, {
+        mimeType: recording.type, videoBitsPerSecond: videoBits,
+      });
+      recording.recorder.ondataavailable = (event) => {
+        if (event.data.size > 0) recording.chunks.push(event.data);
+      };
+      recording.recorder.start();
+      recording.first = play.kicks[play.next - 1];
+      recording.interval = play.interval;
+    }
+    recording.context.drawImage(this.#studio.strip, 0, 0);
+    recording.track.requestFrame();
+    recording.last = play.kicks[play.next - 1];
+    recording.frames = (recording.frames ?? 0) + 1;
+  }
+
+  // The video of the pictures recorded, saved once the last has stood its time.
+  #finishRecording() {
+    const recording = this.#recording;
+    this.#recording = null;
+    if (recording.recorder === undefined) return;
+    const view = this.#view;
+    view.record.disabled = true;
+    recording.recorder.onstop = () => {
+      const blob = new Blob(recording.chunks, { type: recording.recorder.mimeType });
+      const fileName = 'explore-' + this.#studio.group() + '-kick-' + recording.first + '-to-' +
+                       recording.last + '.webm';
+      saveFile(blob, fileName);
+      const size = recording.canvas.width + '×' + recording.canvas.height;
+      const whole = this.#studio.size() === size.replace('×', 'x') ? ''
+        : ' (the strip as on view, its first tiles: the rest repeats them)';
+      view.note.textContent = 'Saved ' + fileName + ': ' + recording.frames + ' pictures, ' +
+                              size + whole + '.';
+      view.record.disabled = this.playing || videoType() === null;
+    };
+    setTimeout(() => {
+      recording.track.requestFrame();
+      recording.recorder.stop();
+    }, recording.interval);
+  }
+}
