@@ -5,9 +5,9 @@
 // as a video, encoded by the browser itself (MediaRecorder on a canvas's stream).
 //
 // One worker draws a picture of the default scene in about 50 ms here, too slow for 20 a second
-// on its own; so the player has two workers of its own (worker.js, the drawing workers' code),
-// which draw the pictures in turn, picture n in one while n + 1 is drawn in the other, up to a
-// few pictures ahead of the one on view. The scene's own workers (scheduler.js) would drop
+// on its own; so the player has workers of its own (worker.js, the drawing workers' code), two
+// or one a core but one, which draw the pictures in turn, picture n in one while n + 1 is drawn
+// in the next, up to a few pictures ahead of the one on view. The scene's own workers (scheduler.js) would drop
 // pictures overtaken by newer ones; the player needs every one, in order.
 //
 // While it plays the scene is left alone: neither the undo history nor the address follows the
@@ -15,6 +15,8 @@
 // change applies to the kick on view.
 
 const workerScript = 'explore/worker.js';
+// The player's workers: one a core but one, for the page and the browser, and at least two.
+const workerCount = Math.max(2, Math.min(6, (navigator.hardwareConcurrency || 2) - 1));
 // At most this many pictures asked for ahead of the one on view, and how many are waited for
 // before the first is shown, so that a worker's first, slower drawings do not stall the sweep.
 const ahead = 8;
@@ -107,7 +109,7 @@ export class Player {
   // The page's side (see the constructor) and the player's controls.
   #studio;
   #view;
-  // The player's two workers, each { worker, started, busy: whether it is drawing }, made at the
+  // The player's workers, each { worker, started, busy: whether it is drawing }, made at the
   // first Play; the requests sent to them by id (ids count up from 1): { play, frame }.
   #workers = [];
   #requests = new Map();
@@ -221,6 +223,7 @@ export class Player {
     const rate = play.shown > 1 ? (play.shown - 1) * 1000 / (play.lastAt - play.firstAt) : 0;
     view.kick.dataset.shown = String(play.shown);
     view.kick.dataset.rate = rate.toFixed(1);
+    view.kick.dataset.startMs = play.shown === 0 ? '' : (play.firstAt - play.began).toFixed(0);
     const times = play.drawMs.sort((a, b) => a - b);
     view.kick.dataset.drawMs = times.length === 0 ? '' : times[times.length >> 1].toFixed(1);
     if (onView === null) {
@@ -230,8 +233,8 @@ export class Player {
       const ended = onView.frame === play.kicks.length - 1;
       // Play goes on from here while the sweep and the scene (its kick aside) stay as they are.
       if (!ended) this.#paused = { settings: play.settings, frame: onView.frame };
-      view.note.textContent = (ended ? 'Played ' : 'Paused after ') + play.shown +
-        (play.shown === 1 ? ' picture' : ' pictures') +
+      view.note.textContent = (ended ? 'Played ' : 'Paused at kick ' + onView.kick + ' after ') +
+        play.shown + (play.shown === 1 ? ' picture' : ' pictures') +
         (play.shown > 1 ? ', ' + rate.toFixed(1) + ' a second' : '') + '.';
     }
     if (this.#recording !== null) this.#finishRecording();
@@ -269,7 +272,7 @@ export class Player {
 
   #startWorkers() {
     if (this.#workers.length > 0) return;
-    for (let slot = 0; slot < 2; ++slot) {
+    for (let slot = 0; slot < workerCount; ++slot) {
       const entry = { worker: new Worker(workerScript), started: false, busy: false };
       entry.worker.onmessage = (event) => this.#fromWorker(entry, event.data);
       entry.worker.onerror = (event) => this.#fail(event.message || 'its worker failed');
