@@ -5,7 +5,8 @@
 // - Pause leaves the scene and the address at the kick on view, and one undo takes the play back;
 //   while it plays the address is not rewritten nor the history added to;
 // - a change of the scene while playing pauses first and applies to the kick on view;
-// - Record saves a WebM video of the sweep, named after the group and the range.
+// - Record saves a WebM video of the sweep, named after the group and the range, that the
+//   browser plays back at the strip's size and the sweep's pace.
 
 // Installed before the page's scripts: the player's frames as they go on view (the kick, the
 // line, and for the frame window.playerCapture names its strip's pixels as base64), the
@@ -121,18 +122,46 @@ export async function checkPlayer({ context, page, origin, check, desktop, open,
         kickOf(changed.line) === kickThen && Number(kickThen) > 1,
         `a change while playing pauses at the kick on view and applies there (${changed.line})`);
 
-  // Record: the sweep as a WebM video, saved under the group's name and the range.
+  // Record: the sweep as a WebM video, saved under the group's name and the range, that the
+  // browser plays back at the strip's size, a tenth of a second a picture; and where the
+  // browser has no encoder for scripts, as the canvas's stream recorded.
   await open(page, origin, 'kick=0.3 group=p2 size=600x100 length=200');
-  const [download] = await Promise.all([
-    page.waitForEvent('download', { timeout: 20_000 }),
-    sweep(page, '0.5', '0.7', '0.1', '10', '#record'),
-  ]);
-  const bytes = await saveDownload(download);
-  const files = await page.evaluate(() => window.playerLog.files);
-  const webm = files.at(-1) ?? {};
-  check(download.suggestedFilename() === 'explore-p2-kick-0.5-to-0.7.webm' && bytes.length > 1000 &&
-        bytes.readUInt32BE(0) === 0x1a45dfa3 && webm.type.startsWith('video/webm') &&
-        webm.size === bytes.length,
-        `Record saves the sweep as a WebM video (${download.suggestedFilename()}, ` +
-        `${bytes.length} bytes, ${webm.type})`);
+  for (const encoder of [true, false]) {
+    if (!encoder) await page.evaluate(() => { window.VideoEncoder = undefined; });
+    const [download] = await Promise.all([
+      page.waitForEvent('download', { timeout: 20_000 }),
+      sweep(page, '0.5', '0.7', '0.1', '10', '#record'),
+    ]);
+    const bytes = await saveDownload(download);
+    const files = await page.evaluate(() => window.playerLog.files);
+    const webm = files.at(-1) ?? {};
+    const played = await page.evaluate(watchVideo, bytes.toString('base64'));
+    const how = encoder ? 'encoded' : 'recorded from the stream';
+    check(download.suggestedFilename() === 'explore-p2-kick-0.5-to-0.7.webm' &&
+          bytes.length > 1000 && bytes.readUInt32BE(0) === 0x1a45dfa3 &&
+          webm.type.startsWith('video/webm') && webm.size === bytes.length,
+          `Record saves the sweep as a WebM video, ${how} (${download.suggestedFilename()}, ` +
+          `${bytes.length} bytes, ${webm.type})`);
+    check(played.width === 600 && played.height === 100 &&
+          (!encoder || Math.abs(played.duration - 0.3) < 1e-6),
+          `the browser plays the ${how} video back (${JSON.stringify(played)})`);
+  }
+}
+
+// A video's size and length as the browser plays it back (the length found by seeking to its
+// end: a recorded stream does not say it).
+async function watchVideo(base64) {
+  const bytes = Uint8Array.from(atob(base64), (character) => character.charCodeAt(0));
+  const video = document.createElement('video');
+  video.muted = true;
+  video.src = URL.createObjectURL(new Blob([bytes], { type: 'video/webm' }));
+  await new Promise((loaded, failed) => {
+    video.onloadedmetadata = loaded;
+    video.onerror = () => failed(new Error('the video does not play: ' + video.error?.message));
+  });
+  if (!Number.isFinite(video.duration)) {
+    video.currentTime = 1e6;
+    await new Promise((seeked) => { video.onseeked = seeked; });
+  }
+  return { width: video.videoWidth, height: video.videoHeight, duration: video.duration };
 }

@@ -14,6 +14,8 @@
 // pictures. Any other change (a control, a button, the portrait) pauses it first, so that the
 // change applies to the kick on view.
 
+import { webmFile } from './webm.js';
+
 const workerScript = 'explore/worker.js';
 // The player's workers: one a core but one, for the page and the browser, and at least two.
 const workerCount = Math.max(2, Math.min(6, (navigator.hardwareConcurrency || 2) - 1));
@@ -24,9 +26,14 @@ const startWith = 3;
 const longestWait = 1500;
 // The most pictures a sweep may have.
 const mostFrames = 20000;
-// The video's encodings, by preference, and its bit rate: the strip is hard edges of one pixel.
-const videoTypes = ['video/webm;codecs=vp9', 'video/webm;codecs=vp8', 'video/webm'];
+// The video: its bit rate (the strip is hard edges of one pixel), a key frame every two seconds
+// (for seeking), at most this many frames waiting for the encoder before the play waits for it;
+// where the browser has no encoder of its own for scripts, the stream recorder's encodings by
+// preference.
 const videoBits = 8_000_000;
+const keySeconds = 2;
+const encoderQueue = 4;
+const videoTypes = ['video/webm;codecs=vp8', 'video/webm;codecs=vp9', 'video/webm'];
 // A frame's time may come this much early (ms): the browser's frames seldom fall on it exactly.
 const early = 4;
 
@@ -100,9 +107,138 @@ function saveFile(blob, fileName) {
   setTimeout(() => URL.revokeObjectURL(link.href), 60_000);
 }
 
-export function videoType() {
+// The stream recorder's encoding here, or null.
+function recorderType() {
   if (typeof MediaRecorder === 'undefined' || !HTMLCanvasElement.prototype.captureStream) return null;
   return videoTypes.find((type) => MediaRecorder.isTypeSupported(type)) ?? null;
+}
+
+function canRecord() {
+  return typeof VideoEncoder !== 'undefined' || recorderType() !== null;
+}
+
+// A video made with the browser's encoder (WebCodecs): each picture a frame at its own time,
+// n / rate seconds, however long it took to draw, so that the video runs at its rate evenly;
+// the file written by webm.js once the last frame is encoded.
+class EncodedVideo {
+  #encoder;
+  #config;
+  #frames = [];
+  #count = 0;
+  #frameUs;
+  #error = null;
+
+  static async start(width, height, rate) {
+    if (typeof VideoEncoder === 'undefined') return null;
+    const config = {
+      codec: 'vp8', width, height, bitrate: videoBits, framerate: rate, latencyMode: 'realtime',
+    };
+    try {
+      if (!(await VideoEncoder.isConfigSupported(config)).supported) return null;
+    } catch {
+      return null;
+    }
+    return new EncodedVideo(config, rate);
+  }
+
+  constructor(config, rate) {
+    this.#config = config;
+    this.#frameUs = 1e6 / rate;
+    this.#encoder = new VideoEncoder({
+      output: (chunk) => {
+        const data = new Uint8Array(chunk.byteLength);
+        chunk.copyTo(data);
+        this.#frames.push({ data, key: chunk.type === 'key', time: chunk.timestamp / 1000 });
+      },
+      error: (error) => { this.#error = error; },
+    });
+    this.#encoder.configure(config);
+  }
+
+  get size() { return [this.#config.width, this.#config.height]; }
+  get frames() { return this.#count; }
+  // Whether the encoder is behind: the play waits for it.
+  get behind() { return this.#encoder.encodeQueueSize > encoderQueue; }
+
+  // A picture before it goes on view (its strip is the canvas's then).
+  before(picture) {
+    const frame = new VideoFrame(picture.strip, {
+      timestamp: Math.round(this.#count * this.#frameUs), duration: Math.round(this.#frameUs),
+    });
+    const keyEvery = Math.max(1, Math.round(keySeconds * 1e6 / this.#frameUs));
+    this.#encoder.encode(frame, { keyFrame: this.#count % keyEvery === 0 });
+    frame.close();
+    ++this.#count;
+  }
+
+  after() {}
+
+  async finish() {
+    await this.#encoder.flush();
+    this.#encoder.close();
+    if (this.#error !== null) throw this.#error;
+    const [width, height] = this.size;
+    return webmFile({
+      codec: 'V_VP8', type: 'video/webm;codecs=vp8', width, height, frames: this.#frames,
+      duration: this.#count * this.#frameUs / 1000,
+    });
+  }
+}
+
+// A video recorded from a canvas's stream (MediaRecorder), where there is no encoder for
+// scripts: a frame as each picture goes on view, so the video runs as the play did.
+class RecordedVideo {
+  #canvas;
+  #context;
+  #track;
+  #recorder;
+  #chunks = [];
+  #count = 0;
+  #interval;
+
+  static start(width, height, rate) {
+    const type = recorderType();
+    return type === null ? null : new RecordedVideo(type, width, height, rate);
+  }
+
+  constructor(type, width, height, rate) {
+    this.#interval = 1000 / rate;
+    this.#canvas = Object.assign(document.createElement('canvas'), { width, height });
+    this.#context = this.#canvas.getContext('2d', { alpha: false });
+    const stream = this.#canvas.captureStream(0);
+    this.#track = stream.getVideoTracks()[0];
+    this.#recorder = new MediaRecorder(stream, { mimeType: type, videoBitsPerSecond: videoBits });
+    this.#recorder.ondataavailable = (event) => {
+      if (event.data.size > 0) this.#chunks.push(event.data);
+    };
+    this.#recorder.start();
+  }
+
+  get size() { return [this.#canvas.width, this.#canvas.height]; }
+  get frames() { return this.#count; }
+  get behind() { return false; }
+
+  before() {}
+
+  // The strip on view into the video.
+  after(strip) {
+    this.#context.drawImage(strip, 0, 0);
+    this.#track.requestFrame();
+    ++this.#count;
+  }
+
+  // The file, once the last frame has stood its time.
+  finish() {
+    return new Promise((resolve) => {
+      this.#recorder.onstop = () => {
+        resolve(new Blob(this.#chunks, { type: this.#recorder.mimeType }));
+      };
+      setTimeout(() => {
+        this.#track.requestFrame();
+        this.#recorder.stop();
+      }, this.#interval);
+    });
+  }
 }
 
 export class Player {
@@ -117,8 +253,8 @@ export class Player {
   // The play under way, or null: see #begin.
   #play = null;
   #plays = 0;
-  // The recording of the play under way, or null: { type, canvas, context, track, recorder,
-  // chunks }, its canvas made at the first picture.
+  // The recording of the play under way, or null: { video (an EncodedVideo or a RecordedVideo),
+  // the first and last kicks in it, the scene's group and size }.
   #recording = null;
   // Where the last play was paused: the sweep's kicks and the scene's line but for its kick, and
   // the frame on view, for Play to go on from the next.
@@ -142,15 +278,12 @@ export class Player {
     }
     this.#view.play.addEventListener('click', () => {
       if (this.playing) this.pause();
-      else this.play(false);
+      else this.play();
     });
-    this.#view.record.addEventListener('click', () => this.play(true));
+    this.#view.record.addEventListener('click', () => this.#record());
     this.#pauseBeforeChanges(studio.section, studio.portrait);
     this.#settings(true);
-    if (videoType() === null) {
-      this.#view.record.disabled = true;
-      this.#view.record.title = 'This browser cannot record a video of a canvas';
-    }
+    if (!canRecord()) this.#view.record.title = 'This browser cannot make a video';
   }
 
   get playing() { return this.#play !== null; }
@@ -162,9 +295,31 @@ export class Player {
     return true;
   }
 
-  // Plays the sweep (from where it was paused, if nothing has changed since), or with `record`
-  // records it from its start.
-  play(record) {
+  // Records the sweep from its start, at the size of the strip on view, which the sweep keeps.
+  async #record() {
+    if (this.playing) return;
+    const { width, height } = this.#studio.strip;
+    const rate = Number(this.#view.rate.value);
+    if (!(rate >= 1 && rate <= 60)) {
+      this.play(null);
+      return;
+    }
+    this.#view.record.disabled = true;
+    const video = await EncodedVideo.start(width, height, rate) ??
+                  RecordedVideo.start(width, height, rate);
+    this.#view.record.disabled = false;
+    if (video === null) {
+      this.#view.note.textContent = 'No video: this browser cannot make one of a ' + width + '×' +
+                                    height + ' picture.';
+    } else if (!this.playing) {
+      this.play(video);
+    }
+  }
+
+  // Plays the sweep (from where it was paused, if nothing has changed since), or with a video
+  // (see #record) records it from its start.
+  play(video = null) {
+    const record = video !== null;
     if (this.playing) return;
     const view = this.#view;
     const sweep = sweepKicks(view.from.value, view.to.value, view.step.value,
@@ -195,7 +350,9 @@ export class Player {
       // The workers' time for each picture (ms).
       drawMs: [],
     };
-    this.#recording = record ? { type: videoType() } : null;
+    this.#recording = record ? {
+      video, first: null, last: null, group: this.#studio.group(), size: this.#studio.size(),
+    } : null;
     this.#settings(false);
     view.play.textContent = 'Pause';
     view.play.setAttribute('aria-pressed', 'true');
@@ -245,7 +402,7 @@ export class Player {
     const view = this.#view;
     for (const field of [view.from, view.to, view.step, view.rate]) field.disabled = !enabled;
     view.play.disabled = false;
-    view.record.disabled = !enabled || videoType() === null;
+    view.record.disabled = !enabled || !canRecord();
   }
 
   // Any change of the scene while playing pauses first: the fields, buttons and portrait of the
@@ -340,7 +497,8 @@ export class Player {
         play.due = now;
       }
     }
-    if (picture !== undefined && !play.holding && now >= play.due - early) {
+    const encoding = this.#recording !== null && this.#recording.video.behind;
+    if (picture !== undefined && !play.holding && !encoding && now >= play.due - early) {
       this.#show(play, picture, now);
       if (this.#play !== play) return;
     }
@@ -361,9 +519,14 @@ export class Player {
       const field = document.getElementById(id);
       if (field !== null) field.value = kick;
     }
-    const width = picture.width, height = picture.height;
+    const recording = this.#recording;
+    if (recording !== null) {
+      recording.video.before(picture);
+      recording.first ??= kick;
+      recording.last = kick;
+    }
     this.#studio.show(picture);
-    if (this.#recording !== null) this.#capture(width, height, play);
+    if (recording !== null) recording.video.after(this.#studio.strip);
     play.onView = { frame, kick };
     if (play.shown++ === 0) play.firstAt = now;
     play.lastAt = now;
@@ -374,56 +537,24 @@ export class Player {
     if (frame === play.kicks.length - 1) this.pause();
   }
 
-  // The strip on view into the video: a canvas of the recording's own, which the stream takes
-  // a frame of each time one is asked for.
-  #capture(width, height, play) {
-    const recording = this.#recording;
-    if (recording.canvas === undefined) {
-      recording.canvas = document.createElement('canvas');
-      recording.canvas.width = width;
-      recording.canvas.height = height;
-      recording.context = recording.canvas.getContext('2d', { alpha: false });
-      const stream = recording.canvas.captureStream(0);
-      recording.track = stream.getVideoTracks()[0];
-      recording.chunks = [];
-      recording.recorder = new MediaRecorder(stream, {
-        mimeType: recording.type, videoBitsPerSecond: videoBits,
-      });
-      recording.recorder.ondataavailable = (event) => {
-        if (event.data.size > 0) recording.chunks.push(event.data);
-      };
-      recording.recorder.start();
-      recording.first = play.kicks[play.next - 1];
-      recording.interval = play.interval;
-    }
-    recording.context.drawImage(this.#studio.strip, 0, 0);
-    recording.track.requestFrame();
-    recording.last = play.kicks[play.next - 1];
-    recording.frames = (recording.frames ?? 0) + 1;
-  }
-
-  // The video of the pictures recorded, saved once the last has stood its time.
+  // The video of the pictures recorded, saved once it is made.
   #finishRecording() {
-    const recording = this.#recording;
+    const { video, first, last, group, size } = this.#recording;
     this.#recording = null;
-    if (recording.recorder === undefined) return;
     const view = this.#view;
     view.record.disabled = true;
-    recording.recorder.onstop = () => {
-      const blob = new Blob(recording.chunks, { type: recording.recorder.mimeType });
-      const fileName = 'explore-' + this.#studio.group() + '-kick-' + recording.first + '-to-' +
-                       recording.last + '.webm';
+    const [width, height] = video.size;
+    const frames = video.frames;
+    video.finish().then((blob) => {
+      if (frames === 0) return;
+      const fileName = 'explore-' + group + '-kick-' + first + '-to-' + last + '.webm';
       saveFile(blob, fileName);
-      const size = recording.canvas.width + '×' + recording.canvas.height;
-      const whole = this.#studio.size() === size.replace('×', 'x') ? ''
-        : ' (the strip as on view, its first tiles: the rest repeats them)';
-      view.note.textContent = 'Saved ' + fileName + ': ' + recording.frames + ' pictures, ' +
-                              size + whole + '.';
-      view.record.disabled = this.playing || videoType() === null;
-    };
-    setTimeout(() => {
-      recording.track.requestFrame();
-      recording.recorder.stop();
-    }, recording.interval);
+      const whole = size === width + 'x' + height ? ''
+        : ' (the strip as on view: the rest repeats it)';
+      view.note.textContent = 'Saved ' + fileName + ': ' + frames + ' pictures, ' + width + '×' +
+                              height + whole + '.';
+    }, (error) => {
+      view.note.textContent = 'No video: ' + error.message + '.';
+    }).finally(() => { view.record.disabled = this.playing || !canRecord(); });
   }
 }
