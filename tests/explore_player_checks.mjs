@@ -68,8 +68,22 @@ export async function checkPlayer({ context, page, origin, check, desktop, open,
   await context.addInitScript(watchPlayer);
   const kickOf = (line) => line.match(/ kick=([^ ]+)/)[1];
 
-  // A whole play: four kicks, each shown in turn, the third compared with the desktop's export.
   const start = await open(page, origin, 'kick=0.3 group=p2 size=600x100 length=200');
+
+  // The sweep's kicks: counted in decimals, down too, the end kept where the steps miss it; a
+  // start outside the kick's limits and a step of 0 refused.
+  const sweeps = await page.evaluate(async () => {
+    const { sweepKicks } = await import('./explore/player.js');
+    return [sweepKicks('2', '0', '0.3', -10, 10), sweepKicks('-0.05', '0.1', '0.05', -10, 10),
+            sweepKicks('0', '2', '0.01', -10, 10).kicks.slice(-3),
+            sweepKicks('10.5', '0', '1', -10, 10).field, sweepKicks('0', '1', '0', -10, 10).field];
+  });
+  check(JSON.stringify(sweeps) === JSON.stringify([
+    { kicks: ['2', '1.7', '1.4', '1.1', '0.8', '0.5', '0.2', '0'] },
+    { kicks: ['-0.05', '0', '0.05', '0.1'] }, ['1.98', '1.99', '2'], 'from', 'step']),
+        `the sweep's kicks in decimals, up and down, and its refusals (${JSON.stringify(sweeps)})`);
+
+  // A whole play: four kicks, each shown in turn, the third compared with the desktop's export.
   await page.evaluate(() => { window.playerCapture = 2; });
   await sweep(page, '0.5', '0.8', '0.1', '10');
   const ended = await settled(page);
@@ -80,7 +94,8 @@ export async function checkPlayer({ context, page, origin, check, desktop, open,
   check(log.captured !== null && kickOf(log.captured.line) === '0.7' &&
         samePixels(asPicture(log.captured), desktop(log.captured.line)),
         'a played picture (kick 0.7) is explore --export\'s of its line, pixel for pixel');
-  check(kickOf(ended.line) === '0.8' && ended.line === start.line.replace(' kick=0.3 ', ' kick=0.8 '),
+  check(kickOf(ended.line) === '0.8' &&
+        ended.line === start.line.replace(' kick=0.3 ', ' kick=0.8 '),
         `at the end of the sweep the scene stands at its last kick (${ended.line})`);
 
   // Pause in the middle of a slow play: the scene and the address at the kick on view, one
@@ -108,13 +123,15 @@ export async function checkPlayer({ context, page, origin, check, desktop, open,
         `Pause leaves the scene and the address at the kick on view (${paused.line})`);
   await page.click('#undo');
   const undone = await settled(page);
-  check(undone.line === before.line, `one undo after Pause gives the scene before Play (${undone.line})`);
+  check(undone.line === before.line,
+        `one undo after Pause gives the scene before Play (${undone.line})`);
 
   // A change while playing pauses first: the group changed at the kick on view.
   await page.evaluate(() => { window.playerLog.frames = []; });
   await sweep(page, '1', '1.5', '0.01', '8');
-  await page.waitForFunction(() => window.playerLog.frames.length >= 2 &&
-                             window.playerLog.frames.at(-1).kick !== '1', null, { timeout: 10_000 });
+  await page.waitForFunction(
+    () => window.playerLog.frames.length >= 2 && window.playerLog.frames.at(-1).kick !== '1', null,
+    { timeout: 10_000 });
   await page.selectOption('#group', 'p1');
   const changed = await settled(page);
   const kickThen = await page.evaluate(() => document.getElementById('play-kick').dataset.kick);

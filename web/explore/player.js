@@ -2,13 +2,15 @@
 // user sets (from, to, by a step), at a steady number of pictures a second, each picture the exact
 // picture of its kick as the strip on view shows it; Pause leaves the scene at the kick on view,
 // as one change that undo takes back; Record plays the sweep from its start and saves the strip
-// as a video, encoded by the browser itself (MediaRecorder on a canvas's stream).
+// as a WebM video, encoded by the browser itself (WebCodecs, or else MediaRecorder on a canvas's
+// stream).
 //
 // One worker draws a picture of the default scene in about 50 ms here, too slow for 20 a second
 // on its own; so the player has workers of its own (worker.js, the drawing workers' code), two
 // or one a core but one, which draw the pictures in turn, picture n in one while n + 1 is drawn
-// in the next, up to a few pictures ahead of the one on view. The scene's own workers (scheduler.js) would drop
-// pictures overtaken by newer ones; the player needs every one, in order.
+// in the next, up to a few pictures ahead of the one on view. The scene's own workers
+// (scheduler.js) would drop pictures overtaken by newer ones; the player needs every one, in
+// order.
 //
 // While it plays the scene is left alone: neither the undo history nor the address follows the
 // pictures. Any other change (a control, a button, the portrait) pauses it first, so that the
@@ -18,7 +20,7 @@ import { webmFile } from './webm.js';
 
 const workerScript = 'explore/worker.js';
 // The player's workers: one a core but one, for the page and the browser, and at least two.
-const workerCount = Math.max(2, Math.min(6, (navigator.hardwareConcurrency || 2) - 1));
+const workerCount = Math.max(2, Math.min(6, (globalThis.navigator?.hardwareConcurrency || 2) - 1));
 // At most this many pictures asked for ahead of the one on view, and how many are waited for
 // before the first is shown, so that a worker's first, slower drawings do not stall the sweep.
 const ahead = 8;
@@ -75,7 +77,8 @@ export function sweepKicks(fromText, toText, stepText, low, high) {
   }
   const steps = Math.floor(Math.abs(last - first) / size);
   if (steps + 2 > mostFrames) {
-    return { refusal: 'a sweep has at most ' + mostFrames + ' pictures: a larger step', field: 'step' };
+    return { refusal: 'a sweep has at most ' + mostFrames + ' pictures: give a larger step',
+             field: 'step' };
   }
   const direction = last >= first ? 1 : -1;
   const kicks = [];
@@ -109,7 +112,9 @@ function saveFile(blob, fileName) {
 
 // The stream recorder's encoding here, or null.
 function recorderType() {
-  if (typeof MediaRecorder === 'undefined' || !HTMLCanvasElement.prototype.captureStream) return null;
+  if (typeof MediaRecorder === 'undefined' || !HTMLCanvasElement.prototype.captureStream) {
+    return null;
+  }
   return videoTypes.find((type) => MediaRecorder.isTypeSupported(type)) ?? null;
 }
 
@@ -351,7 +356,7 @@ export class Player {
       drawMs: [],
     };
     this.#recording = record ? {
-      video, first: null, last: null, group: this.#studio.group(), size: this.#studio.size(),
+      video, first: null, last: null, group: this.#studio.group(), size: this.#studio.size(), rate,
     } : null;
     this.#settings(false);
     view.play.textContent = 'Pause';
@@ -384,7 +389,7 @@ export class Player {
     const times = play.drawMs.sort((a, b) => a - b);
     view.kick.dataset.drawMs = times.length === 0 ? '' : times[times.length >> 1].toFixed(1);
     if (onView === null) {
-      this.#studio.say('shown', 'Paused before the first picture.');
+      this.#studio.say('shown', 'Paused before the first picture: the scene is as it was.');
     } else {
       this.#studio.settle(onView.kick);
       const ended = onView.frame === play.kicks.length - 1;
@@ -539,7 +544,7 @@ export class Player {
 
   // The video of the pictures recorded, saved once it is made.
   #finishRecording() {
-    const { video, first, last, group, size } = this.#recording;
+    const { video, first, last, group, size, rate } = this.#recording;
     this.#recording = null;
     const view = this.#view;
     view.record.disabled = true;
@@ -551,8 +556,9 @@ export class Player {
       saveFile(blob, fileName);
       const whole = size === width + 'x' + height ? ''
         : ' (the strip as on view: the rest repeats it)';
+      const seconds = (frames / rate).toFixed(frames % rate === 0 ? 0 : 1);
       view.note.textContent = 'Saved ' + fileName + ': ' + frames + ' pictures, ' + width + '×' +
-                              height + whole + '.';
+                              height + whole + ', ' + seconds + ' s at ' + rate + ' a second.';
     }, (error) => {
       view.note.textContent = 'No video: ' + error.message + '.';
     }).finally(() => { view.record.disabled = this.playing || !canRecord(); });
