@@ -255,7 +255,7 @@ export class Player {
   #workers = [];
   #requests = new Map();
   #ids = 0;
-  // The play under way, or null: see #begin.
+  // The play under way, or null: see play().
   #play = null;
   #plays = 0;
   // The recording of the play under way, or null: { video (an EncodedVideo or a RecordedVideo),
@@ -309,14 +309,15 @@ export class Player {
       this.play(null);
       return;
     }
-    this.#view.record.disabled = true;
+    // Whether the encoder takes the size is answered later: the buttons wait for it.
+    this.#view.record.disabled = this.#view.play.disabled = true;
     const video = await EncodedVideo.start(width, height, rate) ??
                   RecordedVideo.start(width, height, rate);
-    this.#view.record.disabled = false;
+    this.#view.record.disabled = this.#view.play.disabled = false;
     if (video === null) {
       this.#view.note.textContent = 'No video: this browser cannot make one of a ' + width + '×' +
                                     height + ' picture.';
-    } else if (!this.playing) {
+    } else {
       this.play(video);
     }
   }
@@ -336,6 +337,7 @@ export class Player {
     const rateRefused = !(rate >= 1 && rate <= 60);
     view.rate.setAttribute('aria-invalid', String(rateRefused));
     if (sweep.refusal || rateRefused) {
+      video?.finish().catch(() => {});
       view.note.textContent = 'No play: ' +
         (sweep.refusal ?? 'give from 1 to 60 pictures a second') + '.';
       return;
