@@ -3,7 +3,7 @@
 // - Play shows the sweep's kicks in order, each picture the desktop's export of its kick's line,
 //   and ends with the scene at the last kick;
 // - Pause leaves the scene and the address at the kick on view, and one undo takes the play back;
-//   while it plays the address is not rewritten nor the history added to;
+//   while it plays the address is not rewritten nor the history added to; Play again goes on;
 // - a change of the scene while playing pauses first and applies to the kick on view;
 // - Record saves a WebM video of the sweep, named after the group and the range, that the
 //   browser plays back at the strip's size and the sweep's pace.
@@ -125,6 +125,16 @@ export async function checkPlayer({ context, page, origin, check, desktop, open,
   const undone = await settled(page);
   check(undone.line === before.line,
         `one undo after Pause gives the scene before Play (${undone.line})`);
+
+  // Play again goes on after the kick it was paused at (the scene but for its kick unchanged).
+  await page.evaluate(() => { window.playerLog.frames = []; });
+  await page.click('#play');
+  await page.waitForFunction(() => window.playerLog.frames.length >= 1, null, { timeout: 10_000 });
+  await page.click('#play');
+  await settled(page);
+  const resumed = await page.evaluate(() => window.playerLog.frames[0].kick);
+  check(Math.round(100 * Number(resumed)) === Math.round(100 * Number(onView)) + 1,
+        `Play again goes on from the kick after the one it was paused at (${onView}, ${resumed})`);
 
   // A change while playing pauses first: the group changed at the kick on view.
   await page.evaluate(() => { window.playerLog.frames = []; });
