@@ -487,8 +487,12 @@ export class Player {
     this.#ask();
   }
 
+  // A worker that cannot draw ends the play; the next one starts with fresh workers.
   #fail(why) {
     this.pause();
+    for (const entry of this.#workers) entry.worker.terminate();
+    this.#workers = [];
+    this.#requests.clear();
     this.#view.note.textContent = 'The play stopped: ' + why + '.';
   }
 
