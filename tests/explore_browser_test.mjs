@@ -19,6 +19,7 @@
 //   on a phone, and the slider reaches both limits;
 // - saving and copying say so beside the pictures; a NUL in the address is refused, said so;
 // - the largest scene's pictures never hold the page's thread for more than 100 ms;
+// - the kick played over a range, paused and recorded (explore_player_checks.mjs);
 // - on a phone the pictures come first, nothing scrolls sideways, every control is 44 CSS
 //   pixels tall or more; the portrait is drawn at a whole number of screen pixels per pixel
 //   where that fits.
@@ -32,6 +33,7 @@ import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 
 import { launchChromium, serve } from './browser_support.mjs';
+import { checkPlayer } from './explore_player_checks.mjs';
 
 const [binDir, webDir, modulesDir, chromiumPath] = process.argv.slice(2);
 const { PNG } = createRequire(import.meta.url)(join(resolve(modulesDir), 'pngjs'));
@@ -386,6 +388,14 @@ try {
   await kickSlider(page, origin, '1280x900');
   await copyAndNul(page, origin, context);
   await neverStalls(browser, origin);
+  await checkPlayer({
+    context, page, origin, check, desktop, open, settled, asPicture, samePixels,
+    async saveDownload(download) {
+      const file = join(work, 'download.webm');
+      await download.saveAs(file);
+      return readFileSync(file);
+    },
+  });
 
   // A phone: the pictures above the controls, nothing wider than the screen.
   const phone = await browser.newContext({ viewport: { width: 390, height: 844 },

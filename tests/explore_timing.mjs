@@ -7,7 +7,10 @@
 //   view, a picture split between the two workers against one worker's;
 // - the kick slider dragged over the default scene (a step every frame, for a few seconds): the
 //   pictures put on view per second, split pictures allowed and not, the worker's time per
-//   drawing, and the longest task on the page's main thread (Long Tasks are those over 50 ms).
+//   drawing, and the longest task on the page's main thread (Long Tasks are those over 50 ms);
+// - the kick played from 0 to 2 by 0.01 over the default scene (Play, player.js), asked for at
+//   25 pictures a second and at 60 (as fast as they are drawn): the pictures put on view per
+//   second from the first to the last, the wait for the first, and the workers' time a picture.
 // Prints medians over the rounds after one warm-up round, and the ratios of each round's pairs.
 //
 // usage: node tests/explore_timing.mjs WEB_DIR NODE_MODULES_DIR CHROMIUM [ROUNDS]
@@ -169,6 +172,28 @@ async function addressFirst(browser, origin) {
   return first;
 }
 
+// A play of the kick over the default scene at `rate` pictures a second: what the player tells
+// of it once it has ended (player.js: data-rate, data-start-ms, data-draw-ms of #play-kick).
+async function play(browser, origin, rate) {
+  const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+  try {
+    const page = await context.newPage();
+    await page.goto(origin + '/?program=explore');
+    await page.waitForFunction(() => document.getElementById('play')?.disabled === false);
+    await page.waitForTimeout(400);
+    await page.fill('#play-rate', String(rate));
+    await page.click('#play');
+    await page.waitForFunction(
+      () => document.getElementById('play').getAttribute('aria-pressed') === 'false', null,
+      { timeout: 120_000 });
+    const told = await page.evaluate(() => ({ ...document.getElementById('play-kick').dataset }));
+    return { perSecond: Number(told.rate), startMs: Number(told.startMs),
+             drawMs: Number(told.drawMs), shown: Number(told.shown) };
+  } finally {
+    await context.close();
+  }
+}
+
 function median(values) {
   return values.slice().sort((a, b) => a - b)[Math.floor(values.length / 2)];
 }
@@ -184,6 +209,8 @@ try {
       split: await studio(browser, origin, true),
       oneWorker: await studio(browser, origin, false),
       address: await addressFirst(browser, origin),
+      play: await play(browser, origin, 25),
+      playFast: await play(browser, origin, 60),
     };
     if (i > 0) results.push(round);
   }
@@ -213,6 +240,14 @@ try {
                 `pictures/s for ${median(all((r) => get(r).changesPerSecond)).toFixed(1)} changes/s ` +
                 `(slowest ${Math.min(...rates).toFixed(1)}); longest main-thread task over 50 ms: ` +
                 `${Math.max(...all((r) => get(r).longest)).toFixed(0)} ms (0: none)`);
+  }
+  for (const [name, get] of [['at 25 a second', (r) => r.play], ['as drawn', (r) => r.playFast]]) {
+    const rates = all((r) => get(r).perSecond);
+    console.log(`  the kick played 0 to 2 (${name}): median ${median(rates).toFixed(1)} pictures/s ` +
+                `(slowest ${Math.min(...rates).toFixed(1)}, fastest ${Math.max(...rates).toFixed(1)}; ` +
+                `${median(all((r) => get(r).shown))} pictures), the first after ` +
+                `${median(all((r) => get(r).startMs)).toFixed(0)} ms, a worker's picture ` +
+                `${median(all((r) => get(r).drawMs)).toFixed(1)} ms (median)`);
   }
   const draws = results.flatMap((r) => r.oneWorker.drawMs).filter((ms) => ms > 0);
   console.log(`  one worker's drawing: median ${median(draws).toFixed(1)} ms, fastest ` +

@@ -15,6 +15,7 @@ import { loadEngine } from './engine.js';
 import { bindGestures } from './gestures.js';
 import { Help } from './help.js';
 import { Margins, groupWords } from './margins.js';
+import { Player } from './player.js';
 import { Scheduler, makeFile } from './scheduler.js';
 
 const $ = (id) => document.getElementById(id);
@@ -55,6 +56,8 @@ export function start(savePng) {
   let firstError = null;
   let drawingTimer = 0;
   let wordsTimer = 0;
+  // The kick swept live (player.js), once the controls take changes.
+  let player = null;
 
   view.section.hidden = false;
   const margins = new Margins(view);
@@ -108,6 +111,7 @@ export function start(savePng) {
 
   const scheduler = new Scheduler({
     onPicture(answer, newest) {
+      if (player !== null && player.swallows(answer)) return;
       put(view.portrait, answer.portraitShown.width, answer.portraitShown.height, answer.portrait);
       put(view.strip, answer.stripShown.width, answer.stripShown.height, answer.strip);
       margins.fit();
@@ -253,6 +257,16 @@ export function start(savePng) {
     usable = true;
     for (const control of [...controls.all, view.copy, view.orbits]) control.disabled = false;
     controls.fill(record);
+    player = new Player({
+      section: view.section, portrait: view.portrait, strip: view.strip, module: scheduler.module,
+      kickRule: engine.rules.keys.find((rule) => rule.name === 'kick'),
+      line: () => record.line, group: () => record.values.group, size: () => record.values.size,
+      show(picture) {
+        put(view.portrait, picture.tileWidth, picture.height, picture.portrait);
+        put(view.strip, picture.width, picture.height, picture.strip);
+      },
+      settle: (kick) => took(engine.set('kick', kick)), say,
+    });
   }
 
   bindGestures(view.portrait, edit, () => usable);
