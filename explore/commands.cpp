@@ -36,6 +36,7 @@ std::string usage() {
            "keep tile)\n"
            "  --scene-from FILE   the scene of a PNG explore wrote\n"
            "  --export FILE       no window: write the strip to FILE, a PNG, at the scene's size\n"
+           "                      (- for standard output; a device or FIFO is written in place)\n"
            "  --sweep KEY=FROM:TO:COUNT  with --export DIR: DIR/frame-0001.png ... for COUNT "
            "evenly\n"
            "                      spaced values of kick, palette, step or length\n"
@@ -66,21 +67,37 @@ std::string usage() {
            "  q, Esc                  quit\n";
 }
 
+// Standard output's last words: a line that cannot be written (a full disk, a closed stream)
+// is a failure, said on standard error.
+int finish_output(int status) {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    const int reason = errno;
+    complain(1, std::string("cannot write to standard output: ") +
+                    (reason ? std::strerror(reason) : "output error"));
+    return 1;
+}
+
 int export_strip(const Scene& scene, const std::string& path, Drawing drawing) {
-    std::error_code code;
-    if (std::filesystem::is_directory(path, code))
-        return complain(1, kit::shown(path) + " is a folder: give --export a file name, "
-                                              "such as strip.png");
+    // From the start: a signal that arrives while the target is probed removes the probe too.
+    const kit::TemporaryFileGuard guard(program_name);
+    // The target is checked before anything is drawn.
+    kit::ExportFile target;
+    if (auto refused = target.open(path)) return complain(1, *refused);
     kit::PixelBuffer strip;
     if (!render_strip(scene, kit::xrgb_layout, strip, drawing))
         return complain(1, "not enough memory for a " + std::to_string(scene.width) + "x" +
                                std::to_string(scene.height) + " strip: give a smaller size=");
-    const kit::TemporaryFileGuard guard;
-    if (auto error = kit::write_png_at(path, strip.image(), picture_texts(scene)))
+    const auto texts = picture_texts(scene);
+    if (auto error = target.write(
+            [&](std::FILE* file) { return kit::write_png(file, strip.image(), texts); }))
         return complain(1, *error);
-    std::printf("%s: wrote %s (%dx%d): %s\n", program_name, kit::shown(path).c_str(), scene.width,
-                scene.height, print_scene(scene).c_str());
-    return 0;
+    // The picture may be standard output: then the line goes to standard error.
+    std::FILE* report = target.to_standard_output() ? stderr : stdout;
+    std::fprintf(report, "%s: wrote %s (%dx%d): %s\n", program_name,
+                 path == "-" ? "standard output" : kit::shown(path).c_str(), scene.width,
+                 scene.height, print_scene(scene).c_str());
+    return finish_output(0);
 }
 
 struct Sweep {
@@ -186,7 +203,7 @@ int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir, Drawin
     std::printf("%s: %d frames written to %s, %s from %s to %s\n", program_name, sweep.count,
                 kit::shown(dir).c_str(), sweep.key.c_str(), sweep_value(sweep, 0).c_str(),
                 sweep_value(sweep, sweep.count - 1).c_str());
-    return 0;
+    return finish_output(0);
 }
 
 } // namespace

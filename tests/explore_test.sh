@@ -65,6 +65,42 @@ expect 1 "cannot read .*fifo: not a regular file" -- timeout 10 "$explore" --sce
     --export "$work/d.png"
 expect 1 "is a folder" -- "$explore" --export "$work/slides"
 
+# Targets that are not files: "-" and a link to standard output (/dev/stdout) are standard
+# output, with the report on standard error; a FIFO and a link to a device are written through,
+# in place, and stay what they were; a FIFO no program reads, a socket and a missing folder are
+# refused at once, before anything is drawn.
+small="size=120x20 length=50"
+expect 0 "" -- "$explore" --scene "$small" --export "$work/small.png"
+expect 0 "^explore: wrote standard output \(120x20\)" -- "$explore" --scene "$small" --export -
+cmp -s "$work/out" "$work/small.png" || fail "--export - wrote another picture to standard output"
+expect 0 "" -- "$explore" --scene "$small" --export /dev/stdout
+cmp -s "$work/out" "$work/small.png" || fail "--export /dev/stdout wrote another picture"
+mkfifo "$work/pipe"
+cat "$work/pipe" >"$work/piped.png" &
+reader=$!
+expect 0 "" -- timeout 10 "$explore" --scene "$small" --export "$work/pipe"
+wait "$reader"
+[ -p "$work/pipe" ] || fail "--export onto a FIFO replaced it"
+cmp -s "$work/piped.png" "$work/small.png" || fail "--export onto a FIFO sent another picture"
+ln -s /dev/null "$work/null-link"
+expect 0 "" -- "$explore" --scene "$small" --export "$work/null-link"
+[ "$(readlink "$work/null-link")" = /dev/null ] || fail "--export onto a link to /dev/null replaced it"
+expect 1 "no program reads from that FIFO" -- timeout 10 "$explore" --scene "$small" --export "$work/pipe"
+[ -p "$work/pipe" ] || fail "a FIFO no one reads was replaced"
+python3 -c "import socket,sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])" "$work/socket"
+expect 1 "a socket" -- "$explore" --scene "$small" --export "$work/socket"
+[ -S "$work/socket" ] || fail "--export onto a socket replaced it"
+expect 1 "the folder $work/none does not exist" -- "$explore" --scene "$small" --export "$work/none/x.png"
+# The report that cannot be written (a full standard output) is a failure, said on stderr.
+expect 1 "^explore: cannot write to standard output: No space left on device" -- \
+    "$explore" --scene "$small" --export "$work/full.png" --stdout=/dev/full
+expect 1 "^explore: cannot write standard output: No space left on device" -- \
+    "$explore" --scene "$small" --export - --stdout=/dev/full
+# A name as long as a file name may be: the temporary name beside it is cut to fit.
+long=$(printf 'x%.0s' $(seq 244)).png
+expect 0 "" -- "$explore" --scene "$small" --export "$work/$long"
+cmp -s "$work/$long" "$work/small.png" || fail "a 248-byte name was not written"
+
 # The size limit is refused before anything is allocated: with 300 MB of address space, the
 # largest strip allowed runs out of memory (and says so), one pixel more is refused as a size.
 # (AddressSanitizer reserves far more address space than that to start at all.)

@@ -15,6 +15,9 @@
 
 #include <signal.h>
 
+#include <chrono>
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,12 +38,21 @@ struct WriteFailure {
     std::string reason;
 };
 
+// What writes a file's contents into a stream; returns the reason on failure.
+using StreamWriter = std::function<std::optional<std::string>(std::FILE*)>;
+
+// Writes what `writer` writes under `name` (a plain file name, no '/') in the folder open as
+// `folder`, as write_png_file below does with a picture.
+std::optional<WriteFailure> write_file(int folder, std::string_view name,
+                                       const StreamWriter& writer, Replace replace);
+
 // Writes the picture as a PNG with `texts` as its text chunks under `name` (a plain file name,
 // no '/') in the folder open as `folder` (a descriptor of a directory: the folder stays the same
 // one however its path is renamed or replaced meanwhile), through the temporary file
-// ".NAME.PID.N.part" beside it. Nothing is left under a temporary name on failure, nor when a
-// signal handled by a TemporaryFileGuard ends the program. For the rename itself to survive a
-// power loss, call sync_folder once after the last file.
+// ".NAME.PID.N.part" beside it (NAME cut short, ending in '~', where the whole would not fit in
+// a file name), locked while it is written. Nothing is left under a temporary name on failure, nor
+// when a signal handled by a TemporaryFileGuard ends the program. For the rename itself to survive
+// a power loss, call sync_folder once after the last file.
 std::optional<WriteFailure> write_png_file(int folder, std::string_view name, const Image& image,
                                            std::span<const PngText> texts, Replace replace);
 
@@ -58,16 +70,18 @@ class ExportFolder {
 
     // Makes the folder at `path` (and its parents) and opens it: from here on the export works
     // inside this folder, whatever happens to its path. Then takes its lock (on the folder
-    // itself, no lock file), waiting up to 5 seconds for another export into it to end (longer
-    // than any export of the programs takes); on a filesystem without locks it goes on unlocked
-    // with a warning from `program`. Under the lock no other export writes there, so the
-    // temporary files of final names `is_ours` accepts are a killed export's, and are removed.
+    // itself, no lock file), waiting up to `wait` for another export into it to end (by
+    // default 5 seconds, longer than any export of the slide shows takes; 0 refuses a folder in
+    // use at once); on a filesystem without locks it goes on unlocked with a warning from
+    // `program`. Then the temporary files of final names `is_ours` accepts that a killed run
+    // left are removed (those whose process is gone and whose lock no one holds).
     // Last, a file of the name `longest` (the export's longest) is made and removed again, so
     // that a folder that cannot be written is reported before anything is drawn. Returns the
     // message saying what failed, naming the folder.
     std::optional<std::string> open(const std::string& path, const char* program,
                                     bool (*is_ours)(std::string_view name),
-                                    std::string_view longest);
+                                    std::string_view longest,
+                                    std::chrono::milliseconds wait = std::chrono::seconds(5));
 
     int descriptor() const { return fd_; }
 
@@ -83,13 +97,41 @@ class ExportFolder {
 std::optional<std::string> write_png_at(const std::string& path, const Image& image,
                                         std::span<const PngText> texts = {});
 
+// One file given on a command line, checked before anything is drawn into it. "-" is standard
+// output; an existing device or FIFO (or a link to one, such as /dev/stdout) is written in place
+// as a stream, never replaced; a terminal, a disk (a block device) and a socket are refused.
+// Anything else is a file in a folder that must exist and be writable: written under a
+// temporary name beside it and renamed over it once complete (a link there is replaced, not
+// followed), and the temporary files for that name a killed run left are removed.
+class ExportFile {
+  public:
+    ExportFile() = default;
+    ~ExportFile();
+    ExportFile(const ExportFile&) = delete;
+    ExportFile& operator=(const ExportFile&) = delete;
+
+    // Returns the message saying why the path cannot be written, naming it.
+    std::optional<std::string> open(const std::string& path);
+    // Returns the message saying what failed, naming the path.
+    std::optional<std::string> write(const StreamWriter& writer);
+    // Whether the contents go to standard output (where messages must not).
+    bool to_standard_output() const { return stream_ == 1; }
+
+  private:
+    std::optional<std::string> open_stream(int fd, const std::string& shown_as);
+    std::string path_, name_;
+    int folder_ = -1, stream_ = -1;
+};
+
 // While it lives, every signal whose default action ends the program first removes the
 // temporary file being written (if any) and then ends the program as it would have, and
 // SIGXFSZ is ignored so that a file size limit fails the write (EFBIG) instead of killing it.
 // Signals that were ignored, or already handled by someone (a sanitizer), are left as they are.
+// With a `program`, the handler says on standard error that it stopped the program and what
+// became of the files. Threads that create files while it lives must block every signal.
 class TemporaryFileGuard {
   public:
-    TemporaryFileGuard();
+    explicit TemporaryFileGuard(const char* program = nullptr);
     ~TemporaryFileGuard();
     TemporaryFileGuard(const TemporaryFileGuard&) = delete;
     TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
