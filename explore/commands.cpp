@@ -10,8 +10,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <string_view>
+#include <unistd.h>
 
 namespace explore {
 namespace {
@@ -23,7 +25,7 @@ std::string usage() {
     return std::string(
                "usage: explore [--scene LINE | --scene-from FILE.png] [--scale N | --fullscreen]\n"
                "       explore [--scene LINE | --scene-from FILE.png] --export FILE.png\n"
-               "       explore [--scene LINE] --sweep KEY=FROM:TO:COUNT --export DIR\n"
+               "       explore [--scene LINE] --sweep KEY=FROM:TO:COUNT --export DIR [--replace]\n"
                "       explore [--scene LINE] --tour [--scale N | --fullscreen]\n") +
            "The frieze studio: a portrait of the kicked map p' = p + K sin(theta), theta' = theta "
            "+ p',\n"
@@ -40,6 +42,8 @@ std::string usage() {
            "  --sweep KEY=FROM:TO:COUNT  with --export DIR: DIR/frame-0001.png ... for COUNT "
            "evenly\n"
            "                      spaced values of kick, palette, step or length\n"
+           "  --replace           with --sweep: remove the frames of another sweep from DIR (a\n"
+           "                      folder holding any is refused without it)\n"
            "  --tour              the scene in each of the seven groups, a key for the next\n"
            "  --threads N         draw on N threads, 1 to " +
            std::to_string(most_threads) +
@@ -173,7 +177,56 @@ bool is_frame_name(std::string_view name) {
            digits.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir, Drawing drawing) {
+// The frame number of a name of is_frame_name's form.
+int frame_number(std::string_view name) {
+    return std::atoi(std::string(name.substr(6, name.size() - 10)).c_str());
+}
+
+// "frame-0005.png to frame-0010.png, frame-0012.png": runs of consecutive frames as ranges.
+std::string name_frames(std::vector<int> frames) {
+    std::sort(frames.begin(), frames.end());
+    std::string text;
+    for (size_t i = 0; i < frames.size();) {
+        size_t last = i;
+        while (last + 1 < frames.size() && frames[last + 1] == frames[last] + 1) ++last;
+        if (!text.empty()) text += ", ";
+        text += frame_name(frames[i]);
+        if (last > i) text += (last == i + 1 ? ", " : " to ") + frame_name(frames[last]);
+        i = last + 1;
+    }
+    return text;
+}
+
+// The frames in the folder that are not this sweep's: numbered beyond it, or holding another
+// scene than this sweep's frame of that number (or none that can be read). A frame of this sweep
+// left by an earlier run of it, cut short, is its own.
+std::vector<int> frames_of_others(const kit::ExportFolder& folder, const std::string& dir,
+                                  const std::vector<Scene>& frames) {
+    // Read through the folder open, wherever its path leads now.
+    const std::string base = std::filesystem::exists("/proc/self/fd")
+                                 ? "/proc/self/fd/" + std::to_string(folder.descriptor()) + "/"
+                                 : dir + "/";
+    std::vector<int> others;
+    for (const std::string& name : folder.names()) {
+        if (!is_frame_name(name)) continue;
+        const int number = frame_number(name);
+        bool ours = false;
+        if (number >= 1 && number <= static_cast<int>(frames.size()) &&
+            name == frame_name(number)) {
+            std::string reason;
+            const auto texts = kit::read_png_texts(base + name, reason);
+            const std::string line = print_scene(frames[number - 1]);
+            ours = texts && std::count_if(texts->begin(), texts->end(), [&](const auto& text) {
+                                return text.keyword == scene_keyword && text.text == line;
+                            }) == 1;
+        }
+        if (!ours) others.push_back(number);
+    }
+    return others;
+}
+
+int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir, bool replace,
+                 Drawing drawing) {
     // Every frame's scene is checked before anything is written.
     std::vector<Scene> frames;
     for (int i = 0; i < sweep.count; ++i) {
@@ -183,10 +236,28 @@ int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir, Drawin
         frames.push_back(frame);
     }
     // From the start: a signal that arrives while the folder is probed removes the probe too.
-    const kit::TemporaryFileGuard guard;
+    const kit::TemporaryFileGuard guard(program_name);
+    // A sweep into a folder another sweep writes now is refused at once: waiting for it would
+    // only end in a folder of its frames and these mixed.
     kit::ExportFolder folder;
-    if (auto error = folder.open(dir, program_name, is_frame_name, frame_name(sweep.count)))
+    if (auto error = folder.open(dir, program_name, is_frame_name, frame_name(sweep.count),
+                                 std::chrono::milliseconds(0)))
         return complain(1, *error);
+    const std::string shown_dir = kit::shown(dir);
+    if (const auto others = frames_of_others(folder, dir, frames); !others.empty()) {
+        const std::string named = name_frames(others);
+        if (!replace)
+            return complain(1, shown_dir + " holds frames of another sweep (" + named +
+                                   "): give --replace to remove them, or choose another folder");
+        for (int number : others)
+            if (unlinkat(folder.descriptor(), frame_name(number).c_str(), 0) != 0 &&
+                errno != ENOENT)
+                return complain(1, "cannot remove " + shown_dir + "/" + frame_name(number) + ": " +
+                                       std::strerror(errno));
+        std::fprintf(stderr, "%s: removed %zu %s of another sweep from %s: %s\n", program_name,
+                     others.size(), others.size() == 1 ? "frame" : "frames", shown_dir.c_str(),
+                     named.c_str());
+    }
     kit::PixelBuffer strip;
     for (int i = 0; i < sweep.count; ++i) {
         if (!render_strip(frames[i], kit::xrgb_layout, strip, drawing))
@@ -194,14 +265,13 @@ int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir, Drawin
         const std::string name = frame_name(i + 1);
         if (auto failure = kit::write_png_file(folder.descriptor(), name, strip.image(),
                                                picture_texts(frames[i]), kit::Replace::existing))
-            return complain(1, "cannot write " + kit::shown(dir) + "/" + name + ": " +
-                                   failure->reason);
+            return complain(1, "cannot write " + shown_dir + "/" + name + ": " + failure->reason);
     }
     if (auto failure = kit::sync_folder(folder.descriptor()))
-        return complain(1, "cannot flush export folder " + kit::shown(dir) +
-                               " to disk: " + failure->reason);
+        return complain(1,
+                        "cannot flush export folder " + shown_dir + " to disk: " + failure->reason);
     std::printf("%s: %d frames written to %s, %s from %s to %s\n", program_name, sweep.count,
-                kit::shown(dir).c_str(), sweep.key.c_str(), sweep_value(sweep, 0).c_str(),
+                shown_dir.c_str(), sweep.key.c_str(), sweep_value(sweep, 0).c_str(),
                 sweep_value(sweep, sweep.count - 1).c_str());
     return finish_output(0);
 }
@@ -220,7 +290,7 @@ std::optional<Scene> scene_from_png(const std::string& path, std::string& error)
 
 int run_explore(int argc, char** argv) {
     std::optional<std::string> scene_line, scene_file, export_path, sweep_text;
-    bool tour = false, fullscreen = false, help = false, version = false;
+    bool tour = false, fullscreen = false, help = false, version = false, replace = false;
     int scale = 1;
     bool scale_given = false;
     Drawing drawing{.threads = kit::hardware_threads()};
@@ -243,6 +313,8 @@ int run_explore(int argc, char** argv) {
             tour = true;
         } else if (arg == "--fullscreen") {
             fullscreen = true;
+        } else if (arg == "--replace") {
+            replace = true;
         } else if ((match = take("--scene")) != kit::Match::no) {
             if (match == kit::Match::missing_value)
                 return bad("--scene needs a scene line: --scene \"kick=0.9 group=p2mm\"");
@@ -291,6 +363,8 @@ int run_explore(int argc, char** argv) {
     if (scene_line && scene_file) return bad("--scene and --scene-from exclude each other");
     if (scale_given && fullscreen) return bad("--scale and --fullscreen exclude each other");
     if (sweep_text && !export_path) return bad("--sweep writes frames: add --export DIR");
+    if (replace && !sweep_text)
+        return bad("--replace is for --sweep: it removes another sweep's frames from DIR");
     if (tour && export_path) return bad("--tour is a slide show: it does not go with --export");
     if (export_path && (scale_given || fullscreen))
         return bad("--scale and --fullscreen are for the window: --export writes the strip "
@@ -309,7 +383,7 @@ int run_explore(int argc, char** argv) {
     if (sweep_text) {
         auto sweep = parse_sweep(*sweep_text, error);
         if (!sweep) return bad(error);
-        return export_sweep(scene, *sweep, *export_path, drawing);
+        return export_sweep(scene, *sweep, *export_path, replace, drawing);
     }
     if (export_path) return export_strip(scene, *export_path, drawing);
     return run_window(scene,

@@ -128,6 +128,45 @@ expect 2 "frame 2: kick: '10.5' is not allowed" -- "$explore" --sweep kick=0:21:
 expect 2 "--sweep 'size=1:2:3'" -- "$explore" --sweep size=1:2:3 --export "$work/bad"
 expect 2 "add --export DIR" -- "$explore" --sweep kick=0:1:3
 
+# A sweep into a folder that holds another sweep's frames is refused, naming them, and changes
+# nothing; with --replace it removes them and says so. A rerun of the same sweep is its own.
+expect 0 "" -- "$explore" --scene "$small" --sweep kick=0.5:1.5:10 --export "$work/ten"
+expect 0 "" -- "$explore" --scene "$small" --sweep kick=0.5:1.5:10 --export "$work/ten"
+cp "$work/ten/frame-0002.png" "$work/frame-2-of-10.png"
+expect 1 "holds frames of another sweep \(frame-0002.png to frame-0010.png\): give --replace" -- \
+    "$explore" --scene "$small" --sweep kick=0.5:1.5:4 --export "$work/ten"
+cmp -s "$work/ten/frame-0002.png" "$work/frame-2-of-10.png" || fail "a refused sweep wrote a frame"
+[ "$(ls "$work/ten" | wc -l)" = 10 ] || fail "a refused sweep changed the folder: $(ls "$work/ten")"
+expect 0 "removed 9 frames of another sweep from .*: frame-0002.png to frame-0010.png$" -- \
+    "$explore" --scene "$small" --sweep kick=0.5:1.5:4 --export "$work/ten" --replace
+[ "$(ls -A "$work/ten" | tr '\n' ' ')" = "frame-0001.png frame-0002.png frame-0003.png frame-0004.png " ] ||
+    fail "--replace left $(ls -A "$work/ten")"
+expect 2 "--replace is for --sweep" -- "$explore" --replace --export "$work/r.png"
+# The temporary files a killed run left are removed by the next run into the folder (or of the
+# file); one of a process that still runs (this shell) stays.
+touch "$work/ten/.frame-0003.png.4999999.7.part" "$work/ten/.frame-0002.png.$$.1.part" \
+    "$work/.small.png.4999999.2.part" "$work/.small.png.$$.2.part"
+expect 0 "" -- "$explore" --scene "$small" --sweep kick=0.5:1.5:4 --export "$work/ten"
+[ -e "$work/ten/.frame-0003.png.4999999.7.part" ] && fail "a killed sweep's temporary file stays"
+[ -e "$work/ten/.frame-0002.png.$$.1.part" ] || fail "a running process's temporary frame was removed"
+expect 0 "" -- "$explore" --scene "$small" --export "$work/small.png"
+[ -e "$work/.small.png.4999999.2.part" ] && fail "a killed export's temporary file stays"
+[ -e "$work/.small.png.$$.2.part" ] || fail "a running process's temporary file was removed"
+# A second sweep into a folder in use is refused at once, not after a wait.
+if command -v flock >/dev/null; then
+    flock "$work/ten" sleep 5 &
+    holder=$!
+    sleep 0.3
+    started=$(date +%s%N)
+    expect 1 "^explore: export folder .*ten is in use by another export" -- \
+        "$explore" --scene "$small" --sweep kick=0.5:1.5:4 --export "$work/ten"
+    took=$((($(date +%s%N) - started) / 1000000))
+    [ "$took" -lt 2000 ] || fail "a sweep into a folder in use waited ${took} ms"
+    [ "$(wc -l <"$work/err")" = 1 ] || fail "a folder in use takes more than a line: $(cat "$work/err")"
+    kill "$holder"
+    wait "$holder" 2>/dev/null
+fi
+
 # No display: the window cannot open, and says so.
 expect 1 "no display" -- env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER= "$explore"
 
