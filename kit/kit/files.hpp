@@ -92,8 +92,18 @@ class ExportFolder {
     int fd_ = -1;
 };
 
-// write_png_file into the folder of `path` (the folder as it is now), replacing what is there;
-// returns an error message naming `path`.
+// Removes the temporary files of final names `is_ours` accepts that a killed run left in the
+// folder: those whose process is gone and whose lock no one holds. (A name too long to fit in a
+// temporary name is asked about as the part that does, ending in '~'.)
+void remove_abandoned_temporaries(int folder,
+                                  const std::function<bool(std::string_view name)>& is_ours);
+
+// write_file into the folder of `path` (the folder as it is now), replacing what is there, after
+// removing the temporary files for that name a killed run left; returns an error message naming
+// `path`.
+std::optional<std::string> write_file_at(const std::string& path, const StreamWriter& writer);
+
+// write_file_at with a picture.
 std::optional<std::string> write_png_at(const std::string& path, const Image& image,
                                         std::span<const PngText> texts = {});
 

@@ -542,19 +542,30 @@ std::vector<std::string> ExportFolder::names() const {
     return names_in(fd_);
 }
 
-std::optional<std::string> write_png_at(const std::string& path, const Image& image,
-                                        std::span<const PngText> texts) {
+void remove_abandoned_temporaries(int folder,
+                                  const std::function<bool(std::string_view name)>& is_ours) {
+    remove_abandoned(folder, is_ours);
+}
+
+std::optional<std::string> write_file_at(const std::string& path, const StreamWriter& writer) {
     const auto [folder_path, name] = split_path(path);
     std::optional<WriteFailure> failure;
     const int folder = ::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0) {
         failure = failure_of(errno);
     } else {
-        failure = write_png_file(folder, name, image, texts, Replace::existing);
+        const std::string stem = temporary_stem(name);
+        remove_abandoned(folder, [&](std::string_view found) { return found == stem; });
+        failure = write_file(folder, name, writer, Replace::existing);
         close(folder);
     }
     if (failure) return "cannot write " + shown(path) + ": " + failure->reason;
     return std::nullopt;
+}
+
+std::optional<std::string> write_png_at(const std::string& path, const Image& image,
+                                        std::span<const PngText> texts) {
+    return write_file_at(path, [&](std::FILE* file) { return write_png(file, image, texts); });
 }
 
 ExportFile::~ExportFile() {
