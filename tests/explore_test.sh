@@ -167,6 +167,51 @@ if command -v flock >/dev/null; then
     wait "$holder" 2>/dev/null
 fi
 
+# Work far beyond anything interactive is refused before anything is drawn or made, saying how
+# long it would take; with --yes it goes on, but a target that cannot be written is still
+# refused before the drawing.
+heavy="size=18311x5461 step=0.0001 length=10000"
+expect 1 "^explore: this sweep of 100 frames would take about .* give --yes to go on" -- \
+    "$explore" --scene "$heavy" --sweep kick=0.5:1:100 --export "$work/heavy"
+[ -e "$work/heavy" ] && fail "a sweep refused as too long made its folder"
+started=$(date +%s%N)
+expect 1 "the folder $work/none does not exist" -- timeout 20 "$explore" --scene "$heavy" --yes \
+    --export "$work/none/x.png"
+took=$((($(date +%s%N) - started) / 1000000))
+[ "$took" -lt 2000 ] || fail "a missing folder was refused after ${took} ms, not before drawing"
+expect 2 "--yes is for --export" -- "$explore" --yes
+
+# A sweep of more than a second says how far it has come on a terminal, and nothing elsewhere.
+slow="size=2400x200 step=0.0001 length=3000"
+expect 0 "" -- "$explore" --scene "$slow" --sweep kick=0.5:1:4 --export "$work/slow"
+[ -s "$work/err" ] && fail "a sweep wrote to a standard error that is no terminal: $(cat "$work/err")"
+if command -v script >/dev/null; then
+    script -qec "'$explore' --scene '$slow' --sweep kick=0.5:1:4 --export '$work/slow'" /dev/null \
+        >"$work/tty"
+    grep -qE "explore: frame [1-4] of 4, [0-9]+ s so far, about [0-9]+ s left" "$work/tty" ||
+        fail "a sweep on a terminal shows no progress: $(tr '\r' '\n' <"$work/tty" | head -c 300)"
+    grep -q "4 frames written" "$work/tty" || fail "the sweep on a terminal did not finish"
+fi
+# Ctrl+C stops it: killed by the signal, saying so, no temporary file left, whole frames only.
+rm -rf "$work/slow"
+env --default-signal=INT "$explore" --scene "$slow" --sweep kick=0.5:1:20 --export "$work/slow" \
+    2>"$work/err" &
+sweeper=$!
+sleep 1
+kill -INT "$sweeper"
+wait "$sweeper"
+status=$?
+[ "$status" = 130 ] || fail "Ctrl+C ended a sweep with status $status"
+grep -q "^explore: interrupted; what was being written was removed" "$work/err" ||
+    fail "Ctrl+C ended a sweep without a word: $(cat "$work/err")"
+ls -A "$work/slow" | grep -q -v '^frame-00[0-9][0-9].png$' && fail "Ctrl+C left $(ls -A "$work/slow")"
+if command -v identify >/dev/null; then
+    for frame in "$work"/slow/frame-*.png; do
+        [ -e "$frame" ] || continue
+        identify "$frame" >/dev/null 2>&1 || fail "Ctrl+C left a damaged $(basename "$frame")"
+    done
+fi
+
 # No display: the window cannot open, and says so.
 expect 1 "no display" -- env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER= "$explore"
 

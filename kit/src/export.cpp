@@ -68,6 +68,8 @@ extern "C" void remove_pending_and_stop(int signal) {
     for (PendingFile& file : pending)
         if (const int folder = file.folder.load(); folder >= 0) unlinkat(folder, file.name, 0);
     if (stop_program[0]) {
+        // On a terminal, over a progress line that may stand there.
+        if (isatty(STDERR_FILENO)) say("\r\033[K");
         say(stop_program);
         say(signal == SIGINT    ? ": interrupted"
             : signal == SIGTERM ? ": terminated"
