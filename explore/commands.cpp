@@ -20,6 +20,7 @@
 #include <signal.h>
 #include <string_view>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace explore {
@@ -277,6 +278,19 @@ std::optional<Sweep> parse_sweep(std::string_view text, std::string& error) {
     sweep.to = std::strtod(to, &end);
     if (!from_ok || *end != 0 || !std::isfinite(sweep.to)) {
         error = sweep_refusal(text, allowed);
+        return std::nullopt;
+    }
+    // Each end is checked as it was given, against the key's limits: the frames between lie
+    // within them too.
+    const auto rule = std::find_if(key_rules().begin(), key_rules().end(),
+                                   [&](const KeyRule& r) { return r.name == sweep.key; });
+    for (const auto& [end_name, given, value] :
+         {std::tuple{"FROM", from, sweep.from}, std::tuple{"TO", to, sweep.to}}) {
+        if (value >= rule->low && value <= rule->high) continue;
+        Scene probe;
+        const auto refused = set_key(probe, sweep.key, given);
+        error = sweep_refusal(text, std::string(end_name) + ": " +
+                                        (refused ? *refused : sweep.key + " is out of its range"));
         return std::nullopt;
     }
     sweep.count = count;

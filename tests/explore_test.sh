@@ -117,13 +117,24 @@ else (
 ) || failures=$((failures + $?))
 fi
 
+# A size is refused by the limit that decided it, each limit named.
+expect 2 "size: '25000000x4' is not allowed: W 25000000 is beyond the width limit, 1,000,000; .* at most 100,000,000 pixels" -- \
+    "$explore" --scene "size=25000000x4" --export "$work/f.png"
+expect 2 "size: '100000x1001' is not allowed: 100000x1001 is 100,100,000 pixels, beyond the limit of 100,000,000" -- \
+    "$explore" --scene "size=100000x1001" --export "$work/f.png"
+
 # A sweep: COUNT frames of evenly spaced values, each with its scene.
 expect 0 "" -- "$explore" --scene "size=120x20 length=50" --sweep kick=0.5:1.5:5 --export "$work/frames"
 [ "$(ls "$work/frames" | tr '\n' ' ')" = "frame-0001.png frame-0002.png frame-0003.png frame-0004.png frame-0005.png " ] ||
     fail "the sweep wrote $(ls "$work/frames")"
 expect 0 "" -- "$explore" --scene "size=120x20 length=50 kick=1" --export "$work/k1.png"
 cmp -s "$work/k1.png" "$work/frames/frame-0003.png" || fail "the sweep's middle frame is not kick=1"
-expect 2 "frame 2: kick: '10.5' is not allowed" -- "$explore" --sweep kick=0:21:3 --export "$work/bad"
+# Each end is checked as given, against the key's limits, which the refusal states.
+expect 2 "TO: kick: '21' is not allowed: give a decimal number from -10 to 10" -- \
+    "$explore" --sweep kick=0:21:3 --export "$work/bad"
+expect 2 "^explore: --sweep 'kick=1e308:-1e308:2': FROM: kick: '1e308' is not allowed: .* -10 to 10$" -- \
+    "$explore" --sweep kick=1e308:-1e308:2 --export "$work/bad"
+grep -qi nan "$work/err" && fail "a sweep's refusal shows a value no one gave: $(head -n1 "$work/err")"
 [ -e "$work/bad" ] && fail "a refused sweep made its folder"
 expect 2 "--sweep 'size=1:2:3'" -- "$explore" --sweep size=1:2:3 --export "$work/bad"
 expect 2 "add --export DIR" -- "$explore" --sweep kick=0:1:3

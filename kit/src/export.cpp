@@ -684,7 +684,7 @@ std::optional<std::string> ExportFile::write(const StreamWriter& writer) {
 
 int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed) {
     // From the start: a signal that arrives while the folder is probed removes the probe too.
-    const TemporaryFileGuard guard;
+    const TemporaryFileGuard guard(program.name);
     auto fail = [&](const std::string& message) {
         std::fprintf(stderr, "%s: %s\n", program.name, message.c_str());
         return 1;
