@@ -22,11 +22,15 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <pthread.h>
 #include <sched.h>
@@ -682,6 +686,143 @@ std::optional<std::string> ExportFile::write(const StreamWriter& writer) {
     return std::nullopt;
 }
 
+namespace {
+
+// A slide's picture on its way to its file: a copy of the screen as the slide stood (the
+// drawing state is one per program, and the next slide draws over it at once), then its file
+// under a temporary name.
+struct SlideFile {
+    int slide = 0;
+    std::vector<std::uint32_t> pixels;
+    Image image;
+    std::vector<PngText> texts;
+    Temporary temporary;
+    std::optional<WriteFailure> failure;
+};
+
+// Encodes the slides handed to it on a thread of its own while the next ones draw, each into a
+// temporary file of its own, handed to the system but not yet flushed to the disk. At most two
+// copies of the screen wait, so that memory stays bounded.
+class SlideWriter {
+  public:
+    explicit SlideWriter(int folder) : folder_(folder) {
+        // The thread takes no signal: the handlers run on the main thread, which waits, when one
+        // comes while this thread creates a file, until that file is recorded.
+        sigset_t all, saved;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &saved);
+        thread_ = std::thread([this] { run(); });
+        pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    }
+    ~SlideWriter() { finish(); }
+    SlideWriter(const SlideWriter&) = delete;
+    SlideWriter& operator=(const SlideWriter&) = delete;
+
+    // Hands over the picture of the slide; false once a slide failed (the export ends).
+    bool add(int slide, const Image& picture, std::vector<PngText> texts) {
+        auto file = std::make_unique<SlideFile>();
+        file->slide = slide;
+        file->pixels.resize(static_cast<size_t>(picture.width) * picture.height);
+        for (int y = 0; y < picture.height; ++y)
+            std::memcpy(file->pixels.data() + static_cast<size_t>(y) * picture.width,
+                        picture.row(y), sizeof(std::uint32_t) * picture.width);
+        file->image = Image{.pixels = file->pixels.data(),
+                            .width = picture.width,
+                            .height = picture.height,
+                            .stride = static_cast<size_t>(picture.width),
+                            .layout = picture.layout};
+        file->texts = std::move(texts);
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return queue_.size() < 2 || failed_; });
+        if (failed_) return false;
+        queue_.push_back(std::move(file));
+        changed_.notify_all();
+        return true;
+    }
+
+    bool failed() {
+        const std::lock_guard lock(mutex_);
+        return failed_;
+    }
+
+    // Waits for the last slide's file; returns every slide's, in the order they came.
+    std::vector<std::unique_ptr<SlideFile>> finish() {
+        if (thread_.joinable()) {
+            {
+                const std::lock_guard lock(mutex_);
+                done_ = true;
+            }
+            changed_.notify_all();
+            thread_.join();
+        }
+        return std::move(written_);
+    }
+
+  private:
+    void run() {
+        for (;;) {
+            std::unique_ptr<SlideFile> file;
+            {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [this] { return !queue_.empty() || done_; });
+                if (queue_.empty()) return;
+                file = std::move(queue_.front());
+                queue_.pop_front();
+                changed_.notify_all();
+            }
+            file->failure = write_temporary(
+                folder_, slide_name(file->slide),
+                [&](std::FILE* out) { return write_png(out, file->image, file->texts); },
+                file->temporary);
+            file->pixels = {};
+            const bool failed = file->failure.has_value();
+            const std::lock_guard lock(mutex_);
+            written_.push_back(std::move(file));
+            if (failed) {
+                failed_ = true;
+                queue_.clear();
+                changed_.notify_all();
+            }
+        }
+    }
+
+    const int folder_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::unique_ptr<SlideFile>> queue_;
+    std::vector<std::unique_ptr<SlideFile>> written_;
+    bool done_ = false, failed_ = false;
+};
+
+// The slides' temporary files under their final names, with one barrier for them all: every
+// file flushed to the disk, then every one renamed, then (by the caller) the folder flushed. No
+// final name ever holds a file that is not whole on the disk. The slides after one that failed
+// are removed; returns the first failure, naming its slide.
+std::optional<std::pair<int, WriteFailure>>
+place_slides(int folder, std::vector<std::unique_ptr<SlideFile>> files) {
+    std::optional<std::pair<int, WriteFailure>> first;
+    size_t good = 0;
+    for (; good < files.size() && !first; ++good) {
+        SlideFile& file = *files[good];
+        if (file.failure || (file.failure = sync_temporary(folder, file.temporary)))
+            first = std::pair{file.slide, *file.failure};
+    }
+    if (first) --good;
+    for (size_t i = good + 1; i < files.size(); ++i)
+        if (!files[i]->failure) discard_temporary(folder, files[i]->temporary);
+    for (size_t i = 0; i < good; ++i) {
+        SlideFile& file = *files[i];
+        if (auto failure =
+                place_temporary(folder, file.temporary, slide_name(file.slide), Replace::existing);
+            failure && !first)
+            first = std::pair{file.slide, *failure};
+    }
+    return first;
+}
+
+} // namespace
+
 int export_slides(const Program& program, const std::string& dir, std::optional<unsigned> seed) {
     // From the start: a signal that arrives while the folder is probed removes the probe too.
     const TemporaryFileGuard guard(program.name);
@@ -702,21 +843,30 @@ int export_slides(const Program& program, const std::string& dir, std::optional<
         palette_seed = clock_chose ? static_cast<unsigned>(std::time(nullptr)) : 1;
     }
     const std::string shown_dir = shown(dir);
-    try {
-        run_headless(
-            program,
-            [&](int slide) {
-                const std::string name = slide_name(slide);
-                const auto texts =
-                    slide_texts(program, slide, program.uses_palette ? palette_seed : seed);
-                if (auto failure = write_png_file(folder.descriptor(), name, screen_image(), texts,
-                                                  Replace::existing))
-                    throw Failure("cannot write " + shown_dir + "/" + name + ": " +
-                                  failure->reason);
-            },
-            clock_chose ? palette_seed : seed);
-    } catch (const Failure& failure) {
-        return fail(failure.what());
+    {
+        SlideWriter writer(folder.descriptor());
+        try {
+            run_headless(
+                program,
+                [&](int slide) {
+                    if (!writer.add(slide, screen_image(),
+                                    slide_texts(program, slide,
+                                                program.uses_palette ? palette_seed : seed)))
+                        throw Failure("a slide could not be written");
+                },
+                clock_chose ? palette_seed : seed);
+        } catch (const Failure& failure) {
+            // A slide that could not be written says why below; any other failure of the run
+            // ends the export with nothing more written.
+            if (!writer.failed()) {
+                for (auto& file : writer.finish())
+                    if (!file->failure) discard_temporary(folder.descriptor(), file->temporary);
+                return fail(failure.what());
+            }
+        }
+        if (auto failure = place_slides(folder.descriptor(), writer.finish()))
+            return fail("cannot write " + shown_dir + "/" + slide_name(failure->first) + ": " +
+                        failure->second.reason);
     }
     if (auto failure = sync_folder(folder.descriptor()))
         return fail("cannot flush export folder " + shown_dir + " to disk: " + failure->reason);
