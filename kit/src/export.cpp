@@ -722,6 +722,15 @@ class SlideWriter {
     bool add(int slide, const Image& picture, std::vector<PngText> texts) {
         auto file = std::make_unique<SlideFile>();
         file->slide = slide;
+        {
+            // A copy of the screen whose slide is encoded already, if there is one: fresh memory
+            // costs its page faults on every slide.
+            const std::lock_guard lock(mutex_);
+            if (!spare_.empty()) {
+                file->pixels = std::move(spare_.back());
+                spare_.pop_back();
+            }
+        }
         file->pixels.resize(static_cast<size_t>(picture.width) * picture.height);
         for (int y = 0; y < picture.height; ++y)
             std::memcpy(file->pixels.data() + static_cast<size_t>(y) * picture.width,
@@ -774,9 +783,13 @@ class SlideWriter {
                 folder_, slide_name(file->slide),
                 [&](std::FILE* out) { return write_png(out, file->image, file->texts); },
                 file->temporary);
-            file->pixels = {};
+            // The file starts on its way to the disk now, while the next slides draw: the flush
+            // at the end then mostly waits for what is already written.
+            if (!file->failure) sync_file_range(file->temporary.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
             const bool failed = file->failure.has_value();
             const std::lock_guard lock(mutex_);
+            spare_.push_back(std::move(file->pixels));
+            file->pixels = {};
             written_.push_back(std::move(file));
             if (failed) {
                 failed_ = true;
@@ -792,6 +805,7 @@ class SlideWriter {
     std::condition_variable changed_;
     std::deque<std::unique_ptr<SlideFile>> queue_;
     std::vector<std::unique_ptr<SlideFile>> written_;
+    std::vector<std::vector<std::uint32_t>> spare_;
     bool done_ = false, failed_ = false;
 };
 
