@@ -815,14 +815,30 @@ class SlideWriter {
 // are removed; returns the first failure, naming its slide.
 std::optional<std::pair<int, WriteFailure>>
 place_slides(int folder, std::vector<std::unique_ptr<SlideFile>> files) {
+    // Every file flushed at once, on threads of their own: a filesystem commits flushes that
+    // wait together as one (a journal's commit), where one after another each waits for its own.
+    std::atomic<size_t> next{0};
+    auto flush = [&] {
+        for (size_t i; (i = next.fetch_add(1)) < files.size();)
+            if (!files[i]->failure) files[i]->failure = sync_temporary(folder, files[i]->temporary);
+    };
+    std::vector<std::thread> flushers;
+    {
+        sigset_t all, saved;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &saved);
+        const size_t helpers = std::min<size_t>(files.size(), 8);
+        for (size_t i = 1; i < helpers; ++i) flushers.emplace_back(flush);
+        pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+    }
+    flush();
+    for (std::thread& flusher : flushers) flusher.join();
+    // Then, in order, every slide before the first that failed under its final name; those
+    // after it are removed.
     std::optional<std::pair<int, WriteFailure>> first;
     size_t good = 0;
-    for (; good < files.size() && !first; ++good) {
-        SlideFile& file = *files[good];
-        if (file.failure || (file.failure = sync_temporary(folder, file.temporary)))
-            first = std::pair{file.slide, *file.failure};
-    }
-    if (first) --good;
+    while (good < files.size() && !files[good]->failure) ++good;
+    if (good < files.size()) first = std::pair{files[good]->slide, *files[good]->failure};
     for (size_t i = good + 1; i < files.size(); ++i)
         if (!files[i]->failure) discard_temporary(folder, files[i]->temporary);
     for (size_t i = 0; i < good; ++i) {
