@@ -4,6 +4,8 @@
 
 #include "kit/files.hpp"
 
+#include "png.hpp"
+
 #include "command_line.hpp"
 #include "kit/canvas.hpp"
 #include "kit/pacing.hpp"
@@ -693,8 +695,11 @@ namespace {
 // under a temporary name.
 struct SlideFile {
     int slide = 0;
-    std::vector<std::uint32_t> pixels;
-    Image image;
+    int width = 0, height = 0;
+    PixelLayout layout{};
+    bool indexed = false;
+    IndexedPixels palette;             // the picture as palette indices, where it is `indexed`
+    std::vector<std::uint32_t> pixels; // its pixels otherwise
     std::vector<PngText> texts;
     Temporary temporary;
     std::optional<WriteFailure> failure;
@@ -718,28 +723,32 @@ class SlideWriter {
     SlideWriter(const SlideWriter&) = delete;
     SlideWriter& operator=(const SlideWriter&) = delete;
 
-    // Hands over the picture of the slide; false once a slide failed (the export ends).
+    // Hands over the picture of the slide; false once a slide failed (the export ends). The
+    // picture is indexed into its palette here (a pass over it that a copy would take anyway,
+    // into a quarter of the memory); one of more than 256 colours is copied whole.
     bool add(int slide, const Image& picture, std::vector<PngText> texts) {
-        auto file = std::make_unique<SlideFile>();
-        file->slide = slide;
+        std::unique_ptr<SlideFile> file;
         {
-            // A copy of the screen whose slide is encoded already, if there is one: fresh memory
-            // costs its page faults on every slide.
+            // A slide whose file is written already lends its buffers: fresh memory costs its
+            // page faults on every slide.
             const std::lock_guard lock(mutex_);
             if (!spare_.empty()) {
-                file->pixels = std::move(spare_.back());
+                file = std::move(spare_.back());
                 spare_.pop_back();
             }
         }
-        file->pixels.resize(static_cast<size_t>(picture.width) * picture.height);
-        for (int y = 0; y < picture.height; ++y)
-            std::memcpy(file->pixels.data() + static_cast<size_t>(y) * picture.width,
-                        picture.row(y), sizeof(std::uint32_t) * picture.width);
-        file->image = Image{.pixels = file->pixels.data(),
-                            .width = picture.width,
-                            .height = picture.height,
-                            .stride = static_cast<size_t>(picture.width),
-                            .layout = picture.layout};
+        if (!file) file = std::make_unique<SlideFile>();
+        file->slide = slide;
+        file->width = picture.width;
+        file->height = picture.height;
+        file->layout = picture.layout;
+        file->indexed = index_colours(picture, file->palette);
+        if (!file->indexed) {
+            file->pixels.resize(static_cast<size_t>(picture.width) * picture.height);
+            for (int y = 0; y < picture.height; ++y)
+                std::memcpy(file->pixels.data() + static_cast<size_t>(y) * picture.width,
+                            picture.row(y), sizeof(std::uint32_t) * picture.width);
+        }
         file->texts = std::move(texts);
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return queue_.size() < 2 || failed_; });
@@ -781,15 +790,28 @@ class SlideWriter {
             }
             file->failure = write_temporary(
                 folder_, slide_name(file->slide),
-                [&](std::FILE* out) { return write_png(out, file->image, file->texts); },
+                [&](std::FILE* out) {
+                    if (file->indexed)
+                        return write_png_indexed(out, file->palette, file->width, file->height,
+                                                 file->layout, file->texts);
+                    const Image image{.pixels = file->pixels.data(),
+                                      .width = file->width,
+                                      .height = file->height,
+                                      .stride = static_cast<size_t>(file->width),
+                                      .layout = file->layout};
+                    return write_png(out, image, file->texts);
+                },
                 file->temporary);
             // The file starts on its way to the disk now, while the next slides draw: the flush
             // at the end then mostly waits for what is already written.
             if (!file->failure) sync_file_range(file->temporary.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
             const bool failed = file->failure.has_value();
+            // What is left of the slide is its file; its buffers go to a slide to come.
+            auto spare = std::make_unique<SlideFile>();
+            spare->palette = std::move(file->palette);
+            spare->pixels = std::move(file->pixels);
             const std::lock_guard lock(mutex_);
-            spare_.push_back(std::move(file->pixels));
-            file->pixels = {};
+            if (spare_.size() < 3) spare_.push_back(std::move(spare));
             written_.push_back(std::move(file));
             if (failed) {
                 failed_ = true;
@@ -805,7 +827,7 @@ class SlideWriter {
     std::condition_variable changed_;
     std::deque<std::unique_ptr<SlideFile>> queue_;
     std::vector<std::unique_ptr<SlideFile>> written_;
-    std::vector<std::vector<std::uint32_t>> spare_;
+    std::vector<std::unique_ptr<SlideFile>> spare_;
     bool done_ = false, failed_ = false;
 };
 
