@@ -521,6 +521,8 @@ int run_explore(int argc, char** argv) {
     if (scale_given && fullscreen) return bad("--scale and --fullscreen exclude each other");
     if (sweep_text && !export_path) return bad("--sweep writes frames: add --export DIR");
     if (yes && !export_path) return bad("--yes is for --export: the window draws at its own size");
+    if (sweep_text && *export_path == "-")
+        return bad("--sweep writes a folder of frames: give --export DIR, not -");
     if (replace && !sweep_text)
         return bad("--replace is for --sweep: it removes another sweep's frames from DIR");
     if (tour && export_path) return bad("--tour is a slide show: it does not go with --export");

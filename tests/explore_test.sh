@@ -153,6 +153,7 @@ expect 0 "removed 9 frames of another sweep from .*: frame-0002.png to frame-001
 [ "$(ls -A "$work/ten" | tr '\n' ' ')" = "frame-0001.png frame-0002.png frame-0003.png frame-0004.png " ] ||
     fail "--replace left $(ls -A "$work/ten")"
 expect 2 "--replace is for --sweep" -- "$explore" --replace --export "$work/r.png"
+expect 2 "give --export DIR, not -" -- "$explore" --sweep kick=0:1:2 --export -
 # The temporary files a killed run left are removed by the next run into the folder (or of the
 # file); one of a process that still runs (this shell) stays.
 touch "$work/ten/.frame-0003.png.4999999.7.part" "$work/ten/.frame-0002.png.$$.1.part" \
