@@ -73,7 +73,8 @@ extern "C" void remove_pending_and_stop(int signal) {
     while (creating.load() > 0) sched_yield();
     for (PendingFile& file : pending)
         if (const int folder = file.folder.load(); folder >= 0) unlinkat(folder, file.name, 0);
-    if (stop_program[0]) {
+    // A reader of standard output that went away (SIGPIPE) is no news to anyone.
+    if (stop_program[0] && signal != SIGPIPE) {
         // On a terminal, over a progress line that may stand there.
         if (isatty(STDERR_FILENO)) say("\r\033[K");
         say(stop_program);
