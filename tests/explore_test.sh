@@ -152,6 +152,16 @@ expect 0 "removed 9 frames of another sweep from .*: frame-0002.png to frame-001
     "$explore" --scene "$small" --sweep kick=0.5:1.5:4 --export "$work/ten" --replace
 [ "$(ls -A "$work/ten" | tr '\n' ' ')" = "frame-0001.png frame-0002.png frame-0003.png frame-0004.png " ] ||
     fail "--replace left $(ls -A "$work/ten")"
+# A file under a frame's name that is no frame of this sweep (no PNG at all) is another's too.
+mkdir "$work/planted-frame"
+echo "not a frame" >"$work/planted-frame/frame-0002.png"
+expect 1 "holds frames of another sweep \(frame-0002.png\)" -- \
+    "$explore" --scene "$small" --sweep kick=0.5:1.5:3 --export "$work/planted-frame"
+[ "$(cat "$work/planted-frame/frame-0002.png")" = "not a frame" ] || fail "a refused sweep replaced a file"
+expect 0 "removed 1 frame of another sweep" -- \
+    "$explore" --scene "$small" --sweep kick=0.5:1.5:3 --export "$work/planted-frame" --replace
+cmp -s "$work/planted-frame/frame-0002.png" "$work/k1.png" ||
+    fail "--replace did not write this sweep's frame 2"
 expect 2 "--replace is for --sweep" -- "$explore" --replace --export "$work/r.png"
 expect 2 "give --export DIR, not -" -- "$explore" --sweep kick=0:1:2 --export -
 # The temporary files a killed run left are removed by the next run into the folder (or of the
@@ -203,6 +213,13 @@ if command -v script >/dev/null; then
     grep -qE "explore: frame [1-4] of 4, [0-9]+ s so far, about [0-9]+ s left" "$work/tty" ||
         fail "a sweep on a terminal shows no progress: $(tr '\r' '\n' <"$work/tty" | head -c 300)"
     grep -q "4 frames written" "$work/tty" || fail "the sweep on a terminal did not finish"
+    # One strip of more than a second: the drawing's time so far and left, then the line gone.
+    script -qec "'$explore' --threads 1 --scene 'size=2400x200 step=0.0001 length=5000' --export '$work/one.png'" \
+        /dev/null >"$work/tty"
+    grep -qE "explore: drawing, [0-9]+ s so far, (about [0-9]+ s left|longer than estimated)" "$work/tty" ||
+        fail "an export on a terminal shows no progress: $(tr '\r' '\n' <"$work/tty" | head -c 300)"
+    tr '\r' '\n' <"$work/tty" | grep -q "^.*\[Kexplore: wrote .*one.png" ||
+        fail "the progress line was not cleared before the report: $(tr '\r' '\n' <"$work/tty" | tail -c 300)"
 fi
 # Ctrl+C stops it: killed by the signal, saying so, no temporary file left, whole frames only.
 rm -rf "$work/slow"

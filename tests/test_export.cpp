@@ -76,6 +76,38 @@ TEST(Export, OneFilePerSlideAsShown) {
     }
 }
 
+// Three slides of more than 256 colours (written as RGB, the pixels handed to the writing thread
+// whole), between palette slides: each file is its own slide's picture.
+void many_colour_slides() {
+    kit::set_up_canvas({.white = {255, 255, 255}});
+    for (int slide = 1; slide <= 5; ++slide) {
+        const int colours = slide % 2 == 0 ? 40 : 300 * slide;
+        for (int i = 0; i < colours; ++i)
+            kit::put_pixel(i % 800, i / 800 + slide,
+                           kit::map_rgb(static_cast<Uint8>(i), static_cast<Uint8>(i >> 8),
+                                        static_cast<Uint8>(slide * 40)));
+        kit::show_slide();
+    }
+}
+
+const kit::Program many_colours{.name = "colours", .slide_count = 5, .script = many_colour_slides};
+
+TEST(Export, SlidesOfManyColoursAsShown) {
+    const test::TemporaryFolder folder;
+    std::vector<std::string> args{"colours", "--export", folder.path};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    ASSERT_EQ(kit::run(static_cast<int>(argv.size()), argv.data(), many_colours), 0);
+    const auto slides = test::capture_slides(many_colours, std::nullopt);
+    ASSERT_EQ(slides.size(), 5u);
+    for (int slide = 1; slide <= 5; ++slide) {
+        const auto picture =
+            test::read_png(folder.path + "/slide-0" + std::to_string(slide) + ".png");
+        ASSERT_TRUE(picture.has_value()) << slide;
+        EXPECT_TRUE(test::same_picture(*picture, slides[slide - 1])) << "slide " << slide;
+    }
+}
+
 std::vector<std::string> names_in(const std::string& dir) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
