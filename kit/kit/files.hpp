@@ -1,9 +1,11 @@
-// Saving pictures as files, safely (the desktop's; the browser build writes no files).
+// Saving pictures and other files, safely (the desktop's; the browser build writes no files).
 //
-// Offers: write_png_file (one picture under a name in a folder open as a descriptor), ExportFolder
-// (a folder made and opened once and locked for a whole export, with what a killed export left
-// in it removed), sync_folder, write_png_at (one picture at a path), TemporaryFileGuard (the
-// signals that end a program remove the file being written first), and Replace and WriteFailure.
+// Offers: write_file and write_png_file (contents under a name in a folder open as a
+// descriptor), ExportFolder (a folder made and opened once and locked for a whole export, with
+// what a killed export left in it removed), sync_folder, write_file_at and write_png_at (one
+// file at a path), ExportFile (one file given on a command line: a file, standard output, a
+// device or a FIFO), remove_abandoned_temporaries, TemporaryFileGuard (the signals that end a
+// program remove the files being written first), and Replace and WriteFailure.
 //
 // Every file is written under a temporary name of its own, made exclusively (an existing name, a
 // planted link included, is never opened), flushed to disk (fsync) and renamed into place once

@@ -55,10 +55,10 @@ constexpr int pending_slots = 64;
 PendingFile pending[pending_slots];
 std::mutex slots_mutex; // taken to claim or release a slot, never by a handler
 bool slot_used[pending_slots];
-// A thread other than the main one creates its files with every signal blocked, so the handlers
-// run on the main thread alone; one that runs while another thread is between creating a file
-// and recording it waits for the record (`creating`), and `stopping` keeps any thread from
-// creating a file after the handler looked.
+// A thread that creates files is never interrupted by a handler between creating one and
+// recording it (the main thread holds the signals meanwhile, the others block them for good);
+// a handler that runs on another thread meanwhile waits for the record (`creating`), and
+// `stopping` keeps every thread from creating a file after the handler looked.
 std::atomic<int> creating{0};
 std::atomic<int> stopping{0};
 // What the handler says before the program ends ("PROGRAM: stopped by ..."), or empty.
