@@ -91,6 +91,15 @@ python3 -c "import socket,sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])" 
 expect 1 "a socket" -- "$explore" --scene "$small" --export "$work/socket"
 [ -S "$work/socket" ] || fail "--export onto a socket replaced it"
 expect 1 "the folder $work/none does not exist" -- "$explore" --scene "$small" --export "$work/none/x.png"
+# A link to a file is replaced, never written through; a device that fails the write says so.
+echo "keep" >"$work/linked.txt"
+ln -s "$work/linked.txt" "$work/link.png"
+expect 0 "" -- "$explore" --scene "$small" --export "$work/link.png"
+[ "$(cat "$work/linked.txt")" = keep ] || fail "--export wrote through a link"
+[ -L "$work/link.png" ] && fail "--export left the link at its name"
+cmp -s "$work/link.png" "$work/small.png" || fail "--export over a link wrote another picture"
+expect 1 "^explore: cannot write /dev/full: No space left on device$" -- \
+    "$explore" --scene "$small" --export /dev/full
 # The report that cannot be written (a full standard output) is a failure, said on stderr.
 expect 1 "^explore: cannot write to standard output: No space left on device" -- \
     "$explore" --scene "$small" --export "$work/full.png" --stdout=/dev/full
