@@ -76,7 +76,7 @@ cmp -s "$work/out" "$work/small.png" || fail "--export - wrote another picture t
 expect 0 "" -- "$explore" --scene "$small" --export /dev/stdout
 cmp -s "$work/out" "$work/small.png" || fail "--export /dev/stdout wrote another picture"
 mkfifo "$work/pipe"
-cat "$work/pipe" >"$work/piped.png" &
+timeout 20 cat "$work/pipe" >"$work/piped.png" &
 reader=$!
 expect 0 "" -- timeout 10 "$explore" --scene "$small" --export "$work/pipe"
 wait "$reader"
