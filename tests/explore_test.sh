@@ -70,8 +70,10 @@ expect 1 "is a folder" -- "$explore" --export "$work/slides"
 # in place, and stay what they were; a FIFO no program reads, a socket and a missing folder are
 # refused at once, before anything is drawn.
 small="size=120x20 length=50"
+# Run in the work folder: an explore that took "-" for a file name would write it there.
+here=$(realpath "$explore")
 expect 0 "" -- "$explore" --scene "$small" --export "$work/small.png"
-expect 0 "^explore: wrote standard output \(120x20\)" -- "$explore" --scene "$small" --export -
+expect 0 "^explore: wrote standard output \(120x20\)" -- env -C "$work" "$here" --scene "$small" --export -
 cmp -s "$work/out" "$work/small.png" || fail "--export - wrote another picture to standard output"
 expect 0 "" -- "$explore" --scene "$small" --export /dev/stdout
 cmp -s "$work/out" "$work/small.png" || fail "--export /dev/stdout wrote another picture"
@@ -104,7 +106,7 @@ expect 1 "^explore: cannot write /dev/full: No space left on device$" -- \
 expect 1 "^explore: cannot write to standard output: No space left on device" -- \
     "$explore" --scene "$small" --export "$work/full.png" --stdout=/dev/full
 expect 1 "^explore: cannot write standard output: No space left on device" -- \
-    "$explore" --scene "$small" --export - --stdout=/dev/full
+    env -C "$work" "$here" --scene "$small" --export - --stdout=/dev/full
 # A name as long as a file name may be: the temporary name beside it is cut to fit.
 long=$(printf 'x%.0s' $(seq 244)).png
 expect 0 "" -- "$explore" --scene "$small" --export "$work/$long"
@@ -172,7 +174,7 @@ expect 0 "removed 1 frame of another sweep" -- \
 cmp -s "$work/planted-frame/frame-0002.png" "$work/k1.png" ||
     fail "--replace did not write this sweep's frame 2"
 expect 2 "--replace is for --sweep" -- "$explore" --replace --export "$work/r.png"
-expect 2 "give --export DIR, not -" -- "$explore" --sweep kick=0:1:2 --export -
+expect 2 "give --export DIR, not -" -- env -C "$work" "$here" --sweep kick=0:1:2 --export -
 # The temporary files a killed run left are removed by the next run into the folder (or of the
 # file); one of a process that still runs (this shell) stays.
 touch "$work/ten/.frame-0003.png.4999999.7.part" "$work/ten/.frame-0002.png.$$.1.part" \
