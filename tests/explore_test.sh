@@ -65,7 +65,7 @@ expect 1 "cannot read .*fifo: not a regular file" -- timeout 10 "$explore" --sce
     --export "$work/d.png"
 expect 1 "is a folder" -- "$explore" --export "$work/slides"
 
-# Targets that are not files: "-" and a link to standard output (/dev/stdout) are standard
+# Targets that are not files: "-" and a link to standard output (as /dev/stdout is) are standard
 # output, with the report on standard error; a FIFO and a link to a device are written through,
 # in place, and stay what they were; a FIFO no program reads, a socket and a missing folder are
 # refused at once, before anything is drawn.
@@ -75,8 +75,12 @@ here=$(realpath "$explore")
 expect 0 "" -- "$explore" --scene "$small" --export "$work/small.png"
 expect 0 "^explore: wrote standard output \(120x20\)" -- env -C "$work" "$here" --scene "$small" --export -
 cmp -s "$work/out" "$work/small.png" || fail "--export - wrote another picture to standard output"
-expect 0 "" -- "$explore" --scene "$small" --export /dev/stdout
-cmp -s "$work/out" "$work/small.png" || fail "--export /dev/stdout wrote another picture"
+# (Never /dev/stdout or /dev/full themselves: run as root, an explore that replaced its target
+# would replace the system's; links to them in the work folder are what it would replace.)
+ln -s /proc/self/fd/1 "$work/stdout"
+expect 0 "" -- "$explore" --scene "$small" --export "$work/stdout"
+cmp -s "$work/out" "$work/small.png" || fail "--export of a link to standard output wrote another picture"
+[ -L "$work/stdout" ] || fail "--export replaced a link to standard output"
 mkfifo "$work/pipe"
 timeout 20 cat "$work/pipe" >"$work/piped.png" &
 reader=$!
@@ -100,8 +104,10 @@ expect 0 "" -- "$explore" --scene "$small" --export "$work/link.png"
 [ "$(cat "$work/linked.txt")" = keep ] || fail "--export wrote through a link"
 [ -L "$work/link.png" ] && fail "--export left the link at its name"
 cmp -s "$work/link.png" "$work/small.png" || fail "--export over a link wrote another picture"
-expect 1 "^explore: cannot write /dev/full: No space left on device$" -- \
-    "$explore" --scene "$small" --export /dev/full
+ln -s /dev/full "$work/full-device"
+expect 1 "^explore: cannot write .*/full-device: No space left on device$" -- \
+    "$explore" --scene "$small" --export "$work/full-device"
+[ "$(readlink "$work/full-device")" = /dev/full ] || fail "--export replaced a link to /dev/full"
 # The report that cannot be written (a full standard output) is a failure, said on stderr.
 expect 1 "^explore: cannot write to standard output: No space left on device" -- \
     "$explore" --scene "$small" --export "$work/full.png" --stdout=/dev/full
