@@ -18,7 +18,12 @@ int write_orbit_table(const Scene& scene, const std::string& path, int threads) 
                                               "such as orbits.csv");
     const std::string table = orbit_table(scene, threads);
     const kit::TemporaryFileGuard guard;
-    if (auto error = kit::write_bytes_at(path, table)) return complain(1, *error);
+    const auto write = [&](std::FILE* file) -> std::optional<std::string> {
+        if (std::fwrite(table.data(), 1, table.size(), file) != table.size())
+            return std::string("the table could not be written whole");
+        return std::nullopt;
+    };
+    if (auto error = kit::write_file_at(path, write)) return complain(1, *error);
     std::printf("%s: wrote %s (%zu orbits)\n", program_name, kit::shown(path).c_str(),
                 orbit_table_rows(scene));
     return 0;

@@ -324,6 +324,9 @@ class Saver {
         }
         std::string name = job.name;
         const auto texts = picture_texts(scene);
+        // What a killed save of this series left here goes first (its name is free again).
+        kit::remove_abandoned_temporaries(
+            folder_, [&](std::string_view found) { return found.starts_with(job.stem); });
         auto failure =
             kit::write_png_file(folder_, name, strip.image(), texts, kit::Replace::never);
         // Someone else took the name meanwhile: the next free one, written again.

@@ -65,6 +65,59 @@ expect 1 "cannot read .*fifo: not a regular file" -- timeout 10 "$explore" --sce
     --export "$work/d.png"
 expect 1 "is a folder" -- "$explore" --export "$work/slides"
 
+# Targets that are not files: "-" and a link to standard output (as /dev/stdout is) are standard
+# output, with the report on standard error; a FIFO and a link to a device are written through,
+# in place, and stay what they were; a FIFO no program reads, a socket and a missing folder are
+# refused at once, before anything is drawn.
+small="size=120x20 length=50"
+# Run in the work folder: an explore that took "-" for a file name would write it there.
+here=$(realpath "$explore")
+expect 0 "" -- "$explore" --scene "$small" --export "$work/small.png"
+expect 0 "^explore: wrote standard output \(120x20\)" -- env -C "$work" "$here" --scene "$small" --export -
+cmp -s "$work/out" "$work/small.png" || fail "--export - wrote another picture to standard output"
+# (Never /dev/stdout or /dev/full themselves: run as root, an explore that replaced its target
+# would replace the system's; links to them in the work folder are what it would replace.)
+ln -s /proc/self/fd/1 "$work/stdout"
+expect 0 "" -- "$explore" --scene "$small" --export "$work/stdout"
+cmp -s "$work/out" "$work/small.png" || fail "--export of a link to standard output wrote another picture"
+[ -L "$work/stdout" ] || fail "--export replaced a link to standard output"
+mkfifo "$work/pipe"
+timeout 20 cat "$work/pipe" >"$work/piped.png" &
+reader=$!
+expect 0 "" -- timeout 10 "$explore" --scene "$small" --export "$work/pipe"
+wait "$reader"
+[ -p "$work/pipe" ] || fail "--export onto a FIFO replaced it"
+cmp -s "$work/piped.png" "$work/small.png" || fail "--export onto a FIFO sent another picture"
+ln -s /dev/null "$work/null-link"
+expect 0 "" -- "$explore" --scene "$small" --export "$work/null-link"
+[ "$(readlink "$work/null-link")" = /dev/null ] || fail "--export onto a link to /dev/null replaced it"
+expect 1 "no program reads from that FIFO" -- timeout 10 "$explore" --scene "$small" --export "$work/pipe"
+[ -p "$work/pipe" ] || fail "a FIFO no one reads was replaced"
+python3 -c "import socket,sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])" "$work/socket"
+expect 1 "a socket" -- "$explore" --scene "$small" --export "$work/socket"
+[ -S "$work/socket" ] || fail "--export onto a socket replaced it"
+expect 1 "the folder $work/none does not exist" -- "$explore" --scene "$small" --export "$work/none/x.png"
+# A link to a file is replaced, never written through; a device that fails the write says so.
+echo "keep" >"$work/linked.txt"
+ln -s "$work/linked.txt" "$work/link.png"
+expect 0 "" -- "$explore" --scene "$small" --export "$work/link.png"
+[ "$(cat "$work/linked.txt")" = keep ] || fail "--export wrote through a link"
+[ -L "$work/link.png" ] && fail "--export left the link at its name"
+cmp -s "$work/link.png" "$work/small.png" || fail "--export over a link wrote another picture"
+ln -s /dev/full "$work/full-device"
+expect 1 "^explore: cannot write .*/full-device: No space left on device$" -- \
+    "$explore" --scene "$small" --export "$work/full-device"
+[ "$(readlink "$work/full-device")" = /dev/full ] || fail "--export replaced a link to /dev/full"
+# The report that cannot be written (a full standard output) is a failure, said on stderr.
+expect 1 "^explore: cannot write to standard output: No space left on device" -- \
+    "$explore" --scene "$small" --export "$work/full.png" --stdout=/dev/full
+expect 1 "^explore: cannot write standard output: No space left on device" -- \
+    env -C "$work" "$here" --scene "$small" --export - --stdout=/dev/full
+# A name as long as a file name may be: the temporary name beside it is cut to fit.
+long=$(printf 'x%.0s' $(seq 244)).png
+expect 0 "" -- "$explore" --scene "$small" --export "$work/$long"
+cmp -s "$work/$long" "$work/small.png" || fail "a 248-byte name was not written"
+
 # The size limit is refused before anything is allocated: with 300 MB of address space, the
 # largest strip allowed runs out of memory (and says so), one pixel more is refused as a size.
 # (AddressSanitizer reserves far more address space than that to start at all.)
@@ -81,13 +134,24 @@ else (
 ) || failures=$((failures + $?))
 fi
 
+# A size is refused by the limit that decided it, each limit named.
+expect 2 "size: '25000000x4' is not allowed: W 25000000 is beyond the width limit, 1,000,000; .* at most 100,000,000 pixels" -- \
+    "$explore" --scene "size=25000000x4" --export "$work/f.png"
+expect 2 "size: '100000x1001' is not allowed: 100000x1001 is 100,100,000 pixels, beyond the limit of 100,000,000" -- \
+    "$explore" --scene "size=100000x1001" --export "$work/f.png"
+
 # A sweep: COUNT frames of evenly spaced values, each with its scene.
 expect 0 "" -- "$explore" --scene "size=120x20 length=50" --sweep kick=0.5:1.5:5 --export "$work/frames"
 [ "$(ls "$work/frames" | tr '\n' ' ')" = "frame-0001.png frame-0002.png frame-0003.png frame-0004.png frame-0005.png " ] ||
     fail "the sweep wrote $(ls "$work/frames")"
 expect 0 "" -- "$explore" --scene "size=120x20 length=50 kick=1" --export "$work/k1.png"
 cmp -s "$work/k1.png" "$work/frames/frame-0003.png" || fail "the sweep's middle frame is not kick=1"
-expect 2 "frame 2: kick: '10.5' is not allowed" -- "$explore" --sweep kick=0:21:3 --export "$work/bad"
+# Each end is checked as given, against the key's limits, which the refusal states.
+expect 2 "TO: kick: '21' is not allowed: give a decimal number from -10 to 10" -- \
+    "$explore" --sweep kick=0:21:3 --export "$work/bad"
+expect 2 "^explore: --sweep 'kick=1e308:-1e308:2': FROM: kick: '1e308' is not allowed: .* -10 to 10$" -- \
+    "$explore" --sweep kick=1e308:-1e308:2 --export "$work/bad"
+grep -qi nan "$work/err" && fail "a sweep's refusal shows a value no one gave: $(head -n1 "$work/err")"
 [ -e "$work/bad" ] && fail "a refused sweep made its folder"
 expect 2 "--sweep 'size=1:2:3'" -- "$explore" --sweep size=1:2:3 --export "$work/bad"
 expect 2 "add --export DIR" -- "$explore" --sweep kick=0:1:3
@@ -115,6 +179,108 @@ expect 1 "is a folder: give --orbits a file name" -- "$explore" --orbits "$work"
 expect 2 "not with --sweep" -- "$explore" --sweep kick=0:1:3 --export "$work/bad" --orbits "$work/s.csv"
 expect 2 "lines of version 1 do not take colour=" -- "$explore" --scene "v=1 colour=density" --orbits "$work/v.csv"
 [ -e "$work/v.csv" ] && fail "a refused scene wrote a table"
+
+# A sweep into a folder that holds another sweep's frames is refused, naming them, and changes
+# nothing; with --replace it removes them and says so. A rerun of the same sweep is its own.
+expect 0 "" -- "$explore" --scene "$small" --sweep kick=0.5:1.5:10 --export "$work/ten"
+expect 0 "" -- "$explore" --scene "$small" --sweep kick=0.5:1.5:10 --export "$work/ten"
+cp "$work/ten/frame-0002.png" "$work/frame-2-of-10.png"
+expect 1 "holds frames of another sweep \(frame-0002.png to frame-0010.png\): give --replace" -- \
+    "$explore" --scene "$small" --sweep kick=0.5:1.5:4 --export "$work/ten"
+cmp -s "$work/ten/frame-0002.png" "$work/frame-2-of-10.png" || fail "a refused sweep wrote a frame"
+[ "$(ls "$work/ten" | wc -l)" = 10 ] || fail "a refused sweep changed the folder: $(ls "$work/ten")"
+expect 0 "removed 9 frames of another sweep from .*: frame-0002.png to frame-0010.png$" -- \
+    "$explore" --scene "$small" --sweep kick=0.5:1.5:4 --export "$work/ten" --replace
+[ "$(ls -A "$work/ten" | tr '\n' ' ')" = "frame-0001.png frame-0002.png frame-0003.png frame-0004.png " ] ||
+    fail "--replace left $(ls -A "$work/ten")"
+# A file under a frame's name that is no frame of this sweep (no PNG at all) is another's too.
+mkdir "$work/planted-frame"
+echo "not a frame" >"$work/planted-frame/frame-0002.png"
+expect 1 "holds frames of another sweep \(frame-0002.png\)" -- \
+    "$explore" --scene "$small" --sweep kick=0.5:1.5:3 --export "$work/planted-frame"
+[ "$(cat "$work/planted-frame/frame-0002.png")" = "not a frame" ] || fail "a refused sweep replaced a file"
+expect 0 "removed 1 frame of another sweep" -- \
+    "$explore" --scene "$small" --sweep kick=0.5:1.5:3 --export "$work/planted-frame" --replace
+cmp -s "$work/planted-frame/frame-0002.png" "$work/k1.png" ||
+    fail "--replace did not write this sweep's frame 2"
+expect 2 "--replace is for --sweep" -- "$explore" --replace --export "$work/r.png"
+expect 2 "give --export DIR, not -" -- env -C "$work" "$here" --sweep kick=0:1:2 --export -
+# The temporary files a killed run left are removed by the next run into the folder (or of the
+# file); one of a process that still runs (this shell) stays.
+touch "$work/ten/.frame-0003.png.4999999.7.part" "$work/ten/.frame-0002.png.$$.1.part" \
+    "$work/.small.png.4999999.2.part" "$work/.small.png.$$.2.part"
+expect 0 "" -- "$explore" --scene "$small" --sweep kick=0.5:1.5:4 --export "$work/ten"
+[ -e "$work/ten/.frame-0003.png.4999999.7.part" ] && fail "a killed sweep's temporary file stays"
+[ -e "$work/ten/.frame-0002.png.$$.1.part" ] || fail "a running process's temporary frame was removed"
+expect 0 "" -- "$explore" --scene "$small" --export "$work/small.png"
+[ -e "$work/.small.png.4999999.2.part" ] && fail "a killed export's temporary file stays"
+[ -e "$work/.small.png.$$.2.part" ] || fail "a running process's temporary file was removed"
+# A second sweep into a folder in use is refused at once, not after a wait.
+if command -v flock >/dev/null; then
+    flock "$work/ten" sleep 5 &
+    holder=$!
+    sleep 0.3
+    started=$(date +%s%N)
+    expect 1 "^explore: export folder .*ten is in use by another export" -- \
+        "$explore" --scene "$small" --sweep kick=0.5:1.5:4 --export "$work/ten"
+    took=$((($(date +%s%N) - started) / 1000000))
+    [ "$took" -lt 2000 ] || fail "a sweep into a folder in use waited ${took} ms"
+    [ "$(wc -l <"$work/err")" = 1 ] || fail "a folder in use takes more than a line: $(cat "$work/err")"
+    kill "$holder"
+    wait "$holder" 2>/dev/null
+fi
+
+# Work far beyond anything interactive is refused before anything is drawn or made, saying how
+# long it would take; with --yes it goes on, but a target that cannot be written is still
+# refused before the drawing.
+heavy="size=18311x5461 step=0.0001 length=10000"
+expect 1 "^explore: this sweep of 100 frames would take about .* give --yes to go on" -- \
+    "$explore" --scene "$heavy" --sweep kick=0.5:1:100 --export "$work/heavy"
+[ -e "$work/heavy" ] && fail "a sweep refused as too long made its folder"
+started=$(date +%s%N)
+expect 1 "the folder $work/none does not exist" -- timeout 20 "$explore" --scene "$heavy" --yes \
+    --export "$work/none/x.png"
+took=$((($(date +%s%N) - started) / 1000000))
+[ "$took" -lt 2000 ] || fail "a missing folder was refused after ${took} ms, not before drawing"
+expect 2 "--yes is for --export" -- "$explore" --yes
+
+# A sweep of more than a second says how far it has come on a terminal, and nothing elsewhere.
+slow="size=2400x200 step=0.0001 length=3000"
+expect 0 "" -- "$explore" --scene "$slow" --sweep kick=0.5:1:4 --export "$work/slow"
+[ -s "$work/err" ] && fail "a sweep wrote to a standard error that is no terminal: $(cat "$work/err")"
+if command -v script >/dev/null; then
+    script -qec "'$explore' --scene '$slow' --sweep kick=0.5:1:4 --export '$work/slow'" /dev/null \
+        >"$work/tty"
+    grep -qE "explore: frame [1-4] of 4, [0-9]+ s so far, about [0-9]+ s left" "$work/tty" ||
+        fail "a sweep on a terminal shows no progress: $(tr '\r' '\n' <"$work/tty" | head -c 300)"
+    grep -q "4 frames written" "$work/tty" || fail "the sweep on a terminal did not finish"
+    # One strip of more than a second: the drawing's time so far and left, then the line gone.
+    script -qec "'$explore' --threads 1 --scene 'size=2400x200 step=0.0001 length=5000' --export '$work/one.png'" \
+        /dev/null >"$work/tty"
+    grep -qE "explore: drawing, [0-9]+ s so far, (about [0-9]+ s left|longer than estimated)" "$work/tty" ||
+        fail "an export on a terminal shows no progress: $(tr '\r' '\n' <"$work/tty" | head -c 300)"
+    tr '\r' '\n' <"$work/tty" | grep -q "^.*\[Kexplore: wrote .*one.png" ||
+        fail "the progress line was not cleared before the report: $(tr '\r' '\n' <"$work/tty" | tail -c 300)"
+fi
+# Ctrl+C stops it: killed by the signal, saying so, no temporary file left, whole frames only.
+rm -rf "$work/slow"
+env --default-signal=INT "$explore" --scene "$slow" --sweep kick=0.5:1:20 --export "$work/slow" \
+    2>"$work/err" &
+sweeper=$!
+sleep 1
+kill -INT "$sweeper"
+wait "$sweeper"
+status=$?
+[ "$status" = 130 ] || fail "Ctrl+C ended a sweep with status $status"
+grep -q "^explore: interrupted; what was being written was removed" "$work/err" ||
+    fail "Ctrl+C ended a sweep without a word: $(cat "$work/err")"
+ls -A "$work/slow" | grep -q -v '^frame-00[0-9][0-9].png$' && fail "Ctrl+C left $(ls -A "$work/slow")"
+if command -v identify >/dev/null; then
+    for frame in "$work"/slow/frame-*.png; do
+        [ -e "$frame" ] || continue
+        identify "$frame" >/dev/null 2>&1 || fail "Ctrl+C left a damaged $(basename "$frame")"
+    done
+fi
 
 # No display: the window cannot open, and says so.
 expect 1 "no display" -- env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER= "$explore"

@@ -139,12 +139,20 @@ saved=$(printed_line 3)
     >/dev/null || fail "the saved picture holds no scene"
 # Thousands of earlier saves: the next name is found at once.
 (cd "$work/here" && touch explore-p1m1-kick-0.91-{3..4000}.png)
+# A killed save's temporary file (its process gone) goes with the next save; a running one's stays.
+touch "$work/here/.explore-p1m1-kick-0.91-4001.png.4999999.1.part" \
+    "$work/here/.explore-p1m1-kick-0.91-4001.png.$$.1.part"
 took=$(date +%s%N)
 xdotool key --window "$window" s
 saved=$(printed_line 4)
 took=$((($(date +%s%N) - took) / 1000000))
 [ "$saved" = "explore: saved explore-p1m1-kick-0.91-4001.png: $line" ] || fail "the save said: $saved"
 [ "$took" -lt 2000 ] || fail "with 4000 earlier saves, a save took $took ms"
+[ -e "$work/here/.explore-p1m1-kick-0.91-4001.png.4999999.1.part" ] &&
+    fail "a killed save's temporary file stays"
+[ -e "$work/here/.explore-p1m1-kick-0.91-4001.png.$$.1.part" ] ||
+    fail "a running process's temporary file was removed"
+rm -f "$work/here/.explore-p1m1-kick-0.91-4001.png.$$.1.part"
 # S saves what the window shows: the strip 800 wide at the tile's height, its scene saying so.
 xdotool key --window "$window" shift+s
 saved=$(printed_line 5)

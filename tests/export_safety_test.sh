@@ -245,7 +245,7 @@ interrupted=0
 for delay in 0 0.005 0.02 0.05 0.1 0.15; do
     for signal in INT TERM HUP QUIT PIPE USR1 ALRM PWR; do
         out=$work/signal-$signal-$delay
-        env --default-signal "$bin" --seed 1 --export "$out" >/dev/null 2>&1 &
+        env --default-signal "$bin" --seed 1 --export "$out" >/dev/null 2>"$work/signal.log" &
         pid=$!
         sleep "$delay"
         kill -s "$signal" "$pid" 2>/dev/null
@@ -254,6 +254,12 @@ for delay in 0 0.005 0.02 0.05 0.1 0.15; do
         expected=$((128 + $(kill -l "$signal")))
         if [ "$status" -eq "$expected" ]; then
             interrupted=$((interrupted + 1))
+            # Once the export has begun, it says what stopped it and what became of its files.
+            case $signal in INT) said=interrupted ;; TERM) said=terminated ;; *) said= ;; esac
+            if [ -n "$said" ] && [ -s "$work/signal.log" ] &&
+                ! grep -q "^figure6: $said; what was being written was removed" "$work/signal.log"; then
+                fail "SIG$signal after ${delay}s: the export said $(cat "$work/signal.log")"
+            fi
         elif [ "$status" -ne 0 ]; then
             fail "SIG$signal after ${delay}s: status $status, not $expected"
         fi

@@ -2,6 +2,7 @@
 // the slide showed, nothing else written.
 #include "command_line.hpp"
 #include "kit/canvas.hpp"
+#include "kit/files.hpp"
 #include "kit/pacing.hpp"
 #include "kit/program.hpp"
 #include "png.hpp"
@@ -9,8 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <climits>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -67,6 +74,89 @@ TEST(Export, OneFilePerSlideAsShown) {
                                              {"Description", captions[i]},
                                              {"Seed", "7"}}));
     }
+}
+
+// Three slides of more than 256 colours (written as RGB, the pixels handed to the writing thread
+// whole), between palette slides: each file is its own slide's picture.
+void many_colour_slides() {
+    kit::set_up_canvas({.white = {255, 255, 255}});
+    for (int slide = 1; slide <= 5; ++slide) {
+        const int colours = slide % 2 == 0 ? 40 : 300 * slide;
+        for (int i = 0; i < colours; ++i)
+            kit::put_pixel(i % 800, i / 800 + slide,
+                           kit::map_rgb(static_cast<Uint8>(i), static_cast<Uint8>(i >> 8),
+                                        static_cast<Uint8>(slide * 40)));
+        kit::show_slide();
+    }
+}
+
+const kit::Program many_colours{.name = "colours", .slide_count = 5, .script = many_colour_slides};
+
+TEST(Export, SlidesOfManyColoursAsShown) {
+    const test::TemporaryFolder folder;
+    std::vector<std::string> args{"colours", "--export", folder.path};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    ASSERT_EQ(kit::run(static_cast<int>(argv.size()), argv.data(), many_colours), 0);
+    const auto slides = test::capture_slides(many_colours, std::nullopt);
+    ASSERT_EQ(slides.size(), 5u);
+    for (int slide = 1; slide <= 5; ++slide) {
+        const auto picture =
+            test::read_png(folder.path + "/slide-0" + std::to_string(slide) + ".png");
+        ASSERT_TRUE(picture.has_value()) << slide;
+        EXPECT_TRUE(test::same_picture(*picture, slides[slide - 1])) << "slide " << slide;
+    }
+}
+
+std::vector<std::string> names_in(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const kit::PixelBuffer& small_picture() {
+    static kit::PixelBuffer picture = [] {
+        kit::PixelBuffer buffer;
+        EXPECT_TRUE(buffer.resize(4, 4));
+        return buffer;
+    }();
+    return picture;
+}
+
+// A name as long as a file name may be is written: its temporary name beside it, which carries
+// more, is cut to fit, and nothing else is left.
+TEST(Files, NameOfTheLongestLength) {
+    const test::TemporaryFolder folder;
+    const std::string name = std::string(NAME_MAX - 4, 'n') + ".png";
+    EXPECT_EQ(kit::write_png_at(folder.path + "/" + name, small_picture().image()), std::nullopt);
+    EXPECT_EQ(names_in(folder.path), std::vector<std::string>{name});
+}
+
+// What a killed run left for a name is removed by the next write of it: the temporary files
+// whose process is gone and whose lock is free. One that a process still holds locked (ours,
+// open here), one of a process that runs (PID 1), a link under such a name, and those of
+// other names stay.
+TEST(Files, AbandonedTemporariesAlone) {
+    const test::TemporaryFolder folder;
+    const std::string dir = folder.path + "/";
+    const std::string dead = ".a.png.4999999.1.part",
+                      ours = ".a.png." + std::to_string(getpid()) + ".900.part",
+                      running = ".a.png.1.2.part", link = ".a.png.4999998.3.part",
+                      other = ".b.png.4999999.4.part",
+                      unlocked_ours = ".a.png." + std::to_string(getpid()) + ".901.part";
+    for (const std::string& file : {dead, ours, running, other, unlocked_ours})
+        std::ofstream(dir + file) << "part";
+    std::filesystem::create_symlink(dir + "elsewhere", dir + link);
+    const int held = open((dir + ours).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(kit::write_png_at(dir + "a.png", small_picture().image()), std::nullopt);
+    close(held);
+    std::vector<std::string> expected{ours, running, link, other, "a.png"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names_in(folder.path), expected);
 }
 
 } // namespace

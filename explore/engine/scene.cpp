@@ -116,6 +116,16 @@ bool same_name(std::string_view a, std::string_view b) {
     return true;
 }
 
+// "100,000,000": a limit written as people read it.
+std::string grouped(long long value) {
+    std::string digits = std::to_string(value), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0 && digits[i - 1] != '-') out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
 // The largest strip height whose tile stays within the pixel limit and within a surface's row.
 int max_height() {
     int h = 1;
@@ -151,16 +161,29 @@ std::string versions_allowed() {
 
 std::optional<std::string> set_size(Scene& scene, std::string_view key, std::string_view value) {
     const int highest = max_height();
-    const std::string allowed = "give WxH, W from 1 to " + std::to_string(max_width) +
-                                " and H from " + std::to_string(min_height) + " to " +
-                                std::to_string(highest) + " (the tile is about 3H x H), at most " +
-                                std::to_string(max_pixels) + " pixels in all";
+    const std::string allowed = "give WxH, W from 1 to " + grouped(max_width) + " and H from " +
+                                std::to_string(min_height) + " to " + grouped(highest) +
+                                " (the tile is about 3H x H), at most " + grouped(max_pixels) +
+                                " pixels in all";
     const auto parts = pair_of(value, 'x');
     if (!parts) return refusal(key, value, allowed);
     const auto w = whole<int>(parts->first), h = whole<int>(parts->second);
-    if (!w || !h || *w < 1 || *w > max_width || *h < min_height || *h > highest ||
-        static_cast<long long>(*w) * *h > max_pixels)
-        return refusal(key, value, allowed);
+    // The limit that decided, first: a size may keep every other one.
+    std::string decided;
+    if (w && (*w < 1 || *w > max_width))
+        decided =
+            "W " + std::to_string(*w) + " is beyond the width limit, " + grouped(max_width) + "; ";
+    else if (h && *h < min_height)
+        decided = "H " + std::to_string(*h) + " is below the height limit, " +
+                  std::to_string(min_height) + "; ";
+    else if (h && *h > highest)
+        decided =
+            "H " + std::to_string(*h) + " is beyond the height limit, " + grouped(highest) + "; ";
+    else if (w && h && static_cast<long long>(*w) * *h > max_pixels)
+        decided = std::to_string(*w) + "x" + std::to_string(*h) + " is " +
+                  grouped(static_cast<long long>(*w) * *h) + " pixels, beyond the limit of " +
+                  grouped(max_pixels) + "; ";
+    if (!w || !h || !decided.empty()) return refusal(key, value, decided + allowed);
     scene.width = *w;
     scene.height = *h;
     return std::nullopt;

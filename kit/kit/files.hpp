@@ -1,9 +1,11 @@
-// Saving pictures as files, safely (the desktop's; the browser build writes no files).
+// Saving pictures and other files, safely (the desktop's; the browser build writes no files).
 //
-// Offers: write_png_file (one picture under a name in a folder open as a descriptor), ExportFolder
-// (a folder made and opened once and locked for a whole export, with what a killed export left
-// in it removed), sync_folder, write_png_at (one picture at a path), TemporaryFileGuard (the
-// signals that end a program remove the file being written first), and Replace and WriteFailure.
+// Offers: write_file and write_png_file (contents under a name in a folder open as a
+// descriptor), ExportFolder (a folder made and opened once and locked for a whole export, with
+// what a killed export left in it removed), sync_folder, write_file_at and write_png_at (one
+// file at a path), ExportFile (one file given on a command line: a file, standard output, a
+// device or a FIFO), remove_abandoned_temporaries, TemporaryFileGuard (the signals that end a
+// program remove the files being written first), and Replace and WriteFailure.
 //
 // Every file is written under a temporary name of its own, made exclusively (an existing name, a
 // planted link included, is never opened), flushed to disk (fsync) and renamed into place once
@@ -15,6 +17,9 @@
 
 #include <signal.h>
 
+#include <chrono>
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,12 +40,21 @@ struct WriteFailure {
     std::string reason;
 };
 
+// What writes a file's contents into a stream; returns the reason on failure.
+using StreamWriter = std::function<std::optional<std::string>(std::FILE*)>;
+
+// Writes what `writer` writes under `name` (a plain file name, no '/') in the folder open as
+// `folder`, as write_png_file below does with a picture.
+std::optional<WriteFailure> write_file(int folder, std::string_view name,
+                                       const StreamWriter& writer, Replace replace);
+
 // Writes the picture as a PNG with `texts` as its text chunks under `name` (a plain file name,
 // no '/') in the folder open as `folder` (a descriptor of a directory: the folder stays the same
 // one however its path is renamed or replaced meanwhile), through the temporary file
-// ".NAME.PID.N.part" beside it. Nothing is left under a temporary name on failure, nor when a
-// signal handled by a TemporaryFileGuard ends the program. For the rename itself to survive a
-// power loss, call sync_folder once after the last file.
+// ".NAME.PID.N.part" beside it (NAME cut short, ending in '~', where the whole would not fit in
+// a file name), locked while it is written. Nothing is left under a temporary name on failure, nor
+// when a signal handled by a TemporaryFileGuard ends the program. For the rename itself to survive
+// a power loss, call sync_folder once after the last file.
 std::optional<WriteFailure> write_png_file(int folder, std::string_view name, const Image& image,
                                            std::span<const PngText> texts, Replace replace);
 
@@ -58,16 +72,18 @@ class ExportFolder {
 
     // Makes the folder at `path` (and its parents) and opens it: from here on the export works
     // inside this folder, whatever happens to its path. Then takes its lock (on the folder
-    // itself, no lock file), waiting up to 5 seconds for another export into it to end (longer
-    // than any export of the programs takes); on a filesystem without locks it goes on unlocked
-    // with a warning from `program`. Under the lock no other export writes there, so the
-    // temporary files of final names `is_ours` accepts are a killed export's, and are removed.
+    // itself, no lock file), waiting up to `wait` for another export into it to end (by
+    // default 5 seconds, longer than any export of the slide shows takes; 0 refuses a folder in
+    // use at once); on a filesystem without locks it goes on unlocked with a warning from
+    // `program`. Then the temporary files of final names `is_ours` accepts that a killed run
+    // left are removed (those whose process is gone and whose lock no one holds).
     // Last, a file of the name `longest` (the export's longest) is made and removed again, so
     // that a folder that cannot be written is reported before anything is drawn. Returns the
     // message saying what failed, naming the folder.
     std::optional<std::string> open(const std::string& path, const char* program,
                                     bool (*is_ours)(std::string_view name),
-                                    std::string_view longest);
+                                    std::string_view longest,
+                                    std::chrono::milliseconds wait = std::chrono::seconds(5));
 
     int descriptor() const { return fd_; }
 
@@ -78,28 +94,56 @@ class ExportFolder {
     int fd_ = -1;
 };
 
-// write_png_file into the folder of `path` (the folder as it is now), replacing what is there;
-// returns an error message naming `path`.
+// Removes the temporary files of final names `is_ours` accepts that a killed run left in the
+// folder: those whose process is gone and whose lock no one holds. (A name too long to fit in a
+// temporary name is asked about as the part that does, ending in '~'.)
+void remove_abandoned_temporaries(int folder,
+                                  const std::function<bool(std::string_view name)>& is_ours);
+
+// write_file into the folder of `path` (the folder as it is now), replacing what is there, after
+// removing the temporary files for that name a killed run left; returns an error message naming
+// `path`.
+std::optional<std::string> write_file_at(const std::string& path, const StreamWriter& writer);
+
+// write_file_at with a picture.
 std::optional<std::string> write_png_at(const std::string& path, const Image& image,
                                         std::span<const PngText> texts = {});
 
-// Writes `bytes` as the whole file `name` in the folder open as `folder`, exactly as
-// write_png_file writes a picture: through a temporary file of its own, made exclusively,
-// flushed to disk and renamed into place.
-std::optional<WriteFailure> write_bytes_file(int folder, std::string_view name,
-                                             std::string_view bytes, Replace replace);
+// One file given on a command line, checked before anything is drawn into it. "-" is standard
+// output; an existing device or FIFO (or a link to one, such as /dev/stdout) is written in place
+// as a stream, never replaced; a terminal, a disk (a block device) and a socket are refused.
+// Anything else is a file in a folder that must exist and be writable: written under a
+// temporary name beside it and renamed over it once complete (a link there is replaced, not
+// followed), and the temporary files for that name a killed run left are removed.
+class ExportFile {
+  public:
+    ExportFile() = default;
+    ~ExportFile();
+    ExportFile(const ExportFile&) = delete;
+    ExportFile& operator=(const ExportFile&) = delete;
 
-// write_bytes_file into the folder of `path` (the folder as it is now), replacing what is there;
-// returns an error message naming `path`.
-std::optional<std::string> write_bytes_at(const std::string& path, std::string_view bytes);
+    // Returns the message saying why the path cannot be written, naming it.
+    std::optional<std::string> open(const std::string& path);
+    // Returns the message saying what failed, naming the path.
+    std::optional<std::string> write(const StreamWriter& writer);
+    // Whether the contents go to standard output (where messages must not).
+    bool to_standard_output() const { return stream_ == 1; }
+
+  private:
+    std::optional<std::string> open_stream(int fd, const std::string& shown_as);
+    std::string path_, name_;
+    int folder_ = -1, stream_ = -1;
+};
 
 // While it lives, every signal whose default action ends the program first removes the
 // temporary file being written (if any) and then ends the program as it would have, and
 // SIGXFSZ is ignored so that a file size limit fails the write (EFBIG) instead of killing it.
 // Signals that were ignored, or already handled by someone (a sanitizer), are left as they are.
+// With a `program`, the handler says on standard error that it stopped the program and what
+// became of the files. Threads that create files while it lives must block every signal.
 class TemporaryFileGuard {
   public:
-    TemporaryFileGuard();
+    explicit TemporaryFileGuard(const char* program = nullptr);
     ~TemporaryFileGuard();
     TemporaryFileGuard(const TemporaryFileGuard&) = delete;
     TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;

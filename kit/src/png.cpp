@@ -43,22 +43,20 @@ struct Palette {
     bool used = false;
 };
 
-Palette palette_of(const Image& image) {
-    Palette palette;
-    palette.used = index_colours(image, palette.pixels);
+// The palette for libpng of indexed pixels (`used` as given).
+void name_colours(Palette& palette, PixelLayout layout) {
     for (std::uint32_t colour : palette.pixels.colours) {
-        const Rgb rgb = image.layout.unpack(colour);
+        const Rgb rgb = layout.unpack(colour);
         palette.colours.push_back({.red = rgb.r, .green = rgb.g, .blue = rgb.b});
     }
-    return palette;
 }
 
-// Encodes into writer.file; returns false with writer.error set on failure.
-bool encode(PngWriter& writer, const Image& image, std::span<png_text> chunks,
-            std::vector<png_byte>& row) {
+// Encodes into writer.file, from the palette where it is used, else from the image's pixels;
+// returns false with writer.error set on failure. The palette is filled before the jump point,
+// so that nothing a longjmp skips needs destroying.
+bool encode(PngWriter& writer, const Image& image, const Palette& palette,
+            std::span<png_text> chunks, std::vector<png_byte>& row) {
     png_structp png = writer.png;
-    // Filled before the jump point, so that nothing a longjmp skips needs destroying.
-    const Palette palette = palette_of(image);
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, writer.file);
     // The slides are mostly flat colour: the fastest compression without row filters keeps
@@ -98,9 +96,12 @@ bool encode(PngWriter& writer, const Image& image, std::span<png_text> chunks,
 
 } // namespace
 
-std::optional<std::string> write_png(std::FILE* file, const Image& image,
-                                     std::span<const PngText> texts) {
-    std::vector<png_byte> row(3 * static_cast<size_t>(image.width));
+namespace {
+
+std::optional<std::string> write_with_palette(std::FILE* file, const Image& image,
+                                              const Palette& palette,
+                                              std::span<const PngText> texts) {
+    std::vector<png_byte> row(palette.used ? 0 : 3 * static_cast<size_t>(image.width));
     PngWriter writer;
     writer.file = file;
     writer.png =
@@ -116,8 +117,35 @@ std::optional<std::string> write_png(std::FILE* file, const Image& image,
         chunks[i].text = const_cast<char*>(texts[i].text.c_str());
         chunks[i].text_length = texts[i].text.size();
     }
-    if (!encode(writer, image, chunks, row)) return writer.error;
+    if (!encode(writer, image, palette, chunks, row)) return writer.error;
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> write_png(std::FILE* file, const Image& image,
+                                     std::span<const PngText> texts) {
+    Palette palette;
+    palette.used = index_colours(image, palette.pixels);
+    if (palette.used) name_colours(palette, image.layout);
+    return write_with_palette(file, image, palette, texts);
+}
+
+std::optional<std::string> write_png_indexed(std::FILE* file, IndexedPixels& pixels, int width,
+                                             int height, PixelLayout layout,
+                                             std::span<const PngText> texts) {
+    Palette palette;
+    palette.used = true;
+    palette.pixels.colours.swap(pixels.colours);
+    palette.pixels.indices.swap(pixels.indices);
+    name_colours(palette, layout);
+    const Image shape{
+        .pixels = nullptr, .width = width, .height = height, .stride = 0, .layout = layout};
+    auto error = write_with_palette(file, shape, palette, texts);
+    // The buffers go back to the caller, for the next picture.
+    palette.pixels.colours.swap(pixels.colours);
+    palette.pixels.indices.swap(pixels.indices);
+    return error;
 }
 
 namespace {

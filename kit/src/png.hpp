@@ -4,6 +4,10 @@
 #include "kit/png.hpp"
 
 #include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <span>
+#include <string>
 #include <vector>
 
 namespace kit {
@@ -16,5 +20,11 @@ struct IndexedPixels {
     std::vector<std::uint8_t> indices; // width bytes a row
 };
 bool index_colours(const Image& image, IndexedPixels& out);
+
+// write_png of a picture already indexed (index_colours was true), width x height in `layout`;
+// the buffers are the caller's again afterwards. Desktop only.
+std::optional<std::string> write_png_indexed(std::FILE* file, IndexedPixels& pixels, int width,
+                                             int height, PixelLayout layout,
+                                             std::span<const PngText> texts);
 
 } // namespace kit
