@@ -2,6 +2,7 @@
 // every orbit: what the pixels take, that lines of version 1 cannot carry them, and the table read
 // back as a data tool reads it.
 #include "dynamics.hpp"
+#include "explore_support.hpp"
 #include "picture.hpp"
 #include "scene.hpp"
 #include "support.hpp"
@@ -20,12 +21,7 @@ namespace {
 
 using explore::Scene;
 
-Scene scene_of(const std::string& line) {
-    std::string error;
-    const auto scene = explore::parse_scene(line, error);
-    EXPECT_TRUE(scene) << line << ": " << error;
-    return scene.value_or(Scene{});
-}
+using test::scene_of;
 
 std::string refusal_of(const std::string& line) {
     std::string error;

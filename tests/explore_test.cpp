@@ -2,6 +2,7 @@
 // tile decides it, and the scene line's round trip and refusals.
 #include "axes.hpp"
 #include "editor.hpp"
+#include "explore_support.hpp"
 #include "orbit_paths.hpp"
 #include "picture.hpp"
 #include "png_texts.hpp"
@@ -24,12 +25,7 @@ namespace {
 using explore::Group;
 using explore::Scene;
 
-Scene scene_of(const std::string& line) {
-    std::string error;
-    const auto scene = explore::parse_scene(line, error);
-    EXPECT_TRUE(scene) << line << ": " << error;
-    return scene.value_or(Scene{});
-}
+using test::scene_of;
 
 // The strip of a scene at its size, as the export draws it.
 test::Picture strip_of(const Scene& scene, explore::Drawing drawing = {}) {

@@ -103,20 +103,10 @@ namespace {
 
 using namespace lanes;
 
-// sin(x) for |x| <= vector_sine_domain (1 to 3 above): x = k pi + r with |r| <= a, r negated for
-// odd k, then r S(r^2) (quick_sine, lane by lane). n vectors at a time, stage by stage across them,
-// so that each stage offers the processor n independent operations.
-template <int n> KIT_LANES void sines(const Doubles* x, Doubles* out) {
-    Doubles shifted[n], r[n], z[n], z2[n];
-    for (int v = 0; v < n; ++v)
-        shifted[v] = multiply_add(x[v], splat(inverse_pi), splat(round_shift));
-    for (int v = 0; v < n; ++v) {
-        const Doubles k = shifted[v] - round_shift;
-        r[v] = multiply_add(k, splat(-pi_high), x[v]);
-        r[v] = multiply_add(k, splat(-pi_low), r[v]);
-        // k sits in the low bits of `shifted`, so its lowest bit is the parity of k.
-        r[v] = from_bits(bits(r[v]) ^ (bits(shifted[v]) << 63));
-    }
+// The sine's odd polynomial r q(r^2) of n vectors of angles reduced to |r| <= pi/2, the quick
+// sine's and the quick cosine's last steps alike.
+template <int n> KIT_LANES void odd_polynomial(const Doubles* r, Doubles* out) {
+    Doubles z[n], z2[n];
     for (int v = 0; v < n; ++v) z[v] = r[v] * r[v];
     for (int v = 0; v < n; ++v) z2[v] = z[v] * z[v];
     Doubles p0[n], p1[n], q[n];
@@ -130,6 +120,23 @@ template <int n> KIT_LANES void sines(const Doubles* x, Doubles* out) {
     for (int v = 0; v < n; ++v) q[v] = multiply_add(q[v], z2[v], p1[v]);
     for (int v = 0; v < n; ++v) q[v] = multiply_add(q[v], z2[v], p0[v]);
     for (int v = 0; v < n; ++v) out[v] = r[v] * q[v];
+}
+
+// sin(x) for |x| <= vector_sine_domain (1 to 3 above): x = k pi + r with |r| <= a, r negated for
+// odd k, then r S(r^2) (quick_sine, lane by lane). n vectors at a time, stage by stage across them,
+// so that each stage offers the processor n independent operations.
+template <int n> KIT_LANES void sines(const Doubles* x, Doubles* out) {
+    Doubles shifted[n], r[n];
+    for (int v = 0; v < n; ++v)
+        shifted[v] = multiply_add(x[v], splat(inverse_pi), splat(round_shift));
+    for (int v = 0; v < n; ++v) {
+        const Doubles k = shifted[v] - round_shift;
+        r[v] = multiply_add(k, splat(-pi_high), x[v]);
+        r[v] = multiply_add(k, splat(-pi_low), r[v]);
+        // k sits in the low bits of `shifted`, so its lowest bit is the parity of k.
+        r[v] = from_bits(bits(r[v]) ^ (bits(shifted[v]) << 63));
+    }
+    odd_polynomial<n>(r, out);
 }
 
 // The orbits' exponents, carried along (kit/lyapunov.hpp, lyapunov.cpp)
@@ -154,7 +161,7 @@ template <int n> KIT_LANES void sines(const Doubles* x, Doubles* out) {
 
 // The quick cosine of n vectors (quick_cosine, lane by lane).
 template <int n> KIT_LANES void cosines(const Doubles* x, Doubles* out) {
-    Doubles shifted[n], r[n], z[n], z2[n];
+    Doubles shifted[n], r[n];
     for (int v = 0; v < n; ++v)
         shifted[v] = multiply_add(x[v], splat(inverse_pi), splat(0.5)) + round_shift;
     for (int v = 0; v < n; ++v) {
@@ -165,19 +172,7 @@ template <int n> KIT_LANES void cosines(const Doubles* x, Doubles* out) {
         // An odd k negates: its parity is the lowest bit of `shifted`.
         r[v] = from_bits(bits(r[v]) ^ (bits(shifted[v]) << 63));
     }
-    for (int v = 0; v < n; ++v) z[v] = r[v] * r[v];
-    for (int v = 0; v < n; ++v) z2[v] = z[v] * z[v];
-    Doubles p0[n], p1[n], q[n];
-    for (int v = 0; v < n; ++v) {
-        p0[v] = multiply_add(splat(sine_coefficients[1]), z[v], splat(sine_coefficients[0]));
-        p1[v] = multiply_add(splat(sine_coefficients[3]), z[v], splat(sine_coefficients[2]));
-        const Doubles p2 =
-            multiply_add(splat(sine_coefficients[5]), z[v], splat(sine_coefficients[4]));
-        q[v] = multiply_add(splat(sine_coefficients[6]), z2[v], p2);
-    }
-    for (int v = 0; v < n; ++v) q[v] = multiply_add(q[v], z2[v], p1[v]);
-    for (int v = 0; v < n; ++v) q[v] = multiply_add(q[v], z2[v], p0[v]);
-    for (int v = 0; v < n; ++v) out[v] = r[v] * q[v];
+    odd_polynomial<n>(r, out);
 }
 
 // The tangent vectors of n vectors of orbits, one step on from the angles before it.
