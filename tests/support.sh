@@ -61,9 +61,17 @@ open_show() {
     shift
     "$@" >"$show_out" 2>"$show_log" &
     show_pid=$!
+    # SDL may make its window twice as it starts (the renderer it picks wants another kind of
+    # window): a window found is kept once it is on the screen and the same one is found again
+    # after a moment; keys sent to the first one would be lost with it.
+    local found=
     for _ in $(seq 100); do
         window=$(xdotool search --all --pid "$show_pid" --name "$title" 2>/dev/null | head -n 1)
-        [ -n "$window" ] && return 0
+        if [ -n "$window" ] && [ "$window" = "$found" ] &&
+            xwininfo -id "$window" 2>/dev/null | grep -q 'Map State: IsViewable'; then
+            return 0
+        fi
+        found=$window
         running "$show_pid" || break
         sleep 0.2
     done
