@@ -4,6 +4,7 @@
 // - keys, clicks and taps take turns advancing the shows; every flip is painted before the
 //   next drawing starts, and the status line says what is being drawn, whatever the input was;
 // - input given while a slide is being drawn does not advance past that slide;
+// - figure1's first slide is on view, exactly, from the build's picture before its program runs;
 // - after the last slide the picture stays, with the ended status and "show it again";
 // - full screen enlarges the picture, and keys, clicks and taps still advance; Esc leaves it;
 // - the page fits common laptop and phone screens without scrolling, the picture at a whole
@@ -705,10 +706,10 @@ async function checkTargets(page, what) {
 
 // The picture as the screen shows it, read back from a screenshot in the screen's own pixels: its
 // box starts on a screen pixel's edge and each picture pixel is a square of a whole number of
-// screen pixels, all of its colour. Returns that number.
-async function checkSharp(page, what, density) {
+// screen pixels, all of its colour (the canvas's, or the picture given). Returns that number.
+async function checkSharp(page, what, density, expected = null) {
   const box = await page.locator('#screen').boundingBox();
-  const picture = await canvasPixels(page);
+  const picture = expected ?? await canvasPixels(page);
   const shot = PNG.sync.read(await page.screenshot({ scale: 'device' }));
   const scale = (box.width * density) / picture.width;
   const [left, top] = [box.x * density, box.y * density];
@@ -734,6 +735,58 @@ async function checkSharp(page, what, density) {
   check(differing === 0, `${what}: ${differing} screen pixels are not their picture pixel's colour at ` +
                          `${k} screen pixels a picture pixel; the first ${JSON.stringify(first)}`);
   return k;
+}
+
+// figure1's first slide at first sight: while its program is held back, the page shows the
+// build's picture of it over the canvas, on the screen the desktop's slide 1 pixel for pixel at
+// densities 1 and 2; once let through, the program's own slide 1 stands and the picture is
+// gone; likewise from the address the page then shows (the default seed and slide 1). With
+// another seed in the address (other colours) there is no such picture.
+async function firstSight(origin) {
+  const [slide] = exportSlides('figure1');
+  for (const [query, density] of [['', 1], ['', 2], ['&seed=1&slide=1', 1], ['&seed=5', 1]]) {
+    const shown = !query.includes('seed=5');
+    const what = `figure1${query} at first sight at density ${density}`;
+    const context = await browser.newContext({ viewport: { width: 1280, height: 800 },
+                                               deviceScaleFactor: density });
+    let release = null;
+    const held = new Promise((resolveHeld) => { release = resolveHeld; });
+    try {
+      const page = await context.newPage();
+      await page.route('**/figure1.js', async (route) => {
+        await held;
+        await route.continue();
+      });
+      // The page's load waits for the program's script.
+      await page.goto(`${origin}/index.html?program=figure1${query}`, { waitUntil: 'domcontentloaded' });
+      await page.waitForFunction(() => !document.getElementById('picture').hidden);
+      const cover = page.locator('#first-slide');
+      if (shown) {
+        // Painted: element timing tells when the picture's pixels reached the screen.
+        const painted = await page.evaluate((ms) => new Promise((done) => {
+          setTimeout(() => done(false), ms);
+          new PerformanceObserver((list) => {
+            if (list.getEntries().some((entry) => entry.identifier === 'first-slide')) done(true);
+          }).observe({ type: 'element', buffered: true });
+        }), stepMs / 3);
+        check(painted, `${what}: the first slide's picture was not painted within ${stepMs / 3000} s`);
+        const now = await status(page);
+        check(now.state === 'loading', `${what}: the program ran before it was let through (${now.state})`);
+        await checkSharp(page, what, density, slide);
+      } else {
+        check(!(await cover.isVisible()), `${what}: the default colours' first slide is on view`);
+      }
+      release();
+      await waitForState(page, what, 'showing', 1, 'after its program was let through');
+      check(!(await cover.isVisible()), `${what}: the picture still covers the program's slide 1`);
+      if (shown) compare(what, 1, slide, await canvasPixels(page));
+      console.log(`PASS: ${what}: ${shown ? "the desktop's slide 1 on view until the " +
+                  "program's stood" : 'no first slide before the program draws'}`);
+    } finally {
+      release();
+      await context.close();
+    }
+  }
 }
 
 // The whole page on one screen: no scrolling, the picture and the status line in view, the
@@ -797,6 +850,7 @@ try {
     route.request().url().startsWith(origin + '/') ? route.continue() : route.abort());
   for (const name of programNames) await runShow(context, origin, name);
   await badSeed(context, origin);
+  if (programNames.includes('figure1')) await firstSight(origin);
   await landingPage(context, origin);
   await presenterControls(context, origin);
   await presenterView(context, origin);

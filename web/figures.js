@@ -44,6 +44,12 @@
     status.dataset.slides = String(slides);
     status.textContent = text;
     document.body.dataset.show = newState;
+    // The build's picture of the first slide (index.html) covers the canvas only while the
+    // program starts and draws that slide: once a slide stands the canvas holds its pixels, and
+    // a show stopped before it has nothing to show.
+    if (newState !== 'loading' && newState !== 'drawing') {
+      delete document.documentElement.dataset.firstSlide;
+    }
     if (name !== null) updateButtons();
   }
 

@@ -1,6 +1,7 @@
-# cmake -DPROGRAM=path/figureN -DCROP=path/png_crop -DOUTPUT=file.png -P last_slide.cmake: the
-# program's last slide, exported into a fresh folder beside OUTPUT and cropped to what it draws
-# into OUTPUT (which png_crop writes whole or not at all).
+# cmake -DPROGRAM=path/figureN -DCROP=path/png_crop -DOUTPUT=file.png [-DFIRST=first.png] -P
+# last_slide.cmake: the program's last slide, exported into a fresh folder beside OUTPUT and
+# cropped to what it draws into OUTPUT (which png_crop writes whole or not at all); with FIRST,
+# its first slide too, whole and as exported (written beside FIRST and renamed into place).
 get_filename_component(dir ${OUTPUT} DIRECTORY)
 get_filename_component(name ${OUTPUT} NAME_WE)
 set(work ${dir}/.${name}-slides)
@@ -11,7 +12,15 @@ if(NOT status EQUAL 0)
 endif()
 file(GLOB slides ${work}/slide-*.png)
 list(SORT slides)
-list(POP_BACK slides last)
+if(NOT slides)
+    message(FATAL_ERROR "${PROGRAM} --export wrote no slide into ${work}")
+endif()
+list(GET slides 0 first)
+list(GET slides -1 last)
+if(FIRST)
+    file(COPY_FILE ${first} ${FIRST}.part)
+    file(RENAME ${FIRST}.part ${FIRST})
+endif()
 execute_process(COMMAND ${CROP} ${last} ${OUTPUT} RESULT_VARIABLE status OUTPUT_QUIET)
 file(REMOVE_RECURSE ${work})
 if(NOT status EQUAL 0)
