@@ -163,27 +163,9 @@ TEST(Chaos, ThreadsAndSplitsDrawTheSamePixels) {
         for (int threads : {2, 3, 7})
             EXPECT_TRUE(test::same_picture(portrait_of(scene, threads), one))
                 << line << ": " << threads << " threads";
-        const int width = one.w, height = one.h;
-        const explore::Colours colours = explore::scene_colours(scene, kit::xrgb_layout);
-        for (int parts : {2, 3}) {
-            std::vector<test::Picture> last(parts,
-                                            {width, height, std::vector<Uint32>(width * height)});
-            std::vector<std::vector<Uint32>> mark_colours(
-                parts, std::vector<Uint32>(explore::portrait_marks(scene)));
-            std::vector<kit::Marks> marks;
-            for (int part = 0; part < parts; ++part) {
-                marks.push_back({.last = {last[part].pixels.data(), width, height,
-                                          static_cast<size_t>(width), kit::xrgb_layout},
-                                 .colours = mark_colours[part]});
-                explore::mark_portrait(scene, colours, {.part = part, .parts = parts},
-                                       marks.back());
-            }
-            test::Picture merged{width, height, std::vector<Uint32>(width * height)};
-            explore::merge_portrait(scene, colours, marks,
-                                    {merged.pixels.data(), width, height,
-                                     static_cast<size_t>(width), kit::xrgb_layout});
-            EXPECT_TRUE(test::same_picture(merged, one)) << line << ": " << parts << " shares";
-        }
+        for (int parts : {2, 3})
+            EXPECT_TRUE(test::same_picture(test::split_portrait_of(scene, parts), one))
+                << line << ": " << parts << " shares";
     }
 }
 

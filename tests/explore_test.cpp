@@ -392,22 +392,10 @@ TEST(SceneVersions, EveryVersion1LineDrawsTheStripItAlwaysDrew) {
 // The strip of a scene whose portrait is split into `parts` shares, each marked on its own and
 // all merged, as the page's drawing workers make it.
 test::Picture split_strip_of(const Scene& scene, int parts) {
-    const int width = explore::tile_width_for(scene.height), height = scene.height;
-    const explore::Colours colours = explore::scene_colours(scene, kit::xrgb_layout);
-    std::vector<test::Picture> last(parts, {width, height, std::vector<Uint32>(width * height)});
-    std::vector<std::vector<Uint32>> mark_colours(
-        parts, std::vector<Uint32>(explore::portrait_marks(scene)));
-    std::vector<kit::Marks> marks;
-    for (int part = 0; part < parts; ++part) {
-        marks.push_back({.last = {last[part].pixels.data(), width, height,
-                                  static_cast<size_t>(width), kit::xrgb_layout},
-                         .colours = mark_colours[part]});
-        explore::mark_portrait(scene, colours, {.part = part, .parts = parts}, marks.back());
-    }
-    kit::PixelBuffer tile, strip;
-    EXPECT_TRUE(tile.resize(width, height) && strip.resize(scene.width, scene.height));
-    explore::merge_portrait(scene, colours, marks, tile.image());
-    explore::build_strip(scene.group, scene.keep, tile.image(), strip.image());
+    test::Picture tile = test::split_portrait_of(scene, parts);
+    kit::PixelBuffer strip;
+    EXPECT_TRUE(strip.resize(scene.width, scene.height));
+    explore::build_strip(scene.group, scene.keep, test::image_of(tile), strip.image());
     return picture_of(strip.image());
 }
 
