@@ -319,21 +319,6 @@ int frame_number(std::string_view name) {
     return std::atoi(std::string(name.substr(6, name.size() - 10)).c_str());
 }
 
-// "frame-0005.png to frame-0010.png, frame-0012.png": runs of consecutive frames as ranges.
-std::string name_frames(std::vector<int> frames) {
-    std::sort(frames.begin(), frames.end());
-    std::string text;
-    for (size_t i = 0; i < frames.size();) {
-        size_t last = i;
-        while (last + 1 < frames.size() && frames[last + 1] == frames[last] + 1) ++last;
-        if (!text.empty()) text += ", ";
-        text += frame_name(frames[i]);
-        if (last > i) text += (last == i + 1 ? ", " : " to ") + frame_name(frames[last]);
-        i = last + 1;
-    }
-    return text;
-}
-
 // The frames in the folder that are not this sweep's: numbered beyond it, or holding another
 // scene than this sweep's frame of that number (or none that can be read). A frame of this sweep
 // left by an earlier run of it, cut short, is its own.
@@ -389,7 +374,7 @@ int export_sweep(Scene scene, const Sweep& sweep, const std::string& dir, bool r
         return complain(1, *error);
     const std::string shown_dir = kit::shown(dir);
     if (const auto others = frames_of_others(folder, dir, frames); !others.empty()) {
-        const std::string named = name_frames(others);
+        const std::string named = kit::named_runs(others, frame_name);
         if (!replace)
             return complain(1, shown_dir + " holds frames of another sweep (" + named +
                                    "): give --replace to remove them, or choose another folder");

@@ -127,6 +127,14 @@ const kit::PixelBuffer& small_picture() {
 
 // A name as long as a file name may be is written: its temporary name beside it, which carries
 // more, is cut to fit, and nothing else is left.
+// The files of a series a message names: runs of three or more as ranges, in order whatever
+// order they were found in.
+TEST(Files, NumbersNamedInRuns) {
+    const auto name = [](int n) { return "f" + std::to_string(n); };
+    EXPECT_EQ(kit::named_runs({20, 9, 7, 8, 13, 12}, name), "f7 to f9, f12, f13, f20");
+    EXPECT_EQ(kit::named_runs({}, name), "");
+}
+
 TEST(Files, NameOfTheLongestLength) {
     const test::TemporaryFolder folder;
     const std::string name = std::string(NAME_MAX - 4, 'n') + ".png";

@@ -135,6 +135,10 @@ class ExportFile {
     int folder_ = -1, stream_ = -1;
 };
 
+// Numbers named in runs of consecutive ones, in order: "slide-07.png to slide-13.png,
+// slide-20.png" (a run of two is named as two), for the messages about files of a series.
+std::string named_runs(std::vector<int> numbers, const std::function<std::string(int)>& name);
+
 // While it lives, every signal whose default action ends the program first removes the
 // temporary file being written (if any) and then ends the program as it would have, and
 // SIGXFSZ is ignored so that a file size limit fails the write (EFBIG) instead of killing it.

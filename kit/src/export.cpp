@@ -327,26 +327,26 @@ std::vector<int> slides_beyond(const std::vector<std::string>& names, int count)
     return found;
 }
 
-// "slide-07.png to slide-13.png, slide-20.png": runs of consecutive slides as ranges.
-std::string name_slides(const std::vector<int>& slides) {
-    std::string text;
-    for (size_t i = 0; i < slides.size();) {
-        size_t last = i;
-        while (last + 1 < slides.size() && slides[last + 1] == slides[last] + 1) ++last;
-        if (!text.empty()) text += ", ";
-        text += slide_name(slides[i]);
-        if (last > i) text += (last == i + 1 ? ", " : " to ") + slide_name(slides[last]);
-        i = last + 1;
-    }
-    return text;
-}
-
 // How long an export waits for another one into the same folder before it gives up: longer than
 // any of the programs takes to export (well under a second, several under the sanitizers), short
 // enough for someone at the terminal.
 constexpr auto lock_wait = std::chrono::seconds(5);
 
 } // namespace
+
+std::string named_runs(std::vector<int> numbers, const std::function<std::string(int)>& name) {
+    std::sort(numbers.begin(), numbers.end());
+    std::string text;
+    for (size_t i = 0; i < numbers.size();) {
+        size_t last = i;
+        while (last + 1 < numbers.size() && numbers[last + 1] == numbers[last] + 1) ++last;
+        if (!text.empty()) text += ", ";
+        text += name(numbers[i]);
+        if (last > i) text += (last == i + 1 ? ", " : " to ") + name(numbers[last]);
+        i = last + 1;
+    }
+    return text;
+}
 
 TemporaryFileGuard::TemporaryFileGuard(const char* program) {
     stop_program[0] = 0;
@@ -945,8 +945,8 @@ int export_slides(const Program& program, const std::string& dir, std::optional<
         std::fprintf(stderr,
                      "%s: warning: %s also holds %s, which this export did not write (%s has %d "
                      "%s); they were left as they are\n",
-                     program.name, shown_dir.c_str(), name_slides(extra).c_str(), program.name,
-                     count, count == 1 ? "slide" : "slides");
+                     program.name, shown_dir.c_str(), named_runs(extra, slide_name).c_str(),
+                     program.name, count, count == 1 ? "slide" : "slides");
     return status;
 }
 
