@@ -130,7 +130,7 @@ const kit::PixelBuffer& small_picture() {
 // The files of a series a message names: runs of three or more as ranges, in order whatever
 // order they were found in.
 TEST(Files, NumbersNamedInRuns) {
-    const auto name = [](int n) { return "f" + std::to_string(n); };
+    const auto name = [](int n) { return std::string("f").append(std::to_string(n)); };
     EXPECT_EQ(kit::named_runs({20, 9, 7, 8, 13, 12}, name), "f7 to f9, f12, f13, f20");
     EXPECT_EQ(kit::named_runs({}, name), "");
 }
