@@ -327,10 +327,6 @@ std::vector<int> slides_beyond(const std::vector<std::string>& names, int count)
     return found;
 }
 
-// How long an export waits for another one into the same folder before it gives up: longer than
-// any of the programs takes to export (well under a second, several under the sanitizers), short
-// enough for someone at the terminal.
-constexpr auto lock_wait = std::chrono::seconds(5);
 
 } // namespace
 
