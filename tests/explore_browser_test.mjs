@@ -417,6 +417,10 @@ try {
   await kickSlider(phonePage, origin, '390x844');
   // A finger's drag: the browser's own handling of the slider must not take it over.
   await open(phonePage, origin, 'kick=0.9 size=600x100 length=100');
+  // Touches sent straight to the screen wait for nothing: the slider must take them already (its
+  // controls come once the page's engine runs, which may be after the first picture).
+  await phonePage.waitForFunction(() => !document.getElementById('kick').disabled, null,
+                                  { timeout: 30_000 });
   const finger = await phone.newCDPSession(phonePage);
   const track = await phonePage.evaluate(() => {
     const field = document.getElementById('kick');
