@@ -245,7 +245,7 @@ took=$((($(date +%s%N) - started) / 1000000))
 expect 2 "--yes is for --export" -- "$explore" --yes
 
 # A sweep of more than a second says how far it has come on a terminal, and nothing elsewhere.
-slow="size=2400x200 step=0.0001 length=3000"
+slow="size=2400x200 step=0.0001 length=6000"
 expect 0 "" -- "$explore" --scene "$slow" --sweep kick=0.5:1:4 --export "$work/slow"
 [ -s "$work/err" ] && fail "a sweep wrote to a standard error that is no terminal: $(cat "$work/err")"
 if command -v script >/dev/null; then
@@ -254,8 +254,9 @@ if command -v script >/dev/null; then
     grep -qE "explore: frame [1-4] of 4, [0-9]+ s so far, about [0-9]+ s left" "$work/tty" ||
         fail "a sweep on a terminal shows no progress: $(tr '\r' '\n' <"$work/tty" | head -c 300)"
     grep -q "4 frames written" "$work/tty" || fail "the sweep on a terminal did not finish"
-    # One strip of more than a second: the drawing's time so far and left, then the line gone.
-    script -qec "'$explore' --threads 1 --scene 'size=2400x200 step=0.0001 length=5000' --export '$work/one.png'" \
+    # One strip of more than a second (628 million steps on one thread, about 2 s on a quiet
+    # machine here): the drawing's time so far and left, then the line gone.
+    script -qec "'$explore' --threads 1 --scene 'size=2400x200 step=0.0001 length=10000' --export '$work/one.png'" \
         /dev/null >"$work/tty"
     grep -qE "explore: drawing, [0-9]+ s so far, (about [0-9]+ s left|longer than estimated)" "$work/tty" ||
         fail "an export on a terminal shows no progress: $(tr '\r' '\n' <"$work/tty" | head -c 300)"
