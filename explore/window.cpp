@@ -20,7 +20,6 @@
 #include "png_texts.hpp"
 #include "save_names.hpp"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -263,21 +262,8 @@ class Saver {
         return std::exchange(reports_, {});
     }
 
-    // The names of the entries of the folder saved into, read through a description of its own
-    // (a duplicate descriptor would share its place in the folder with every other reader).
-    std::vector<std::string> folder_names() const {
-        std::vector<std::string> names;
-        const int own = openat(folder_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (own < 0) return names;
-        DIR* folder = fdopendir(own);
-        if (!folder) {
-            close(own);
-            return names;
-        }
-        while (const dirent* entry = readdir(folder)) names.emplace_back(entry->d_name);
-        closedir(folder);
-        return names;
-    }
+    // The names of the entries of the folder saved into.
+    std::vector<std::string> folder_names() const { return kit::names_in(folder_); }
 
   private:
     static bool go_on(void* self) { return !static_cast<const Saver*>(self)->stopping_; }

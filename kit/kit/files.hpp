@@ -4,7 +4,8 @@
 // descriptor), ExportFolder (a folder made and opened once and locked for a whole export, with
 // what a killed export left in it removed), sync_folder, write_file_at and write_png_at (one
 // file at a path), ExportFile (one file given on a command line: a file, standard output, a
-// device or a FIFO), remove_abandoned_temporaries, TemporaryFileGuard (the signals that end a
+// device or a FIFO), remove_abandoned_temporaries, names_in and named_runs (a folder's entries,
+// and a series' numbers named in runs, for messages), TemporaryFileGuard (the signals that end a
 // program remove the files being written first), and Replace and WriteFailure.
 //
 // Every file is written under a temporary name of its own, made exclusively (an existing name, a
@@ -134,6 +135,11 @@ class ExportFile {
     std::string path_, name_;
     int folder_ = -1, stream_ = -1;
 };
+
+// The names of the folder's entries, read through a description of its own (a duplicate
+// descriptor would share its place in the folder with every other reader); none where it cannot
+// be read.
+std::vector<std::string> names_in(int folder);
 
 // Numbers named in runs of consecutive ones, in order: "slide-07.png to slide-13.png,
 // slide-20.png" (a run of two is named as two), for the messages about files of a series.

@@ -302,7 +302,18 @@ bool is_slide_name(std::string_view name) {
     return slide_number(name) > 0;
 }
 
-// The file names in the folder, read through its descriptor.
+// The slide numbers above `count` whose files the folder holds: slides of a longer show exported
+// there before, which would now pass for part of this one.
+std::vector<int> slides_beyond(const std::vector<std::string>& names, int count) {
+    std::vector<int> found;
+    for (const std::string& name : names)
+        if (const int slide = slide_number(name); slide > count) found.push_back(slide);
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+} // namespace
+
 std::vector<std::string> names_in(int folder) {
     std::vector<std::string> names;
     const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -316,19 +327,6 @@ std::vector<std::string> names_in(int folder) {
     closedir(listing);
     return names;
 }
-
-// The slide numbers above `count` whose files the folder holds: slides of a longer show exported
-// there before, which would now pass for part of this one.
-std::vector<int> slides_beyond(const std::vector<std::string>& names, int count) {
-    std::vector<int> found;
-    for (const std::string& name : names)
-        if (const int slide = slide_number(name); slide > count) found.push_back(slide);
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
-
-} // namespace
 
 std::string named_runs(std::vector<int> numbers, const std::function<std::string(int)>& name) {
     std::sort(numbers.begin(), numbers.end());
