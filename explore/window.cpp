@@ -69,7 +69,7 @@ constexpr KeyHelp studio_keys[] = {
     {"arrows", "move the window by an eighth of it"},
     {"+  -", "zoom in / out by two"},
     {"c", "the next palette"},
-    {"o", "colour by start, by order and chaos, by density, in turn"},
+    {"o", "the next colouring: by start, chaos, density"},
     {"u, Ctrl+Z, Backspace", "undo the last change (any change)"},
     {"Shift+U, Ctrl+Shift+Z, Ctrl+Y", "redo what was undone"},
     {"r", "reset to the starting scene (undo brings it back)"},
