@@ -84,6 +84,13 @@ cmp -s "$work/out" "$work/small.png" || fail "--export of a link to standard out
 mkfifo "$work/pipe"
 timeout 20 cat "$work/pipe" >"$work/piped.png" &
 reader=$!
+# The FIFO has a reader once cat is in its open (257: openat); before that a writer that does
+# not wait is rightly refused.
+for _ in $(seq 200); do
+    cat_pid=$(pgrep -P "$reader" -x cat)
+    [ -n "$cat_pid" ] && [ "$(cut -d' ' -f1 "/proc/$cat_pid/syscall" 2>/dev/null)" = 257 ] && break
+    sleep 0.05
+done
 expect 0 "" -- timeout 10 "$explore" --scene "$small" --export "$work/pipe"
 wait "$reader"
 [ -p "$work/pipe" ] || fail "--export onto a FIFO replaced it"
