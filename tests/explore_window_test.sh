@@ -93,7 +93,7 @@ esac
 window_title_is "explore - kick 0.9 - p2mm (spinning-jump)"
 strip_is_export_of "$scene"
 # In p1 the strip repeats the whole tile: the portrait on view is the export's first tile.
-xdotool key --window "$window" 1
+press 1
 "$explore" --scene "$scene group=p1 size=300x100" --export "$work/tile.png" >/dev/null ||
     fail "cannot export the tile"
 shot_is "$work/tile.png" -window "$window" -crop $portrait_crop +repage ||
@@ -108,21 +108,21 @@ shot_until over off '[ "$diff" != 0 ]' || fail "the readouts did not follow the 
     fail "the readouts changed the picture"
 # Help over the window, and away again: the window exactly as it was, whichever key opened it.
 for keys in "h h" "h Escape" "shift+slash F1" "F1 shift+slash"; do
-    xdotool key --window "$window" ${keys% *}
+    press ${keys% *}
     shot_until help over '[ "$diff" -gt 10000 ]' || fail "${keys% *} showed no help"
-    xdotool key --window "$window" ${keys#* }
+    press ${keys#* }
     shot_until closed over '[ "$diff" = 0 ]' ||
         fail "after ${keys% *} ${keys#* } the window is not as it was ($diff pixels differ)"
 done
 
-xdotool key --window "$window" bracketright
+press bracketright
 window_title_is "explore - kick 0.91 - p1 (hop)"
-xdotool key --window "$window" 3
+press 3
 window_title_is "explore - kick 0.91 - p1m1 (sidle)"
 # A click on the portrait starts an orbit there.
 xdotool mousemove --window "$window" 320 60 click 1
 sleep 0.3
-xdotool key --window "$window" p
+press p
 line=$(printed_line 2)
 case $line in
 *"kick=0.91 group=p1m1 "*"orbit="*) ;;
@@ -131,7 +131,7 @@ esac
 strip_is_export_of "$line"
 # A save never replaces a file: the name taken goes to the next free one.
 echo planted >"$work/here/explore-p1m1-kick-0.91.png"
-xdotool key --window "$window" s
+press s
 saved=$(printed_line 3)
 [ "$saved" = "explore: saved explore-p1m1-kick-0.91-2.png: $line" ] || fail "the save said: $saved"
 [ "$(cat "$work/here/explore-p1m1-kick-0.91.png")" = planted ] || fail "a save replaced a file"
@@ -143,7 +143,7 @@ saved=$(printed_line 3)
 touch "$work/here/.explore-p1m1-kick-0.91-4001.png.4999999.1.part" \
     "$work/here/.explore-p1m1-kick-0.91-4001.png.$$.1.part"
 took=$(date +%s%N)
-xdotool key --window "$window" s
+press s
 saved=$(printed_line 4)
 took=$((($(date +%s%N) - took) / 1000000))
 [ "$saved" = "explore: saved explore-p1m1-kick-0.91-4001.png: $line" ] || fail "the save said: $saved"
@@ -154,7 +154,7 @@ took=$((($(date +%s%N) - took) / 1000000))
     fail "a running process's temporary file was removed"
 rm -f "$work/here/.explore-p1m1-kick-0.91-4001.png.$$.1.part"
 # S saves what the window shows: the strip 800 wide at the tile's height, its scene saying so.
-xdotool key --window "$window" shift+s
+press shift+s
 saved=$(printed_line 5)
 case $saved in
 "explore: saved explore-p1m1-kick-0.91-800x100.png: "*size=800x100*) ;;
@@ -166,36 +166,36 @@ esac
     >/dev/null || fail "the window's save holds no scene"
 [ "$(compare -metric AE "$work/again.png" "$work/here/explore-p1m1-kick-0.91-800x100.png" null: 2>&1)" = 0 ] ||
     fail "the window's save does not rebuild from its scene"
-xdotool key --window "$window" u p
+press u p
 [ "$(printed_line 6)" = "$(printf '%s\n' "$line" | sed 's/ orbit=[^ ]*//')" ] ||
     fail "undo left '$(printed_line 6)'"
 # Reset is undone like any change: the orbit comes back.
-xdotool key --window "$window" shift+u r p
+press shift+u r p
 started=$("$explore" --scene "$scene" --export "$work/x.png" | sed 's/^explore: wrote [^:]*: //')
 [ "$(printed_line 7)" = "$started" ] || fail "reset left '$(printed_line 7)'"
-xdotool key --window "$window" u p
+press u p
 [ "$(printed_line 8)" = "$line" ] || fail "undo after reset left '$(printed_line 8)'"
 # A drag pans (the zoomed window follows the pointer), and one undo takes the whole drag back.
-xdotool key --window "$window" plus p
+press plus p
 zoomed=$(printed_line 9)
 xdotool mousemove --window "$window" 400 70 mousedown 1
 for x in 390 370 350 330; do xdotool mousemove --window "$window" $x 60; sleep 0.05; done
 xdotool mouseup 1
 sleep 0.3
-xdotool key --window "$window" p
+press p
 dragged=$(printed_line 10)
 [ "${dragged% orbit=*}" != "${zoomed% orbit=*}" ] || fail "the drag did not pan: $dragged"
 case $dragged in *"orbit="*"orbit="*) fail "the drag planted an orbit: $dragged" ;; esac
-xdotool key --window "$window" ctrl+z p
+press ctrl+z p
 [ "$(printed_line 11)" = "$zoomed" ] || fail "one undo did not take the drag back: $(printed_line 11)"
 # The wheel zooms in about the pointer; Ctrl+Y redoes after an undo.
 xdotool mousemove --window "$window" 400 70 click 4
 sleep 0.3
-xdotool key --window "$window" p ctrl+z ctrl+y p
+press p ctrl+z ctrl+y p
 wheeled=$(printed_line 12)
 [ "$wheeled" != "$zoomed" ] && [ "$(printed_line 13)" = "$wheeled" ] ||
     fail "the wheel did not zoom, or redo did not bring it back: $wheeled"
-xdotool key --window "$window" q
+press q
 ends_with_0 "after q"
 
 # A save that cannot be written says why, on the terminal and in the status line (row 280),
@@ -206,13 +206,13 @@ start --scene "tile=100 length=50"
 window_title_is "explore - kick 0.9 - p2mm (spinning-jump)"
 rmdir "$work/gone"
 window_shot before
-xdotool key --window "$window" s
+press s
 for _ in $(seq 50); do grep -q "cannot save" "$work/err" && break; sleep 0.1; done
 grep -q "^explore: cannot save explore-p2mm-kick-0.9.png: " "$work/err" ||
     fail "a failed save said: $(cat "$work/err")"
 shot_until after before '[ "$(differ before after 800x17+0+280)" -gt 100 ]' ||
     fail "the status line did not say the save failed"
-xdotool key --window "$window" q
+press q
 ends_with_0 "after a failed save"
 cd "$work/here" || fail "cannot enter $work/here"
 
@@ -220,7 +220,7 @@ cd "$work/here" || fail "cannot enter $work/here"
 # quits at once (within 3 s even on a loaded machine; each used to wait for the whole drawing).
 start --scene "step=0.0001 length=10000 tile=100"
 took=$(date +%s%N)
-xdotool key --window "$window" bracketright
+press bracketright
 window_title_is "explore - kick 0.91 - p2mm (spinning-jump)"
 took=$((($(date +%s%N) - took) / 1000000))
 [ "$took" -lt 3000 ] || fail "a key took $took ms while a picture was drawn"
@@ -231,7 +231,7 @@ convert -size 100x17 xc:'rgb(224,224,224)' "$work/margin.png"
 convert "$work/drawing.png" -crop 100x17+700+280 +repage "$work/said.png"
 [ "$(differ margin said)" -gt 20 ] || fail "the status line does not say it is drawing"
 took=$(date +%s%N)
-xdotool key --window "$window" q
+press q
 ends_with_0 "after q while drawing"
 took=$((($(date +%s%N) - took) / 1000000))
 [ "$took" -lt 3000 ] || fail "q took $took ms while a picture was drawn"
@@ -239,22 +239,22 @@ took=$((($(date +%s%N) - took) / 1000000))
 # The tour: the scene in each group, the slide shows' keys, ending after the seventh.
 start --tour --scene "tile=40 length=50"
 window_title_is "tour 1 of 7 - explore - kick 0.9 - p1 (hop)"
-xdotool key --window "$window" space
+press space
 window_title_is "tour 2 of 7 - explore - kick 0.9 - p11g (step)"
-xdotool key --window "$window" Left
+press Left
 window_title_is "tour 1 of 7 - explore - kick 0.9 - p1 (hop)"
-xdotool key --window "$window" End
+press End
 window_title_is "tour 7 of 7 - explore - kick 0.9 - p2mm (spinning-jump)"
-xdotool key --window "$window" Home
+press Home
 window_title_is "tour 1 of 7 - explore - kick 0.9 - p1 (hop)"
-for _ in 2 3 4 5 6 7; do xdotool key --window "$window" Right; sleep 0.2; done
+for _ in 2 3 4 5 6 7; do press Right; sleep 0.2; done
 window_title_is "tour 7 of 7 - explore - kick 0.9 - p2mm (spinning-jump)"
-xdotool key --window "$window" space
+press space
 ends_with_0 "after the tour's last group"
 start --tour --scene "tile=40 length=50"
 window_title_is "tour 1 of 7 - explore - kick 0.9 - p1 (hop)"
-xdotool key --window "$window" Right
+press Right
 window_title_is "tour 2 of 7 - explore - kick 0.9 - p11g (step)"
-xdotool key --window "$window" q
+press q
 ends_with_0 "after q in the tour"
 echo "PASS: explore's window, its margins, help, keys, gestures, saves, background drawing and tour"

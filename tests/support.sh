@@ -85,6 +85,16 @@ open_show() {
     fail "no $show_name window appeared for $show_name ${*:2} ($status): $(cat "$show_log")"
 }
 
+# press KEY...: types the keys into the window under test as a keyboard does, the window given
+# the keyboard focus first. (xdotool's --window would send each key event as a real one while
+# the window has the focus and as a synthetic one once it has not: a window that closes on a
+# key's press then has its release sent the other way, the server keeps the key held down, and
+# the next press of that key, in the next program's window, is taken as held and lost.)
+press() {
+    xdotool windowfocus --sync "$window" 2>/dev/null
+    xdotool key "$@"
+}
+
 # window_title_is TITLE: waits up to 5 s for the window's title to be TITLE.
 window_title_is() {
     local title=
