@@ -16,10 +16,10 @@ fail() {
     exit 1
 }
 command -v i686-linux-gnu-g++ >/dev/null ||
-    skip "no i686-linux-gnu-g++ (make test-i686 installs it: g++-i686-linux-gnu)"
+    skip "no i686-linux-gnu-g++ (tools/packages.sh i686 installs it: g++-i686-linux-gnu)"
 for pc in sdl libpng; do
     [ -f /usr/lib/i386-linux-gnu/pkgconfig/$pc.pc ] ||
-        skip "no $pc for i386 (make test-i686 installs libsdl1.2-compat-dev:i386 libpng-dev:i386)"
+        skip "no $pc for i386 (tools/packages.sh i686 installs libsdl1.2-compat-dev:i386 libpng-dev:i386)"
 done
 [ -f "$host/programs.txt" ] || fail "no $host/programs.txt: configure the host build first"
 mapfile -t programs <"$host/programs.txt"
