@@ -17,8 +17,18 @@ fail() {
 }
 command -v i686-linux-gnu-g++ >/dev/null ||
     skip "no i686-linux-gnu-g++ (tools/packages.sh i686 installs it: g++-i686-linux-gnu)"
+# The :i386 libraries, installed or, where they could not be, unpacked into the build's folder
+# (tools/packages.sh i686): then the build looks there, and so do the programs as they run.
+libraries=/usr/lib/i386-linux-gnu
+if [ ! -f $libraries/pkgconfig/sdl.pc ] && [ -f "$host/i386-root/usr/lib/i386-linux-gnu/pkgconfig/sdl.pc" ]; then
+    FIGURES_I386_ROOT=$(cd "$host/i386-root" && pwd)
+    libraries=$FIGURES_I386_ROOT/usr/lib/i386-linux-gnu
+    export FIGURES_I386_ROOT
+    export LD_LIBRARY_PATH=$libraries:$FIGURES_I386_ROOT/lib/i386-linux-gnu:$libraries/pulseaudio
+    echo "the :i386 libraries unpacked in $FIGURES_I386_ROOT"
+fi
 for pc in sdl libpng; do
-    [ -f /usr/lib/i386-linux-gnu/pkgconfig/$pc.pc ] ||
+    [ -f $libraries/pkgconfig/$pc.pc ] ||
         skip "no $pc for i386 (tools/packages.sh i686 installs libsdl1.2-compat-dev:i386 libpng-dev:i386)"
 done
 [ -f "$host/programs.txt" ] || fail "no $host/programs.txt: configure the host build first"

@@ -6,8 +6,10 @@
 #   packages.sh test   that, and what the test suite needs. The optional parts are tried group
 #                      by group: a group that cannot be installed (not in this release, no network)
 #                      is reported, and its tests report themselves skipped.
-#   packages.sh i686   what the 32-bit x86 build needs (make test-i686): the cross compiler and
-#                      the :i386 libraries, after adding i386 to dpkg's architectures.
+#   packages.sh i686 [ROOT]
+#                      what the 32-bit x86 build needs (make test-i686): the cross compiler and
+#                      the :i386 libraries, after adding i386 to dpkg's architectures; where
+#                      those cannot be installed, unpacked into ROOT (build/i386-root).
 # Package names are the same on Debian 12 and later and on current Ubuntu; the one name that
 # carries a version, clang's fuzzing runtime, is derived from the clang that is installed.
 set -u
@@ -82,6 +84,43 @@ apt_install() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "$@"
 }
 
+# Where the :i386 libraries cannot be installed beside this machine's own (a foreign
+# architecture's versions must equal the native ones, and a mirror caught mid-sync lacks them for
+# a while), they are unpacked into a folder of their own, for the 32-bit build and its programs
+# alone: the development packages and, with what they depend on, SDL 2, which sdl12-compat loads
+# as a program starts. The C and C++ runtimes are the cross compiler's and this machine's. The
+# folder is made whole under another name, then renamed into place.
+unpack_i386_libraries() {
+    local root=$1 packages part deb count=0
+    # The C library and its development files are the cross compiler's own.
+    local c_runtime='libc6|libc6-dev|libc-dev-bin|linux-libc-dev|libcrypt-dev|libnsl-dev|libtirpc-dev'
+    c_runtime+='|rpcsvc-proto|sysvinit-utils|libgcc-s1|gcc-[0-9]+-base|libstdc\+\+6'
+    echo "Unpacking the :i386 libraries into $root instead (the 32-bit build looks there)"
+    packages=$(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts \
+        --no-breaks --no-replaces --no-enhances \
+        libsdl1.2-compat-dev:i386 libpng-dev:i386 libsdl2-2.0-0:i386 2>/dev/null |
+        grep -E '^[a-z0-9].*:i386$' | grep -vE "^($c_runtime):" |
+        sort -u)
+    [ -n "$packages" ] || { echo "apt-cache knows no :i386 packages to unpack"; return 1; }
+    mkdir -p "$(dirname "$root")" && part=$(mktemp -d "$root.XXXXXX") || return 1
+    # (apt-get download, run as root, says it cannot hand the files to its own user: harmless.)
+    # shellcheck disable=SC2086
+    (cd "$part" && apt-get download -q $packages 2>&1 | grep -v "unsandboxed as root")
+    for deb in "$part"/*.deb; do
+        [ -e "$deb" ] || break
+        dpkg-deb -x "$deb" "$part/root" || { rm -rf "$part"; return 1; }
+        count=$((count + 1))
+    done
+    if [ ! -f "$part/root/usr/lib/i386-linux-gnu/pkgconfig/sdl.pc" ] ||
+        [ ! -e "$part/root/usr/lib/i386-linux-gnu/libSDL2-2.0.so.0" ]; then
+        echo "Could not fetch the :i386 libraries ($count packages unpacked)"
+        rm -rf "$part"
+        return 1
+    fi
+    rm -rf "$root" && mv "$part/root" "$root" && rm -rf "$part" || return 1
+    echo "Unpacked $count :i386 packages into $root"
+}
+
 # The 32-bit x86 build, which must draw every slide as this machine's does, only when asked for:
 # Debian's cross compiler and the :i386 libraries, once i386 is a foreign architecture of dpkg's.
 if [ "$what" = i686 ]; then
@@ -94,14 +133,21 @@ if [ "$what" = i686 ]; then
         $sudo dpkg --add-architecture i386 || exit 1
     fi
     # qemu-user runs the 32-bit programs where the kernel cannot run them itself.
-    absent=$(missing g++-i686-linux-gnu libsdl1.2-compat-dev:i386 libpng-dev:i386 qemu-user)
+    absent=$(missing g++-i686-linux-gnu qemu-user)
+    if [ -n "$absent" ]; then
+        echo "Installing:" $absent
+        # shellcheck disable=SC2086
+        apt_install $absent || {
+            echo "Could not install:" $absent
+            exit 1
+        }
+    fi
+    absent=$(missing libsdl1.2-compat-dev:i386 libpng-dev:i386)
     [ -z "$absent" ] && exit 0
     echo "Installing:" $absent
     # shellcheck disable=SC2086
-    apt_install $absent || {
-        echo "Could not install:" $absent
-        exit 1
-    }
+    apt_install $absent && exit 0
+    unpack_i386_libraries "${2:-$(cd "$(dirname "$0")/.." && pwd)/build/i386-root}" || exit 1
     exit 0
 fi
 
