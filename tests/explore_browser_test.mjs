@@ -120,9 +120,15 @@ function asPicture(shown) {
   return { width: shown.width, height: shown.height, data: Buffer.from(shown.data, 'base64') };
 }
 
+// Opened, also for the touches and clicks that follow: the controls and gestures take changes
+// once the page's engine and workers run, which may be after the first picture, and touches sent
+// straight to the screen wait for nothing.
 async function open(page, origin, line) {
   const query = line === undefined ? '' : '&scene=' + encodeURIComponent(line);
   await page.goto(origin + '/?program=explore' + query);
+  await page.waitForFunction(() => document.getElementById('explore-status').dataset.state ===
+                                   'failed' || document.getElementById('kick')?.disabled === false,
+                             null, { timeout: 30_000 });
   return settled(page);
 }
 
@@ -417,10 +423,6 @@ try {
   await kickSlider(phonePage, origin, '390x844');
   // A finger's drag: the browser's own handling of the slider must not take it over.
   await open(phonePage, origin, 'kick=0.9 size=600x100 length=100');
-  // Touches sent straight to the screen wait for nothing: the slider must take them already (its
-  // controls come once the page's engine runs, which may be after the first picture).
-  await phonePage.waitForFunction(() => !document.getElementById('kick').disabled, null,
-                                  { timeout: 30_000 });
   const finger = await phone.newCDPSession(phonePage);
   const track = await phonePage.evaluate(() => {
     const field = document.getElementById('kick');
