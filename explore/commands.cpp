@@ -122,13 +122,8 @@ class Progress {
   public:
     Progress(int frames, double estimate) : frames_(frames), estimate_(estimate) {
         if (!isatty(STDERR_FILENO)) return;
-        // The thread takes no signal: the handlers that remove a killed export's files run on
-        // the thread that writes them.
-        sigset_t all, saved;
-        sigfillset(&all);
-        pthread_sigmask(SIG_BLOCK, &all, &saved);
-        thread_ = std::thread([this] { run(); });
-        pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+        // The handlers that remove a killed export's files run on the thread that writes them.
+        thread_ = kit::thread_taking_no_signal([this] { run(); });
     }
     ~Progress() { finish(); }
     // The line gone, before what follows is printed.

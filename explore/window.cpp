@@ -220,7 +220,8 @@ class Saver {
     };
 
     Saver(Drawing drawing, int folder)
-        : drawing_(drawing), folder_(folder), thread_([this] { run(); }) {}
+        : drawing_(drawing), folder_(folder),
+          thread_(kit::thread_taking_no_signal([this] { run(); })) {}
     // A save being drawn is abandoned (and says so); one being written is finished.
     ~Saver() {
         {

@@ -25,6 +25,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace kit {
@@ -162,5 +163,10 @@ class TemporaryFileGuard {
     struct sigaction saved_[NSIG];
     bool changed_[NSIG] = {};
 };
+
+// Starts `work` on a thread that takes no signal, as the threads that create files while a
+// TemporaryFileGuard lives must: the guard's handler then runs on a thread that waits for a file
+// being made to be recorded, never on the one making it.
+std::thread thread_taking_no_signal(std::function<void()> work);
 
 } // namespace kit

@@ -342,6 +342,12 @@ std::string named_runs(std::vector<int> numbers, const std::function<std::string
     return text;
 }
 
+std::thread thread_taking_no_signal(std::function<void()> work) {
+    // A new thread starts with the signals of the one that starts it held.
+    const SignalsHeld held;
+    return std::thread(std::move(work));
+}
+
 TemporaryFileGuard::TemporaryFileGuard(const char* program) {
     stop_program[0] = 0;
     if (program) std::snprintf(stop_program, sizeof stop_program, "%s", program);
@@ -706,13 +712,7 @@ struct SlideFile {
 class SlideWriter {
   public:
     explicit SlideWriter(int folder) : folder_(folder) {
-        // The thread takes no signal: the handlers run on the main thread, which waits, when one
-        // comes while this thread creates a file, until that file is recorded.
-        sigset_t all, saved;
-        sigfillset(&all);
-        pthread_sigmask(SIG_BLOCK, &all, &saved);
-        thread_ = std::thread([this] { run(); });
-        pthread_sigmask(SIG_SETMASK, &saved, nullptr);
+        thread_ = thread_taking_no_signal([this] { run(); });
     }
     ~SlideWriter() { finish(); }
     SlideWriter(const SlideWriter&) = delete;
@@ -840,14 +840,8 @@ place_slides(int folder, std::vector<std::unique_ptr<SlideFile>> files) {
             if (!files[i]->failure) files[i]->failure = sync_temporary(folder, files[i]->temporary);
     };
     std::vector<std::thread> flushers;
-    {
-        sigset_t all, saved;
-        sigfillset(&all);
-        pthread_sigmask(SIG_BLOCK, &all, &saved);
-        const size_t helpers = std::min<size_t>(files.size(), 8);
-        for (size_t i = 1; i < helpers; ++i) flushers.emplace_back(flush);
-        pthread_sigmask(SIG_SETMASK, &saved, nullptr);
-    }
+    const size_t helpers = std::min<size_t>(files.size(), 8);
+    for (size_t i = 1; i < helpers; ++i) flushers.push_back(thread_taking_no_signal(flush));
     flush();
     for (std::thread& flusher : flushers) flusher.join();
     // Then, in order, every slide before the first that failed under its final name; those
