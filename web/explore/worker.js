@@ -17,9 +17,10 @@
 //   { id, line, png: true }   the strip, whole, as a PNG file (a Blob) with its scene line in a
 //                             text chunk, deflated by the browser's own compressor (png.js).
 //   { id, line, png: false, part, parts: 2 }  a picture split between two workers: each draws
-//                             its share of the portrait's orbits as marks; part 1 answers
-//                             { id, share } (its marks, transferred), which the page hands to
-//                             part 0 as { id, foreign: share }, and part 0 answers the picture.
+//                             its share of the portrait's orbits as marks; the worker given
+//                             `part` 1 answers { id, share } (its marks, transferred), which the
+//                             page hands to the one given `part` 0 as { id, foreign: share }; that
+//                             one answers the picture.
 // Each answer carries the request's id; a refused line or a picture too large for the memory
 // comes back as { id, error }. Besides, the worker says { started: true } once its engine runs
 // (or { failed: why } when it cannot), and { drawing: id } as it starts to draw a picture.
