@@ -52,7 +52,8 @@ std::string usage() {
            "                      (- for standard output; a device or FIFO is written in place)\n"
            "  --orbits FILE       no window: write a table of every orbit the scene draws to "
            "FILE\n"
-           "                      (CSV: index,theta,p,lyapunov,kind; with --export as well)\n"
+           "                      (CSV: index,theta,p,lyapunov,kind; - for standard output;\n"
+           "                      with --export as well)\n"
            "  --sweep KEY=FROM:TO:COUNT  with --export DIR: DIR/frame-0001.png ... for COUNT "
            "evenly\n"
            "                      spaced values of kick, palette, step or length\n"
@@ -507,6 +508,9 @@ int run_explore(int argc, char** argv) {
     if (orbits_path && (sweep_text || tour))
         return bad("--orbits writes the table of one scene: it goes with --export FILE.png but "
                    "not with --sweep or --tour");
+    if (orbits_path && export_path && *orbits_path == "-" && *export_path == "-")
+        return bad("--orbits - and --export - would both write to standard output: give one "
+                   "of them a file");
     if ((export_path || orbits_path) && (scale_given || fullscreen))
         return bad("--scale and --fullscreen are for the window: --export writes the strip "
                    "without one");

@@ -183,6 +183,10 @@ expect 0 "" -- "$explore" --scene-from "$work/p.png" --orbits "$work/q.csv"
 cmp -s "$work/o.csv" "$work/q.csv" || fail "the table of the picture's scene differs"
 ls -a "$work" | grep -q '\.part$' && fail "a temporary file was left behind"
 expect 1 "is a folder: give --orbits a file name" -- "$explore" --orbits "$work"
+# "-" is standard output (the report going to standard error), but not for both at once.
+expect 0 "^explore: wrote standard output \(128 orbits\)" -- "$explore" --scene "$scene" --orbits -
+cmp -s "$work/o.csv" "$work/out" || fail "--orbits - wrote another table to standard output"
+expect 2 "would both write to standard output" -- "$explore" --orbits - --export -
 expect 2 "not with --sweep" -- "$explore" --sweep kick=0:1:3 --export "$work/bad" --orbits "$work/s.csv"
 expect 2 "lines of version 1 do not take colour=" -- "$explore" --scene "v=1 colour=density" --orbits "$work/v.csv"
 [ -e "$work/v.csv" ] && fail "a refused scene wrote a table"
@@ -244,11 +248,14 @@ heavy="size=18311x5461 step=0.0001 length=10000"
 expect 1 "^explore: this sweep of 100 frames would take about .* give --yes to go on" -- \
     "$explore" --scene "$heavy" --sweep kick=0.5:1:100 --export "$work/heavy"
 [ -e "$work/heavy" ] && fail "a sweep refused as too long made its folder"
-started=$(date +%s%N)
-expect 1 "the folder $work/none does not exist" -- timeout 20 "$explore" --scene "$heavy" --yes \
-    --export "$work/none/x.png"
-took=$((($(date +%s%N) - started) / 1000000))
-[ "$took" -lt 2000 ] || fail "a missing folder was refused after ${took} ms, not before drawing"
+for target in "--export $work/none/x.png" "--orbits $work/none/x.csv"; do
+    started=$(date +%s%N)
+    # shellcheck disable=SC2086 # the option and its file
+    expect 1 "the folder $work/none does not exist" -- timeout 20 "$explore" --scene "$heavy" \
+        --yes $target
+    took=$((($(date +%s%N) - started) / 1000000))
+    [ "$took" -lt 2000 ] || fail "$target: a missing folder was refused after ${took} ms, not first"
+done
 expect 2 "--yes is for --export" -- "$explore" --yes
 
 # A sweep of more than a second says how far it has come on a terminal, and nothing elsewhere.
